@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Set-up command 1: install what is needed, build roomrun and roompack into
+# build/bin, pack the bundled demo game and play it (headless when there is
+# no display).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DROOMRUN_TESTS=OFF -DROOMRUN_BENCH=OFF
+cmake --build build --target roomrun roompack
+build/bin/roompack examples/demo -o build/demo.game
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found: playing the demo headless."
+  exec build/bin/roomrun --headless "$@" build/demo.game
+fi
+exec build/bin/roomrun "$@" build/demo.game

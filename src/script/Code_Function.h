@@ -1,0 +1,30 @@
+#pragma once
+// The table of built-in functions. A function's id is its position in the
+// table, so ids follow the order of registration.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/RValue.h"
+
+class CInstance;
+
+// Contract of every built-in routine: self, other, the number of arguments
+// given, the result (starts as real 0) and the argument values. A routine
+// reports its own errors and never makes the calling code fail.
+using BuiltinRoutine = void (*)(CInstance* self, CInstance* other, int argc,
+                                RValue& result, RValue* args);
+
+struct RFunction {
+  std::string f_name;
+  BuiltinRoutine f_routine = nullptr;
+  int f_argnumb = 0;  // -1: any number from 0 to 16
+};
+
+constexpr int kMaxFunctionArgs = 16;
+
+void FunctionAdd(const std::string& name, BuiltinRoutine routine, int argnumb);
+// Built-in table only: id or -1.
+int FunctionFindBuiltin(std::string_view name);
+int FunctionCount();
+const RFunction& FunctionGet(int id);
