@@ -73,7 +73,9 @@ int main(int argc, char** argv) {
   std::atexit(RemoveTempDir);
   TempDirGuard remove_temp_dir;
 
-  if (!RunGame(path)) return 1;
+  bool ok = RunGame(path);
+  CloseLoadForm();
+  if (!ok) return 1;
   FinishGame();
   return 0;
 }

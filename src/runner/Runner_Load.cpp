@@ -5,6 +5,8 @@
 #include <cmath>
 #include <exception>
 
+#include "platform/Platform_Dialog.h"
+#include "platform/Platform_LoadWindow.h"
 #include "runner/DataNew_Main.h"
 #include "runner/Option_Main.h"
 #include "runner/Support_File.h"
@@ -55,16 +57,26 @@ void ApplyPriority() {
 void SetLoadProgress(int percent, const std::string& text) {
   g_progress = percent;
   TraceWrite(text);
+  PlatformLoadWindowProgress(percent);
   PumpMessages();
 }
 
 int LoadProgress() { return g_progress; }
 
-void SetupLoadForm(bool /*debug_mode*/) { SetLoadProgress(0, "Loading"); }
+void SetupLoadForm(bool debug_mode) {
+  if (!Headless && PlatformDisplayAvailable()) {
+    RLoadPictures pictures;
+    pictures.image = opt_loadimage ? &*opt_loadimage : nullptr;
+    pictures.back = opt_progressback ? &*opt_progressback : nullptr;
+    pictures.front = opt_progressfront ? &*opt_progressfront : nullptr;
+    PlatformLoadWindowOpen(pictures, opt_showprogress, opt_scaleprogress, debug_mode, opt_loadalpha);
+  }
+  SetLoadProgress(0, "Loading");
+}
 
-void CloseLoadForm() {}
+void CloseLoadForm() { PlatformLoadWindowClose(); }
 
-void PumpMessages() {}
+void PumpMessages() { PlatformPumpEvents(); }
 
 void WriteHelperLibrary(const std::string& name, const CStream& bytes) {
   if (TempDir.empty()) return;
