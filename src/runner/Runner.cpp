@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
   }
 
   InitTrace(argc, argv);
+  InstallExceptionHandler();
   TraceBanner();
   std::string path = options.game_file.empty() ? ExecutablePath() : options.game_file;
   ApplicationTitle = std::filesystem::path(options.game_file.empty() ? path : options.game_file).stem().string();

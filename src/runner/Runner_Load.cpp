@@ -101,16 +101,6 @@ bool PrepareGame() {
   return true;
 }
 
-namespace {
-// Reports an exception that escaped the game the way unexpected errors are
-// logged: the text, then what is known of where it came from.
-void VTExceptionHandler(const std::exception& e) {
-  TraceWrite(std::string("Unhandled Exception - ") + e.what());
-  TraceWrite("Stack Trace");
-  ShowMessage(e.what());
-}
-}  // namespace
-
 bool RunGame(const std::string& path) {
   if (!OpenGameFile(path)) return false;
   try {
@@ -118,7 +108,7 @@ bool RunGame(const std::string& path) {
     // The main loop takes over here once it exists.
     return true;
   } catch (const std::exception& e) {
-    VTExceptionHandler(e);
+    VTExceptionHandler(e.what());
     ShowMessage("Unexpected error occured when running the game.");
     return false;
   }

@@ -26,3 +26,18 @@ void InitTrace(int argc, char** argv);
 void ShowMessage(const std::string& text);
 using MessageSink = std::function<void(const std::string&)>;
 void SetMessageSink(MessageSink sink);
+
+// Installs the handler for exceptions that escape everything: it writes
+// "Unhandled Exception - " + text, "Stack Trace" and the call stack to the
+// trace, shows the text and ends the process.
+void InstallExceptionHandler();
+// Logs an exception the same way (without ending the process).
+void VTExceptionHandler(const std::string& text);
+
+// Asks the desktop to open a document or program (xdg-open), or runs an
+// executable file with parameters. True when it could be started.
+bool ShellOpen(const std::string& file, const std::string& parameters, const std::string& directory);
+// Runs program + " " + parameters through the shell in directory (the
+// current one when empty). With wait, polls every 50 ms, pumping window
+// events, until it has ended. True when it could be started.
+bool RunProgram(const std::string& program, const std::string& parameters, const std::string& directory, bool wait);
