@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "runner/Runner_Load.h"
 #include "runner/Support_File.h"
@@ -20,6 +21,16 @@ const char kUsage[] =
     "  --headless    no window and no sound; messages go to standard error\n"
     "  --VTTrace     write a trace of the run to Trace.log beside the program\n";
 
+// Switches that run a tool command instead of a game (for example
+// "--eval FILE"). The command gets the arguments that follow its switch and
+// returns the exit status; it runs before anything of a game run is set up.
+struct RToolCommand {
+  const char* name;
+  int (*run)(int argc, char** argv);
+};
+const std::vector<RToolCommand> kToolCommands = {
+};
+
 struct ROptions {
   bool help = false;
   std::string game_file;
@@ -28,6 +39,7 @@ struct ROptions {
 
 ROptions ParseSwitches(int argc, char** argv) {
   ROptions o;
+  Headless = false;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
@@ -50,8 +62,11 @@ ROptions ParseSwitches(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Switches that run a tool command instead of a game are handled here,
-  // before anything of a run is set up.
+  for (int i = 1; i < argc; ++i) {
+    for (const RToolCommand& tool : kToolCommands) {
+      if (std::strcmp(argv[i], tool.name) == 0) return tool.run(argc - i - 1, argv + i + 1);
+    }
+  }
 
   ROptions options = ParseSwitches(argc, argv);
   if (options.help) {

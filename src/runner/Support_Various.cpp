@@ -18,7 +18,7 @@
 #include "runner/Support_File.h"
 
 bool TraceEnabled = false;
-bool Headless = false;
+bool Headless = true;
 std::string ApplicationTitle = "roomrun";
 
 namespace {

@@ -6,7 +6,9 @@
 
 // Whether trace lines are written to "Trace.log" beside the executable.
 extern bool TraceEnabled;
-// No window, no sound: messages go to stderr only.
+// No window, no sound: messages go to stderr only. On by default so that
+// tests, tools and benchmarks that use the loader never open a window; the
+// runner program turns it off unless "--headless" is given.
 extern bool Headless;
 // The application title (the executable's name without extension), used as
 // the caption of message boxes.
