@@ -507,7 +507,7 @@ TEST(LoadWindow, OpensPaintsAndClosesOnTheDummyVideoDriver) {
   pictures.back = &junk;  // undecodable pictures are simply not shown
   pictures.front = &bar;
   for (bool stretched : {false, true}) {
-    ASSERT_TRUE(PlatformLoadWindowOpen(pictures, true, stretched, true, 200)) << SDL_GetError();
+    ASSERT_TRUE(PlatformLoadWindowOpen(pictures, true, stretched, true, 200, stretched)) << SDL_GetError();
     EXPECT_TRUE(PlatformLoadWindowIsOpen());
     for (int p : {0, 1, 49, 100}) PlatformLoadWindowProgress(p);
     PlatformLoadWindowClose();
