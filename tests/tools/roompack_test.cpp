@@ -2,6 +2,7 @@
 // and the game files it writes are read back by the runner's reader.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <zlib.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -422,6 +423,23 @@ TEST(Roompack, BrokenProjectsAreReportedAndWriteNothing) {
     std::vector<uint8_t> b = ReadBytes(kSource / "tests/games/packer_full/pics/back.png");
     return std::string(b.begin(), b.end());
   }();
+  // A PNG whose header claims 20000 x 1 pixels (and holds no pixels).
+  const std::string kPngTooWide = [] {
+    auto chunk = [](const std::string& type_and_data) {
+      std::string c;
+      uint32_t n = uint32_t(type_and_data.size() - 4);
+      for (int i = 3; i >= 0; --i) c += char(n >> (8 * i));
+      c += type_and_data;
+      uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(type_and_data.data()), uInt(type_and_data.size())));
+      for (int i = 3; i >= 0; --i) c += char(crc >> (8 * i));
+      return c;
+    };
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    png += chunk(std::string("IHDR\0\0\x4e\x20\0\0\0\x01\x08\x06\0\0\0", 17));
+    png += chunk(std::string("IDAT\x78\x9c\x03\0\0\0\0\x01", 12));
+    png += chunk("IEND");
+    return png;
+  }();
   struct RCase {
     const char* what;
     std::map<std::string, std::string> files;
@@ -482,6 +500,13 @@ TEST(Roompack, BrokenProjectsAreReportedAndWriteNothing) {
        {{"game.json", R"({"settings": {"load_image": "pics/x.png"}, "rooms": ["r"]})"},
         {"pics/x.png", "\x89PNG\r\n\x1a\nnot really"}},
        "pics/x.png: not a readable PNG picture"},
+      {"picture cut short",
+       {{"game.json", R"({"settings": {"load_image": "pics/x.png"}, "rooms": ["r"]})"},
+        {"pics/x.png", kPng1x1.substr(0, 50)}},
+       "pics/x.png: not a readable PNG picture"},
+      {"picture too large",
+       {{"game.json", R"({"settings": {"progress_back": "big.png"}, "rooms": ["r"]})"}, {"big.png", kPngTooWide}},
+       "big.png: picture size 20000 x 1 is outside 1 to 16384 pixels per side"},
       {"picture is a folder",
        {{"game.json", R"({"settings": {"load_image": "pics"}, "rooms": ["r"]})"}, {"pics/x.png", kPng1x1}},
        "game.json: settings.load_image: pics is not a file"},

@@ -40,7 +40,7 @@ std::vector<uint8_t> EncodeBmp32(uint32_t width, uint32_t height, const uint8_t*
   return out;
 }
 
-bool PngToBmp(const std::vector<uint8_t>& png, std::vector<uint8_t>& bmp, std::string& error) {
+bool DecodePng(const std::vector<uint8_t>& png, RPicture& out, std::string& error) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
@@ -56,12 +56,21 @@ bool PngToBmp(const std::vector<uint8_t>& png, std::vector<uint8_t>& bmp, std::s
     return false;
   }
   image.format = PNG_FORMAT_BGRA;
-  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+  out.width = image.width;
+  out.height = image.height;
+  out.bgra.assign(PNG_IMAGE_SIZE(image), 0);
+  if (!png_image_finish_read(&image, nullptr, out.bgra.data(), 0, nullptr)) {
     error = std::string("not a readable PNG picture (") + image.message + ")";
     png_image_free(&image);
+    out = RPicture();
     return false;
   }
-  bmp = EncodeBmp32(image.width, image.height, pixels.data());
+  return true;
+}
+
+bool PngToBmp(const std::vector<uint8_t>& png, std::vector<uint8_t>& bmp, std::string& error) {
+  RPicture picture;
+  if (!DecodePng(png, picture, error)) return false;
+  bmp = EncodeBmp32(picture.width, picture.height, picture.bgra.data());
   return true;
 }
