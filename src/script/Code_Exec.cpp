@@ -6,6 +6,7 @@
 
 #include <pthread.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,11 +26,19 @@
 namespace {
 enum Completion : int { C_NORMAL = 0, C_ERROR = -1, C_EXIT = -2, C_BREAK = -3, C_CONTINUE = -4 };
 
+// A local variable kept in a slot of the execution; `defined` is false until
+// the first write, so reading it earlier fails as for a missing variable.
+struct LocalSlot {
+  RVariable var;
+  bool defined = false;
+};
+
 struct Ctx {
   CInstance* self;
   CInstance* other;
-  CVariableList* locals;  // null until the first write to a local
+  CVariableList* locals;  // locals without a slot; null until the first write
   const CCode* code;
+  LocalSlot* lslots;      // one per entry of code->i_localIds
 };
 
 int g_arg0 = -1000;  // variable id of argument0
@@ -196,44 +205,66 @@ bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
   return true;
 }
 
-// The plain variable list holding (owner, id), or nullptr with generic set
-// when the access goes through built-in getters/setters or owner lookups.
-inline CVariableList* PlainList(Ctx& c, int owner, int id, bool create, bool& generic) {
+// The variable (owner, id) when it lives in plain storage (locals, globals,
+// an instance's own list): the variable, or nullptr when it does not exist and
+// `create` is false. Sets generic when the access goes through built-in
+// getters/setters or owner lookups instead.
+inline RVariable* PlainVar(Ctx& c, const RToken& n, int owner, int id, bool create, bool& generic) {
   generic = false;
+  CVariableList* list;
   switch (owner) {
     case OWNER_LOCAL:
-      if (!c.locals && create) c.locals = NewLocals();
-      return c.locals;
+      if (n.slot >= 0) {
+        LocalSlot& s = c.lslots[n.slot];
+        if (!s.defined) {
+          if (!create) return nullptr;
+          s.defined = true;
+          s.var.ind = id;
+        }
+        return &s.var;
+      }
+      if (!c.locals) {
+        if (!create) return nullptr;
+        c.locals = NewLocals();
+      }
+      list = c.locals;
+      break;
     case OWNER_UNQUALIFIED:
-      if (id > 9999) return GlobalIsDeclared(id) ? &GlobalVars() : &c.self->i_vars;
+      if (id <= 9999) {
+        generic = true;
+        return nullptr;
+      }
+      list = GlobalIsDeclared(id) ? &GlobalVars() : &c.self->i_vars;
       break;
     case OWNER_GLOBAL:
-      return &GlobalVars();
-    case OWNER_SELF:
-      if (id > 9999) return &c.self->i_vars;
+      list = &GlobalVars();
       break;
+    case OWNER_SELF:
     case OWNER_OTHER:
-      if (id > 9999) return &c.other->i_vars;
+      if (id <= 9999) {
+        generic = true;
+        return nullptr;
+      }
+      list = owner == OWNER_SELF ? &c.self->i_vars : &c.other->i_vars;
       break;
     default:
-      break;
+      generic = true;
+      return nullptr;
   }
-  generic = true;
-  return nullptr;
+  return create ? &list->FindOrAdd(id, n.cache) : list->Find(id, n.cache);
 }
 
 // Reads without reporting; false when the variable or element is missing.
 bool ReadRaw(Ctx& c, const RToken& n, const VarRef& ref, RValue& out) {
   bool generic;
-  if (CVariableList* list = PlainList(c, ref.owner, ref.id, false, generic)) {
-    if (RVariable* var = list->Find(ref.id, n.cache))
-      if (const RValue* e = CVariableList::Element(*var, ref.index)) {
-        CopyValue(out, *e);
-        return true;
-      }
+  if (RVariable* var = PlainVar(c, n, ref.owner, ref.id, false, generic)) {
+    if (const RValue* e = CVariableList::Element(*var, ref.index)) {
+      CopyValue(out, *e);
+      return true;
+    }
     return false;
   }
-  if (!generic) return false;  // no locals yet
+  if (!generic) return false;  // no such variable
   switch (ref.owner) {
     case OWNER_UNQUALIFIED:
     case OWNER_SELF:
@@ -262,8 +293,8 @@ inline bool ReadVar(Ctx& c, const RToken& n, const VarRef& ref, RValue& out) {
 
 bool Store(Ctx& c, const RToken& n, const VarRef& ref, const RValue& v) {
   bool generic;
-  if (CVariableList* list = PlainList(c, ref.owner, ref.id, true, generic)) {
-    CopyValue(CVariableList::ElementForWrite(list->FindOrAdd(ref.id, n.cache), ref.index), v);
+  if (RVariable* var = PlainVar(c, n, ref.owner, ref.id, true, generic)) {
+    CopyValue(CVariableList::ElementForWrite(*var, ref.index), v);
     return true;
   }
   switch (ref.owner) {
@@ -306,12 +337,91 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
   return ok;
 }
 
+// Pure arithmetic on a pure expression. False when a variable on the way is
+// missing or not a real, or an operation would fail; the caller then
+// evaluates the expression the general way, which is safe because pure
+// expressions have no side effects.
+bool EvalReal(Ctx& c, const RToken& n, double& out) {
+  switch (n.kind) {
+    case TK_CONSTANT:
+      out = n.value.val;
+      return true;
+    case TK_CONSTOWNERVAR: {
+      const RValue* v;
+      if (n.ind2 == OWNER_LOCAL) {
+        const LocalSlot& s = c.lslots[n.slot];
+        if (!s.defined) return false;
+        v = &s.var.simplevalue;
+      } else {
+        CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+        const RVariable* var = list.Find(n.ind, n.cache);
+        if (!var) return false;
+        v = &var->simplevalue;
+      }
+      if (v->kind != RValue::kReal) return false;
+      out = v->val;
+      return true;
+    }
+    case TK_UNARY: {
+      if (!EvalReal(c, n.items[0], out)) return false;
+      if (n.ind == SYM_MINUS) out = -out;
+      else if (n.ind == SYM_NOT) out = out < 0.5 ? 1 : 0;
+      return true;
+    }
+    case TK_BINARY: {
+      double l, r;
+      if (!EvalReal(c, n.items[0], l) || !EvalReal(c, n.items[1], r)) return false;
+      const double e = kCompareEpsilon;
+      switch (n.ind) {
+        case SYM_PLUS: out = l + r; return true;
+        case SYM_MINUS: out = l - r; return true;
+        case SYM_TIMES: out = l * r; return true;
+        case SYM_DIVIDE: if (r == 0) return false; out = l / r; return true;
+        case SYM_DIV: if (r == 0) return false; out = std::trunc(l / r); return true;
+        case SYM_MOD: if (r == 0) return false; out = l - std::trunc(l / r) * r; return true;
+        case SYM_LT: out = l - r < -e ? 1 : 0; return true;
+        case SYM_LE: out = l - r <= e ? 1 : 0; return true;
+        case SYM_ASSIGN: case SYM_EQ: out = (l - r > -e && l - r < e) ? 1 : 0; return true;
+        case SYM_NE: out = (l - r < -e || l - r > e) ? 1 : 0; return true;
+        case SYM_GE: out = l - r >= -e ? 1 : 0; return true;
+        case SYM_GT: out = l - r > e ? 1 : 0; return true;
+        case SYM_AND: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
+        case SYM_OR: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
+        case SYM_XOR: out = ((l >= 0.5) != (r >= 0.5)) ? 1 : 0; return true;
+        default: return false;
+      }
+    }
+    default:
+      return false;
+  }
+}
+
 bool Eval(Ctx& c, const RToken& n, RValue& out) {
+  if (n.pureroot && n.kind != TK_CONSTANT) {
+    double d;
+    if (EvalReal(c, n, d)) {
+      out.SetReal(d);
+      return true;
+    }
+  }
   switch (n.kind) {
     case TK_CONSTANT:
       CopyValue(out, n.value);
       return true;
     case TK_CONSTOWNERVAR: {
+      if (n.ind2 == OWNER_LOCAL && n.slot >= 0) {
+        const LocalSlot& s = c.lslots[n.slot];
+        if (s.defined) {
+          CopyValue(out, s.var.simplevalue);
+          return true;
+        }
+      } else if (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999) {
+        CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+        if (const RVariable* v = list.Find(n.ind, n.cache)) {
+          CopyValue(out, v->simplevalue);
+          return true;
+        }
+      }
       VarRef ref{n.ind2, n.ind, 0};
       return ReadVar(c, n, ref, out);
     }
@@ -362,6 +472,31 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
 // ---- statements ----
 int Assign(Ctx& c, const RToken& n, RValue& result) {
   const RToken& target = n.items[0];
+  const RToken& expr = n.items[1];
+  if (expr.pureroot && target.kind == TK_CONSTOWNERVAR && (n.ind == SYM_ASSIGN || n.ind == SYM_ADDASSIGN ||
+                                                           n.ind == SYM_SUBASSIGN)) {
+    bool generic;
+    double d;
+    if (n.ind == SYM_ASSIGN) {
+      // The value first: the target must not exist while it is computed.
+      if (EvalReal(c, expr, d)) {
+        RVariable* var = PlainVar(c, target, target.ind2, target.ind, true, generic);
+        if (var) {
+          var->simplevalue.SetReal(d);
+          result.SetReal(d);
+          return C_NORMAL;
+        }
+      }
+    } else if (RVariable* var = PlainVar(c, target, target.ind2, target.ind, false, generic)) {
+      RValue& v = var->simplevalue;
+      if (v.kind == RValue::kReal && EvalReal(c, expr, d)) {
+        if (n.ind == SYM_ADDASSIGN) v.val += d;
+        else v.val -= d;
+        result.SetReal(v.val);
+        return C_NORMAL;
+      }
+    }
+  }
   VarRef ref;
   if (!Resolve(c, target, ref)) return C_ERROR;
   if (n.ind == SYM_ASSIGN) {
@@ -381,9 +516,8 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
     }
     // Combine in place when the variable lives in a plain list.
     bool generic;
-    if (CVariableList* list = PlainList(c, ref.owner, ref.id, false, generic)) {
-      RVariable* var = list->Find(ref.id, target.cache);
-      RValue* e = var ? const_cast<RValue*>(CVariableList::Element(*var, ref.index)) : nullptr;
+    if (RVariable* var = PlainVar(c, target, ref.owner, ref.id, false, generic)) {
+      RValue* e = const_cast<RValue*>(CVariableList::Element(*var, ref.index));
       if (e) {
         if (op == SYM_PLUS && e->kind == RValue::kReal && value.kind == RValue::kReal) {
           e->val += value.val;
@@ -691,6 +825,9 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
 }
 
 int g_execDepth = 0;
+// Local slots of the executions in progress, one vector per nesting depth
+// (a vector's storage does not move when the outer vector grows).
+std::vector<std::vector<LocalSlot>> g_slotPool;
 }  // namespace
 
 void SetExecutionBudget(long long steps) { g_budget = steps; }
@@ -731,12 +868,27 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode* code, RValue& r
     RecordCodeError(*code, 0, "Recursion too deep: out of stack space.");
     return false;
   }
-  Ctx c{self, other, nullptr, code};
+  size_t nslots = code->i_localIds.size();
+  LocalSlot* slots = nullptr;
+  if (nslots) {
+    if (g_slotPool.size() <= static_cast<size_t>(g_execDepth)) g_slotPool.resize(static_cast<size_t>(g_execDepth) + 1);
+    auto& pool = g_slotPool[static_cast<size_t>(g_execDepth)];
+    if (pool.size() < nslots) pool.resize(nslots);
+    slots = pool.data();
+  }
+  Ctx c{self, other, nullptr, code, slots};
   ++g_execDepth;
   bool ok;
   if (code->i_kind == 2) ok = Eval(c, code->i_token, result);
   else ok = Exec(c, code->i_token, result) != C_ERROR;
   --g_execDepth;
+  for (size_t k = 0; k < nslots; ++k) {
+    LocalSlot& s = slots[k];
+    if (!s.defined) continue;
+    s.defined = false;
+    s.var.simplevalue.SetReal(0);
+    if (!s.var.value.empty()) s.var.value.clear();
+  }
   FreeLocals(c.locals);
   return ok;
 }

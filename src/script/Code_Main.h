@@ -55,6 +55,12 @@ struct RToken {
   int position = 0;  // 1-based position in the source text
   // Interpreter hint: where the variable was found last in a variable list.
   mutable int cache = -1;
+  // Variable nodes: the local slot of the variable id in this code, or -1.
+  int slot = -1;
+  // Set on expressions made only of real constants, plain variable reads and
+  // operators: the interpreter first tries them as pure arithmetic on doubles.
+  bool pure = false;
+  bool pureroot = false;  // pure, and the parent is not
 
   RToken() = default;
   RToken(int k, int pos) : kind(k), position(pos) {}
@@ -73,6 +79,9 @@ class CCode {
   RValue i_value;           // the value when i_kind is 3
   int i_Args = 0;           // 1 + highest N of argumentN used
   bool i_ArgArray = false;  // `argument` used
+  // Variable ids that this code uses as locals with a constant owner; the
+  // interpreter keeps them in slots instead of a searched list.
+  std::vector<int> i_localIds;
 
   CCode() = default;
   CCode(const std::string& text, bool isexpression) { Create(text, isexpression); }

@@ -52,9 +52,7 @@ int CVariableList::Lookup(int id) const {
   }
 }
 
-RVariable* CVariableList::Find(int id, int& cache) {
-  if (cache >= 0 && static_cast<size_t>(cache) < v_vars.size() && v_vars[static_cast<size_t>(cache)].ind == id)
-    return &v_vars[static_cast<size_t>(cache)];
+RVariable* CVariableList::FindSlow(int id, int& cache) {
   int pos = Lookup(id);
   if (pos < 0) return nullptr;
   cache = pos;
@@ -80,7 +78,7 @@ RVariable& CVariableList::FindOrAdd(int id, int& cache) {
   return v_vars.back();
 }
 
-const RValue* CVariableList::Element(const RVariable& var, int index) {
+const RValue* CVariableList::ElementSlow(const RVariable& var, int index) {
   if (index == 0) return &var.simplevalue;
   if (index < 0) return nullptr;
   size_t i = static_cast<size_t>(index / kArrayDim), j = static_cast<size_t>(index % kArrayDim);

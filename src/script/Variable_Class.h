@@ -42,14 +42,22 @@ class CVariableList {
   // Fast access for the interpreter. `cache` is a caller-kept hint (the
   // position where the id was found last); it is checked before use, so any
   // value is safe.
-  RVariable* Find(int id, int& cache);
+  RVariable* Find(int id, int& cache) {
+    if (static_cast<unsigned>(cache) < v_vars.size() && v_vars[static_cast<size_t>(cache)].ind == id)
+      return &v_vars[static_cast<size_t>(cache)];
+    return FindSlow(id, cache);
+  }
+  RVariable* FindSlow(int id, int& cache);
   RVariable& FindOrAdd(int id, int& cache);
   RVariable* Find(int id) {
     int c = -1;
     return Find(id, c);
   }
   // The element at a combined index, or nullptr when it does not exist.
-  static const RValue* Element(const RVariable& var, int index);
+  static const RValue* Element(const RVariable& var, int index) {
+    return index == 0 ? &var.simplevalue : ElementSlow(var, index);
+  }
+  static const RValue* ElementSlow(const RVariable& var, int index);
   // The element at a combined index, growing the array as needed.
   static RValue& ElementForWrite(RVariable& var, int index);
 

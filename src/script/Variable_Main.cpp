@@ -8,9 +8,11 @@
 #include "runtime/Instance_Source.h"
 #include "script/Code_Variable.h"
 
+std::vector<char> g_globalDeclared(10000, 0);
+
 namespace {
 CVariableList g_globals;
-std::vector<bool> g_declared(10000, false);
+
 
 std::vector<RBuiltinVariable>& Builtins() {
   static std::vector<RBuiltinVariable> table;
@@ -34,22 +36,17 @@ void GlobalSetVar(int id, int index, const RValue& value) { g_globals.SetVar(id,
 void GlobalDeclare(int id) {
   if (id < kUserVarBase) return;
   size_t p = static_cast<size_t>(id - kUserVarBase);
-  if (p >= g_declared.size()) g_declared.resize(p + 1000, false);
-  g_declared[p] = true;
+  if (p >= g_globalDeclared.size()) g_globalDeclared.resize(p + 1000, 0);
+  g_globalDeclared[p] = 1;
   g_globals.Init(id);
 }
 
-bool GlobalIsDeclared(int id) {
-  if (id < kUserVarBase) return false;
-  size_t p = static_cast<size_t>(id - kUserVarBase);
-  return p < g_declared.size() && g_declared[p];
-}
 
-int GlobalDeclaredLength() { return static_cast<int>(g_declared.size()); }
+int GlobalDeclaredLength() { return static_cast<int>(g_globalDeclared.size()); }
 
 void GlobalClear() {
   g_globals.Clear();
-  g_declared.assign(10000, false);
+  g_globalDeclared.assign(10000, 0);
 }
 
 int BuiltinVariableAdd(const std::string& name, BuiltinGetter getter, BuiltinSetter setter, bool writable) {

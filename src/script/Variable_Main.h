@@ -3,6 +3,7 @@
 // variable access through instances and owner codes.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/Variable_Class.h"
 
@@ -14,7 +15,11 @@ CVariableList& GlobalVars();
 bool GlobalGetVar(int id, int index, RValue& out);
 void GlobalSetVar(int id, int index, const RValue& value);
 void GlobalDeclare(int id);
-bool GlobalIsDeclared(int id);
+extern std::vector<char> g_globalDeclared;  // the globalvar table
+inline bool GlobalIsDeclared(int id) {
+  size_t p = static_cast<size_t>(id) - 100000u;
+  return id >= 100000 && p < g_globalDeclared.size() && g_globalDeclared[p] != 0;
+}
 int GlobalDeclaredLength();  // current length of the globalvar table
 void GlobalClear();
 void GlobalSaveToStream(CStream& stream);
