@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "runner/Option_Main.h"
+#include "runner/Support_Various.h"
 #include "script/Code_Main.h"
 #include "script/Code_Text.h"
 
@@ -100,6 +101,7 @@ void RecordCodeError(const CCode& code, int position, const std::string& message
 
 void ReportError(const std::string& text, bool fatal) {
   if (g_hooks.trace) g_hooks.trace(text);
+  else TraceWrite(text);
   if (g_terminating) return;
   if (opt_aborterrors) fatal = true;
   if (opt_showerrors) {

@@ -33,7 +33,7 @@ bool ErrorTerminating();
 struct RErrorHooks {
   // Shows the error window; returns true for abort. Null: headless.
   bool (*show_window)(const std::string& text, bool ignorable) = nullptr;
-  // Writes a line to the trace log. Null: nothing.
+  // Writes a line to the trace log. Null: the runner's trace (TraceWrite).
   void (*trace)(const std::string& text) = nullptr;
   // Clears the input state after a report. Null: nothing.
   void (*clear_input)() = nullptr;

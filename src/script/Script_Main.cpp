@@ -4,6 +4,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "runner/DataNew_Main.h"
+#include "runner/Support_Stream.h"
 #include "script/Code_Error.h"
 #include "script/Script_Class.h"
 
@@ -71,6 +73,24 @@ bool ScriptsCompileAll() {
       ReportError("COMPILATION ERROR in Script: " + l.names[i] + "\r" + ErrorText(), true);
       return false;
     }
+  }
+  return true;
+}
+
+bool LoadSection_Scripts(CStream& stream) {
+  ScriptsClear();
+  int32_t count;
+  if (!ReadSectionHeader(stream, kSectionVersionScripts, count)) return false;
+  for (int32_t i = 0; i < count; ++i) {
+    CStream block = stream.ReadStreamC();
+    if (!block.ReadBoolean()) {
+      ScriptAppend("", nullptr);
+      continue;
+    }
+    std::string name = block.ReadString();
+    auto script = std::make_unique<CScript>();
+    if (!script->LoadFromStream(block)) return false;
+    ScriptAppend(name, std::move(script));
   }
   return true;
 }
