@@ -1,6 +1,7 @@
 #include "script/Variable_Class.h"
 
 #include "runner/Option_Main.h"
+#include "runner/Support_Stream.h"
 
 namespace {
 // Lists up to this size are searched linearly; larger ones get a hash index.
@@ -118,4 +119,67 @@ bool CVariableList::GetVar(int id, int index, RValue& out) const {
 void CVariableList::Init(int id) {
   int cache = -1;
   FindOrAdd(id, cache);
+}
+
+namespace {
+constexpr int kListMarker = 440;
+
+void WriteValue(CStream& s, const RValue& v) {
+  s.WriteInteger(v.kind);
+  s.WriteReal(v.kind == RValue::kReal ? v.val : 0.0);
+  // A real may carry stale text; it is never observed, so it is not saved.
+  s.WriteString(v.kind == RValue::kString ? std::string_view(v.str) : std::string_view());
+}
+
+void ReadValue(CStream& s, RValue& v) {
+  int kind = s.ReadInteger();
+  double val = s.ReadReal();
+  std::string str = s.ReadString();
+  if (kind == RValue::kString) v.SetString(std::move(str));
+  else v.SetReal(val);
+}
+
+// Every stored value takes at least 16 bytes (kind, real, string length);
+// counts beyond what remains are corrupt data, refused before allocating.
+int32_t ReadCount(CStream& s, size_t itemsize) {
+  int32_t n = s.ReadInteger();
+  if (n < 0 || static_cast<size_t>(n) > s.Remaining() / itemsize) throw EStreamError("Stream read error: bad count");
+  return n;
+}
+}  // namespace
+
+void CVariableList::SaveToStream(CStream& stream) const {
+  stream.WriteInteger(kListMarker);
+  stream.WriteInteger(static_cast<int32_t>(v_vars.size()));
+  for (const RVariable& var : v_vars) {
+    stream.WriteInteger(var.ind);
+    WriteValue(stream, var.simplevalue);
+    stream.WriteInteger(static_cast<int32_t>(var.value.size()));
+    for (const auto& row : var.value) {
+      stream.WriteInteger(static_cast<int32_t>(row.size()));
+      for (const RValue& v : row) WriteValue(stream, v);
+    }
+  }
+}
+
+void CVariableList::LoadFromStream(CStream& stream) {
+  Clear();
+  if (stream.ReadInteger() != kListMarker) return;
+  int32_t n = ReadCount(stream, 24);
+  v_vars.resize(static_cast<size_t>(n));
+  for (RVariable& var : v_vars) {
+    var.ind = stream.ReadInteger();
+    ReadValue(stream, var.simplevalue);
+    int32_t rows = ReadCount(stream, 4);
+    if (rows > kArrayDim) throw EStreamError("Stream read error: too many rows");
+    var.value.resize(static_cast<size_t>(rows));
+    for (auto& row : var.value) {
+      int32_t m = ReadCount(stream, 16);
+      if (m > kArrayDim) throw EStreamError("Stream read error: row too long");
+      row.resize(static_cast<size_t>(m));
+      for (RValue& v : row) ReadValue(stream, v);
+    }
+  }
+  v_numb = n;
+  Rehash();
 }

@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "runner/Support_Stream.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
 #include "script/Code_Variable.h"
@@ -159,4 +160,24 @@ bool OwnerSetVar(int owner, int id, int index, const RValue& value) {
     return InstanceSetVar(inst, id, index, value);
   }
   return false;
+}
+
+namespace {
+constexpr int kGlobalMarker = 700;
+}
+
+void GlobalSaveToStream(CStream& stream) {
+  stream.WriteInteger(kGlobalMarker);
+  g_globals.SaveToStream(stream);
+  stream.WriteInteger(static_cast<int32_t>(g_globalDeclared.size()));
+  for (char flag : g_globalDeclared) stream.WriteBoolean(flag != 0);
+}
+
+void GlobalLoadFromStream(CStream& stream) {
+  if (stream.ReadInteger() != kGlobalMarker) return;
+  g_globals.LoadFromStream(stream);
+  int32_t n = stream.ReadInteger();
+  if (n < 0 || static_cast<size_t>(n) > stream.Remaining() / 4) throw EStreamError("Stream read error: bad count");
+  g_globalDeclared.assign(static_cast<size_t>(n), 0);
+  for (int32_t i = 0; i < n; ++i) g_globalDeclared[static_cast<size_t>(i)] = stream.ReadBoolean() ? 1 : 0;
 }
