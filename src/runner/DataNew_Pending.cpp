@@ -73,16 +73,6 @@ bool LoadSection_Triggers(CStream& stream) {
   return true;
 }
 
-bool LoadSection_Constants(CStream& stream) {
-  int32_t count;
-  if (!ReadSectionHeader(stream, kSectionVersionConstants, count)) return false;
-  for (int32_t i = 0; i < count; ++i) {
-    stream.ReadString();
-    stream.ReadString();
-  }
-  return true;
-}
-
 bool LoadSection_Sounds(CStream& stream) { return SkipResourceList(stream, kSectionVersionSounds); }
 
 bool LoadSection_Sprites(CStream& stream) { return SkipResourceList(stream, kSectionVersionSprites); }
@@ -90,8 +80,6 @@ bool LoadSection_Sprites(CStream& stream) { return SkipResourceList(stream, kSec
 bool LoadSection_Backgrounds(CStream& stream) { return SkipResourceList(stream, kSectionVersionBackgrounds); }
 
 bool LoadSection_Paths(CStream& stream) { return SkipResourceList(stream, kSectionVersionPaths); }
-
-bool LoadSection_Scripts(CStream& stream) { return SkipResourceList(stream, kSectionVersionScripts); }
 
 bool LoadSection_Fonts(CStream& stream) { return SkipResourceList(stream, kSectionVersionFonts); }
 
