@@ -214,10 +214,41 @@ RValue CDS_List::FindValue(int64_t pos) const {
   return i_val[static_cast<size_t>(pos)];
 }
 
+namespace {
+// True when no two different reals of the list are equal within the
+// precision. Equality is then exact equality, the comparison is a strict weak
+// order, and a stable sort gives what the insertion sort gives.
+bool ComparisonIsConsistent(const std::vector<RValue>& values) {
+  std::vector<double> reals;
+  for (const RValue& v : values)
+    if (v.IsReal()) reals.push_back(v.val);
+  std::sort(reals.begin(), reals.end());
+  for (size_t k = 1; k < reals.size(); ++k) {
+    if (std::isnan(reals[k])) return false;
+    if (reals[k] != reals[k - 1] && DS_Compare(RValue(reals[k - 1]), RValue(reals[k])) == 0) return false;
+  }
+  return true;
+}
+}  // namespace
+
 void CDS_List::Sort(bool ascend) {
+  if (i_val.size() < 2) return;
+  if (i_val.size() > 16 && ComparisonIsConsistent(i_val)) {
+    if (ascend) {
+      std::stable_sort(i_val.begin(), i_val.end(),
+                       [](const RValue& a, const RValue& b) { return DS_Compare(a, b) < 0; });
+    } else {
+      // The insertion sort puts each value before the equal values already
+      // placed, so equal values end up in reverse order.
+      std::reverse(i_val.begin(), i_val.end());
+      std::stable_sort(i_val.begin(), i_val.end(),
+                       [](const RValue& a, const RValue& b) { return DS_Compare(a, b) > 0; });
+    }
+    return;
+  }
   // Insertion sort: ascending keeps equal values in order, descending reverses
-  // them. With a tolerance the comparison is not transitive, so the exact
-  // order of swaps matters and a library sort would differ.
+  // them. With values equal only within the tolerance the comparison is not
+  // transitive, and the exact order of swaps decides the result.
   for (size_t k = 1; k < i_val.size(); ++k) {
     size_t j = k;
     while (j > 0) {
@@ -258,17 +289,34 @@ bool CDS_List::ReadFromString(const std::string& text, bool* malformed) {
 // Map
 // ---------------------------------------------------------------------------
 
+void CDS_Map::Clear() {
+  i_entries.clear();
+  i_free.clear();
+  i_order.clear();
+}
+
+void CDS_Map::Assign(const CDS_Map& other) {
+  // Copies compactly: slot k holds position k.
+  std::vector<Entry> entries;
+  entries.reserve(other.i_order.size());
+  for (uint32_t slot : other.i_order) entries.push_back(other.i_entries[slot]);
+  i_entries = std::move(entries);
+  i_free.clear();
+  i_order.resize(i_entries.size());
+  for (size_t k = 0; k < i_order.size(); ++k) i_order[k] = static_cast<uint32_t>(k);
+}
+
 int CDS_Map::LowerSearch(const RValue& key) const {
   int first = 0, last = Size() - 1;
   while (last - first > 7) {
     int mid = (first + last) / 2;
-    if (DS_Compare(i_key[static_cast<size_t>(mid)], key) < 0)
+    if (DS_Compare(Key(mid), key) < 0)
       first = mid + 1;
     else
       last = mid;
   }
   for (int p = first; p <= last; ++p)
-    if (DS_Compare(i_key[static_cast<size_t>(p)], key) >= 0) return p;
+    if (DS_Compare(Key(p), key) >= 0) return p;
   return last + 1;
 }
 
@@ -276,66 +324,78 @@ int CDS_Map::UpperSearch(const RValue& key) const {
   int first = 0, last = Size() - 1;
   while (last - first > 7) {
     int mid = (first + last) / 2;
-    if (DS_Compare(i_key[static_cast<size_t>(mid)], key) > 0)
+    if (DS_Compare(Key(mid), key) > 0)
       last = mid - 1;
     else
       first = mid;
   }
   for (int p = last; p >= first; --p)
-    if (DS_Compare(i_key[static_cast<size_t>(p)], key) <= 0) return p;
+    if (DS_Compare(Key(p), key) <= 0) return p;
   return first - 1;
 }
 
 int CDS_Map::FindExact(const RValue& key) const {
   int p = LowerSearch(key);
-  if (p < Size() && DS_Compare(i_key[static_cast<size_t>(p)], key) == 0) return p;
+  if (p < Size() && DS_Compare(Key(p), key) == 0) return p;
   return -1;
 }
 
-void CDS_Map::Add(const RValue& key, const RValue& value) {
-  int p = UpperSearch(key) + 1;
-  i_key.insert(i_key.begin() + p, key);
-  i_val.insert(i_val.begin() + p, value);
+void CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
+  uint32_t slot;
+  if (!i_free.empty()) {
+    slot = i_free.back();
+    i_free.pop_back();
+    i_entries[slot].key = key;
+    i_entries[slot].val = value;
+  } else {
+    slot = static_cast<uint32_t>(i_entries.size());
+    i_entries.push_back(Entry{key, value});
+  }
+  i_order.insert(i_order.begin() + p, slot);
 }
+
+void CDS_Map::Add(const RValue& key, const RValue& value) { InsertAt(UpperSearch(key) + 1, key, value); }
 
 void CDS_Map::Replace(const RValue& key, const RValue& value) {
   int p = FindExact(key);
-  if (p >= 0) i_val[static_cast<size_t>(p)] = value;
+  if (p >= 0) i_entries[i_order[static_cast<size_t>(p)]].val = value;
 }
 
 void CDS_Map::Delete(const RValue& key) {
   int p = FindExact(key);
   if (p < 0) return;
-  i_key.erase(i_key.begin() + p);
-  i_val.erase(i_val.begin() + p);
+  uint32_t slot = i_order[static_cast<size_t>(p)];
+  i_entries[slot] = Entry{};  // let go of the texts now
+  i_free.push_back(slot);
+  i_order.erase(i_order.begin() + p);
 }
 
 bool CDS_Map::Exists(const RValue& key) const { return FindExact(key) >= 0; }
 
 RValue CDS_Map::FindValue(const RValue& key) const {
   int p = FindExact(key);
-  return p >= 0 ? i_val[static_cast<size_t>(p)] : RValue();
+  return p >= 0 ? Value(p) : RValue();
 }
 
 RValue CDS_Map::FindPrevious(const RValue& key) const {
   int p = LowerSearch(key) - 1;
-  return p >= 0 && p < Size() ? i_key[static_cast<size_t>(p)] : RValue();
+  return p >= 0 && p < Size() ? Key(p) : RValue();
 }
 
 RValue CDS_Map::FindNext(const RValue& key) const {
   int p = UpperSearch(key) + 1;
-  return p >= 0 && p < Size() ? i_key[static_cast<size_t>(p)] : RValue();
+  return p >= 0 && p < Size() ? Key(p) : RValue();
 }
 
-RValue CDS_Map::FindFirst() const { return i_key.empty() ? RValue() : i_key.front(); }
-RValue CDS_Map::FindLast() const { return i_key.empty() ? RValue() : i_key.back(); }
+RValue CDS_Map::FindFirst() const { return Size() > 0 ? Key(0) : RValue(); }
+RValue CDS_Map::FindLast() const { return Size() > 0 ? Key(Size() - 1) : RValue(); }
 
 std::string CDS_Map::WriteToString() const {
   CStream s;
   s.WriteInteger(kHeader);
   s.WriteInteger(Size());
-  WriteValues(s, i_key);
-  WriteValues(s, i_val);
+  for (int p = 0; p < Size(); ++p) DS_WriteValue(s, Key(p));
+  for (int p = 0; p < Size(); ++p) DS_WriteValue(s, Value(p));
   return s.ConvertToString();
 }
 
@@ -347,10 +407,14 @@ bool CDS_Map::ReadFromString(const std::string& text, bool* malformed) {
     return ReadValues(s, n, keys) && ReadValues(s, n, values);
   });
   if (!ok) return false;
-  // Keys are kept as written; a text with unsorted keys still reads, and the
-  // searches then behave as they would on that order.
-  i_key = std::move(keys);
-  i_val = std::move(values);
+  // Keys are kept in the order written; a text with unsorted keys still
+  // reads, and the searches then behave as they would on that order.
+  Clear();
+  i_entries.reserve(keys.size());
+  for (size_t k = 0; k < keys.size(); ++k) {
+    i_entries.push_back(Entry{std::move(keys[k]), std::move(values[k])});
+    i_order.push_back(static_cast<uint32_t>(k));
+  }
   return true;
 }
 

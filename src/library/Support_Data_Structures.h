@@ -84,22 +84,19 @@ class CDS_List {
 };
 
 // Keys are held in ascending order; equal keys may repeat (add always inserts,
-// after the keys equal to it).
+// after the keys equal to it). The sorted sequence is a list of slot numbers
+// into a store of entries, so that an insertion in the middle shifts 4-byte
+// numbers instead of whole values.
 class CDS_Map {
  public:
   static constexpr int kHeader = 401;
-  std::vector<RValue> i_key;
-  std::vector<RValue> i_val;
 
-  int Size() const { return static_cast<int>(i_key.size()); }
-  void Clear() {
-    i_key.clear();
-    i_val.clear();
-  }
-  void Assign(const CDS_Map& other) {
-    i_key = other.i_key;
-    i_val = other.i_val;
-  }
+  int Size() const { return static_cast<int>(i_order.size()); }
+  // Key and value at position p of the sorted sequence (0 <= p < Size()).
+  const RValue& Key(int p) const { return i_entries[i_order[static_cast<size_t>(p)]].key; }
+  const RValue& Value(int p) const { return i_entries[i_order[static_cast<size_t>(p)]].val; }
+  void Clear();
+  void Assign(const CDS_Map& other);
   void Add(const RValue& key, const RValue& value);
   void Replace(const RValue& key, const RValue& value);
   void Delete(const RValue& key);
@@ -117,8 +114,17 @@ class CDS_Map {
   bool ReadFromString(const std::string& text, bool* malformed = nullptr);
 
  private:
+  struct Entry {
+    RValue key;
+    RValue val;
+  };
   // Position of the first entry whose key equals key, or -1.
   int FindExact(const RValue& key) const;
+  void InsertAt(int p, const RValue& key, const RValue& value);
+
+  std::vector<Entry> i_entries;   // the store; freed slots are listed in i_free
+  std::vector<uint32_t> i_free;
+  std::vector<uint32_t> i_order;  // slots in ascending key order
 };
 
 class CDS_Priority {

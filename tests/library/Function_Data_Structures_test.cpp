@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstring>
+#include <algorithm>
 #include <tuple>
 
 #include "LibTest.h"
@@ -243,7 +244,7 @@ TEST(DataStructureMap, DuplicateKeysAndNeighbours) {
   // Keys stay in ascending order, as the text shows.
   CDS_Map check;
   ASSERT_TRUE(check.ReadFromString(Call("ds_map_write", {R(m)}).str));
-  for (size_t i = 1; i < check.i_key.size(); ++i) EXPECT_LE(DS_Compare(check.i_key[i - 1], check.i_key[i]), 0);
+  for (int i = 1; i < check.Size(); ++i) EXPECT_LE(DS_Compare(check.Key(i - 1), check.Key(i)), 0);
 
   Call("ds_map_clear", {R(m)});
   EXPECT_EQ(Call("ds_map_empty", {R(m)}).val, 1);
@@ -259,18 +260,18 @@ TEST(DataStructureMap, ManyKeysAgreeWithALinearScan) {
   for (int k = -1; k <= 100; ++k) {
     RValue key(static_cast<double>(k));
     int lower = 0;
-    while (lower < map.Size() && DS_Compare(map.i_key[static_cast<size_t>(lower)], key) < 0) ++lower;
+    while (lower < map.Size() && DS_Compare(map.Key(lower), key) < 0) ++lower;
     int upper = map.Size() - 1;
-    while (upper >= 0 && DS_Compare(map.i_key[static_cast<size_t>(upper)], key) > 0) --upper;
+    while (upper >= 0 && DS_Compare(map.Key(upper), key) > 0) --upper;
     EXPECT_EQ(map.LowerSearch(key), lower) << k;
     EXPECT_EQ(map.UpperSearch(key), upper) << k;
   }
   // Equal keys keep the order they were added in.
   double last_for_7 = -1;
   for (int i = 0; i < map.Size(); ++i)
-    if (map.i_key[static_cast<size_t>(i)].val == 7) {
-      EXPECT_GT(map.i_val[static_cast<size_t>(i)].val, last_for_7);
-      last_for_7 = map.i_val[static_cast<size_t>(i)].val;
+    if (map.Key(i).val == 7) {
+      EXPECT_GT(map.Value(i).val, last_for_7);
+      last_for_7 = map.Value(i).val;
     }
 }
 
@@ -556,4 +557,83 @@ TEST(DataStructureText, BrokenTextsFailCleanlyAndChangeNothing) {
   // A final unpaired digit is ignored.
   Call("ds_list_read", {R(l), RValue(good + "7")});
   EXPECT_EQ(Call("ds_list_write", {R(l)}).str, good);
+}
+
+namespace {
+// The sort as defined: insertion sort by swaps.
+void ReferenceSort(std::vector<RValue>& v, bool ascend) {
+  for (size_t k = 1; k < v.size(); ++k)
+    for (size_t j = k; j > 0; --j) {
+      int c = DS_Compare(v[j - 1], v[j]);
+      if (ascend ? c <= 0 : c > 0) break;
+      std::swap(v[j - 1], v[j]);
+    }
+}
+std::string Dump(const std::vector<RValue>& v) {
+  std::string s;
+  for (const RValue& x : v) s += (x.IsString() ? "s:" + x.str : "r:" + std::to_string(x.val)) + "/" + std::to_string(x.val) + " ";
+  return s;
+}
+}  // namespace
+
+TEST(DataStructureList, SortMatchesTheInsertionSortOnLargeLists) {
+  PrecisionGuard guard;
+  RandomSetSeed(11);
+  for (int round = 0; round < 40; ++round) {
+    CDS_List list;
+    int n = 17 + RandomInt(60);
+    bool near = round % 4 == 3;  // values equal only within the precision
+    for (int i = 0; i < n; ++i) {
+      int pick = RandomInt(10);
+      if (pick < 2) {
+        list.Add(RValue(std::string(1, static_cast<char>('a' + RandomInt(5)))));
+      } else {
+        RValue v(static_cast<double>(RandomInt(8)));
+        v.str = std::to_string(i);  // tells equal values apart in the dump
+        if (near) v.val += RandomInt(3) * 0.6e-8;
+        list.Add(v);
+      }
+    }
+    for (bool ascend : {true, false}) {
+      std::vector<RValue> expected = list.i_val;
+      ReferenceSort(expected, ascend);
+      CDS_List sorted;
+      sorted.Assign(list);
+      sorted.Sort(ascend);
+      ASSERT_EQ(Dump(sorted.i_val), Dump(expected)) << "round " << round << (ascend ? " ascending" : " descending");
+    }
+  }
+}
+
+TEST(DataStructureMap, RandomOperationsMatchASortedVector) {
+  RandomSetSeed(21);
+  CDS_Map map;
+  std::vector<std::pair<double, double>> model;  // (key, value), keys ascending, equal keys in insertion order
+  for (int step = 0; step < 3000; ++step) {
+    double key = RandomInt(200);
+    int op = RandomInt(3);
+    if (op < 2) {
+      map.Add(RValue(key), RValue(static_cast<double>(step)));
+      auto it = std::upper_bound(model.begin(), model.end(), key,
+                                 [](double k, const std::pair<double, double>& e) { return k < e.first; });
+      model.insert(it, {key, static_cast<double>(step)});
+    } else {
+      map.Delete(RValue(key));
+      auto it = std::lower_bound(model.begin(), model.end(), key,
+                                 [](const std::pair<double, double>& e, double k) { return e.first < k; });
+      if (it != model.end() && it->first == key) model.erase(it);
+    }
+    if (step % 500 == 499) {
+      ASSERT_EQ(map.Size(), static_cast<int>(model.size()));
+      for (int p = 0; p < map.Size(); ++p) {
+        ASSERT_EQ(map.Key(p).val, model[static_cast<size_t>(p)].first);
+        ASSERT_EQ(map.Value(p).val, model[static_cast<size_t>(p)].second);
+      }
+    }
+  }
+  CDS_Map copy;
+  copy.Assign(map);
+  EXPECT_EQ(copy.WriteToString(), map.WriteToString());
+  copy.Add(RValue(-1.0), RValue(0.0));
+  EXPECT_EQ(copy.Size(), map.Size() + 1);
 }
