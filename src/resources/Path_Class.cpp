@@ -134,7 +134,9 @@ void CPath::ComputeInternal() {
         const RWayPoint& a = i_points[size_t(k % n)];
         const RWayPoint& b = i_points[size_t((k + 1) % n)];
         const RWayPoint& c = i_points[size_t((k + 2) % n)];
-        Subdivide(i_precision, Mid(a, b), b, Mid(b, c));
+        // The stored precision is kept as read, but subdivision never goes
+        // deeper than 8 levels: each level can double the point count.
+        Subdivide(std::clamp(i_precision, 0, 8), Mid(a, b), b, Mid(b, c));
       }
       if (i_closed) {
         // A closed path whose pieces produced no point stays empty.
