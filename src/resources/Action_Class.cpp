@@ -128,5 +128,8 @@ bool CAction::Compile() {
     }
     text.clear();
   }
+  // Texts are not kept once compiled (the code of a code action was in the
+  // first argument text).
+  for (auto& t : act_argstring) t.clear();
   return true;
 }
