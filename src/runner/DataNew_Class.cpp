@@ -1,0 +1,163 @@
+#include "runner/DataNew_Class.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "runner/DataNew_Main.h"
+#include "runner/Support_File.h"
+#include "runner/Support_Stream.h"
+#include "script/Code_Error.h"
+
+namespace {
+bool HasPathSeparator(const std::string& name) { return name.find_first_of("/\\") != std::string::npos; }
+}  // namespace
+
+void CDataFile::Clear() {
+  s_filename.clear();
+  s_origname.clear();
+  s_exists = false;
+  s_size = 0;
+  s_store = false;
+  s_data.clear();
+  s_data.shrink_to_fit();
+  s_exportaction = 2;
+  s_exportdir.clear();
+  s_overwrite = false;
+  s_freedata = true;
+  s_removeend = true;
+}
+
+void CDataFile::Assign(const CDataFile& other) {
+  if (this == &other) return;
+  s_filename = other.s_filename;
+  s_origname = other.s_origname;
+  s_exists = other.s_exists;
+  s_size = other.s_size;
+  s_store = other.s_store;
+  if (other.s_exists && other.s_store) {
+    s_data = other.s_data;
+  } else {
+    s_data.clear();
+  }
+  s_exportaction = other.s_exportaction;
+  s_exportdir = other.s_exportdir;
+  s_overwrite = other.s_overwrite;
+  s_freedata = other.s_freedata;
+  s_removeend = other.s_removeend;
+}
+
+bool CDataFile::LoadFromStream(CStream& stream) {
+  Clear();
+  if (stream.ReadInteger() != kVersion) return false;
+  s_filename = stream.ReadString();
+  s_origname = stream.ReadString();
+  s_exists = stream.ReadBoolean();
+  s_size = stream.ReadInteger();
+  s_store = stream.ReadBoolean();
+  if (s_exists && s_store) {
+    int32_t n = stream.ReadInteger();
+    if (n < 0) throw EStreamError("Stream read error: negative length");
+    const uint8_t* p = stream.ReadSpan(size_t(n));
+    s_data.assign(p, p + n);
+  }
+  s_exportaction = stream.ReadInteger();
+  s_exportdir = stream.ReadString();
+  s_overwrite = stream.ReadBoolean();
+  s_freedata = stream.ReadBoolean();
+  s_removeend = stream.ReadBoolean();
+  return true;
+}
+
+void CDataFile::SaveToStream(CStream& stream) const {
+  stream.WriteInteger(kVersion);
+  stream.WriteString(s_filename);
+  stream.WriteString(s_origname);
+  stream.WriteBoolean(s_exists);
+  stream.WriteInteger(s_size);
+  stream.WriteBoolean(s_store);
+  if (s_exists && s_store) {
+    stream.WriteInteger(int32_t(s_data.size()));
+    stream.WriteBuffer(s_data.data(), s_data.size());
+  }
+  stream.WriteInteger(s_exportaction);
+  stream.WriteString(s_exportdir);
+  stream.WriteBoolean(s_overwrite);
+  stream.WriteBoolean(s_freedata);
+  stream.WriteBoolean(s_removeend);
+}
+
+bool CDataFile::ExportIt(const std::string& target) {
+  if (!s_exists || target.empty()) return false;
+  struct stat st;
+  if (lstat(target.c_str(), &st) == 0 && !s_overwrite) return false;
+  return WriteWholeFile(target, s_data.data(), s_data.size());
+}
+
+std::string CDataFile::Target() const {
+  switch (s_exportaction) {
+    case 1:
+      return TempDir.empty() ? std::string() : TempDir + "/" + s_filename;
+    case 2:
+      return s_filename;
+    case 3:
+      return s_exportdir + "/" + s_filename;
+    default:
+      return std::string();
+  }
+}
+
+bool CDataFile::Prepare() {
+  if (!s_exists) return false;
+  if (s_exportaction == 0) return true;
+  if (SecureMode && HasPathSeparator(s_filename)) {
+    ReportError("In secure mode you cannot export a data file to " + s_filename, false);
+    return false;
+  }
+  bool ok = false;
+  switch (s_exportaction) {
+    case 1:
+    case 2:
+      ok = ExportIt(Target());
+      break;
+    case 3:
+      if (SecureMode) {
+        ReportError("In secure mode you cannot export a data file to an indicated directory.", false);
+        return false;
+      }
+      {
+        std::error_code ec;
+        if (!s_exportdir.empty()) std::filesystem::create_directories(s_exportdir, ec);
+      }
+      ok = ExportIt(Target());
+      break;
+    default:
+      return false;
+  }
+  if (s_freedata) {
+    s_data.clear();
+    s_data.shrink_to_fit();
+    s_exists = false;
+  }
+  return ok;
+}
+
+void CDataFile::Discard() {
+  if (s_exists) {
+    s_data.clear();
+    s_data.shrink_to_fit();
+    s_exists = false;
+  }
+}
+
+bool CDataFile::Remove() {
+  if (!s_removeend) return true;
+  if (SecureMode && HasPathSeparator(s_filename)) return false;
+  if (s_exportaction == 0) return true;
+  if (s_exportaction == 3 && SecureMode) return false;
+  std::string target = Target();
+  if (target.empty()) return false;
+  return unlink(target.c_str()) == 0;
+}

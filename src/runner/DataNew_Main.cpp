@@ -1,0 +1,269 @@
+#include "runner/DataNew_Main.h"
+
+#include <cstring>
+#include <exception>
+
+#include "runner/Option_Main.h"
+#include "runner/Runner_Load.h"
+#include "runner/Support_File.h"
+#include "runner/Support_Stream.h"
+#include "runner/Support_Various.h"
+
+bool DebugMode = false;
+int GameId = 0;
+std::array<uint8_t, 16> GameGuid{};
+bool SecureMode = false;
+int LastInstanceId = 100000;
+int LastTileId = 10000000;
+size_t GameDataOffset = 0;
+std::vector<CDataFile> IncludedFiles;
+RGameInfo GameInfo;
+std::vector<std::string> LibraryInitCode;
+std::vector<int> RoomOrder;
+
+// --- included files -----------------------------------------------------------
+
+int FindIncludedFile(const std::string& name) {
+  for (size_t i = 0; i < IncludedFiles.size(); ++i) {
+    if (IncludedFiles[i].s_filename == name) return int(i);
+  }
+  return -1;
+}
+
+CDataFile* GetIncludedFile(int index) {
+  if (index < 0 || size_t(index) >= IncludedFiles.size()) return nullptr;
+  return &IncludedFiles[size_t(index)];
+}
+
+bool ExportIncludedFiles() {
+  for (CDataFile& f : IncludedFiles) f.Prepare();
+  return true;
+}
+
+void RemoveIncludedFiles() {
+  for (CDataFile& f : IncludedFiles) f.Remove();
+}
+
+// --- framing helpers ------------------------------------------------------------
+
+bool ReadSectionHeader(CStream& stream, int version, int32_t& count) {
+  if (stream.ReadInteger() != version) return false;
+  count = stream.ReadInteger();
+  // Every item takes at least four bytes, so a count beyond that is broken
+  // data; checking it here keeps callers from sizing tables from it.
+  if (count < 0 || size_t(count) > stream.Remaining() / 4) return false;
+  return true;
+}
+
+bool SkipResourceList(CStream& stream, int version) {
+  int32_t count;
+  if (!ReadSectionHeader(stream, version, count)) return false;
+  for (int32_t i = 0; i < count; ++i) stream.SkipStreamC();
+  return true;
+}
+
+// --- the sections owned here ------------------------------------------------------
+
+bool LoadSection_IncludedFiles(CStream& stream) {
+  IncludedFiles.clear();
+  int32_t count;
+  if (!ReadSectionHeader(stream, kSectionVersionIncludedFiles, count)) return false;
+  IncludedFiles.resize(size_t(count));
+  for (int32_t i = 0; i < count; ++i) {
+    CStream block = stream.ReadStreamC();
+    if (!IncludedFiles[size_t(i)].LoadFromStream(block)) return false;
+  }
+  return true;
+}
+
+bool LoadSection_GameInfo(CStream& stream) {
+  if (stream.ReadInteger() != kSectionVersionGameInfo) return false;
+  CStream b = stream.ReadStreamC();
+  RGameInfo info;
+  info.InfoColor = b.ReadInteger();
+  info.InfoEmbedded = b.ReadBoolean();
+  info.InfoCaption = b.ReadString();
+  info.InfoLeft = b.ReadInteger();
+  info.InfoTop = b.ReadInteger();
+  info.InfoWidth = b.ReadInteger();
+  info.InfoHeight = b.ReadInteger();
+  info.InfoBorder = b.ReadBoolean();
+  info.InfoSizeable = b.ReadBoolean();
+  info.InfoOnTop = b.ReadBoolean();
+  info.InfoModal = b.ReadBoolean();
+  CStream text = b.ReadStream();
+  info.InfoText.assign(reinterpret_cast<const char*>(text.Data()), text.Size());
+  GameInfo = std::move(info);
+  return true;
+}
+
+bool LoadSection_LibraryInit(CStream& stream) {
+  LibraryInitCode.clear();
+  int32_t count;
+  if (!ReadSectionHeader(stream, kSectionVersionLibraryInit, count)) return false;
+  LibraryInitCode.reserve(size_t(count));
+  for (int32_t i = 0; i < count; ++i) LibraryInitCode.push_back(stream.ReadString());
+  return true;
+}
+
+bool LoadSection_RoomOrder(CStream& stream) {
+  RoomOrder.clear();
+  int32_t count;
+  if (!ReadSectionHeader(stream, kSectionVersionRoomOrder, count)) return false;
+  if (count < 1) return false;
+  RoomOrder.reserve(size_t(count));
+  for (int32_t i = 0; i < count; ++i) RoomOrder.push_back(stream.ReadInteger());
+  return true;
+}
+
+// --- finding and descrambling ---------------------------------------------------------
+
+namespace {
+uint32_t WordAt(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+bool MarkerAt(const uint8_t* p) {
+  return (WordAt(p) & kMarkerMaskA) + (WordAt(p + 4) & kMarkerMaskB) == kMarkerValue;
+}
+}  // namespace
+
+int64_t FindGameData(const CStream& file) {
+  const uint8_t* d = file.Data();
+  size_t size = file.Size();
+  if (size >= 8 && MarkerAt(d)) return 0;
+  for (size_t p = kGameDataOffset; p + 8 <= size; ++p) {
+    if (MarkerAt(d + p)) return int64_t(p);
+  }
+  return -1;
+}
+
+bool DescrambleGameData(CStream& file, size_t marker) {
+  if (marker > file.Size() || file.Size() - marker < 20) return false;
+  uint8_t* d = file.MutableData() + marker;
+  uint32_t a = WordAt(d);
+  uint32_t b = WordAt(d + 4);
+  uint32_t x = (a & 0x00FF00FFu) + (b & 0xFF00FF00u);
+  uint32_t version = WordAt(d + 16) ^ x;
+  for (int i = 0; i < 4; ++i) d[16 + i] = uint8_t(version >> (8 * i));
+  return file.DecryptWad(marker + 8);
+}
+
+// --- header and sections ----------------------------------------------------------------
+
+bool ReadGameHeader(CStream& stream) {
+  if (stream.ReadInteger() != kGameFileVersion) {
+    ShowMessage(kMsgWrongVersion);
+    return false;
+  }
+  stream.ReadInteger();
+  DebugMode = stream.ReadBoolean();
+  stream.ReadInteger();
+  if (!ReadGameSettings(stream)) {
+    ShowMessage(kMsgResourceData);
+    return false;
+  }
+  SetLoadProgress(1, "Reading data");
+  SetupLoadForm(DebugMode);
+
+  // The graphics helper library is carried for compatibility with game files
+  // made for other platforms; it is written out but never loaded here.
+  std::string name = stream.ReadString();
+  CStream library = stream.ReadStreamC();
+  WriteHelperLibrary(name, library);
+
+  return LoadGameSections(stream);
+}
+
+namespace {
+struct RSectionStep {
+  int progress;
+  const char* text;
+  bool (*load)(CStream&);
+};
+
+constexpr RSectionStep kSectionSteps[] = {
+    {0, "Loading extension packages", LoadSection_Extensions},
+    {5, "Loading triggers", LoadSection_Triggers},
+    {6, "Loading constants", LoadSection_Constants},
+    {7, "Loading sounds", LoadSection_Sounds},
+    {10, "Loading sprites", LoadSection_Sprites},
+    {23, "Loading backgrounds", LoadSection_Backgrounds},
+    {30, "Loading paths", LoadSection_Paths},
+    {32, "Loading scripts", LoadSection_Scripts},
+    {34, "Loading fonts", LoadSection_Fonts},
+    {36, "Loading time lines", LoadSection_TimeLines},
+    {38, "Loading objects", LoadSection_Objects},
+    {40, "Loading rooms", LoadSection_Rooms},
+    {43, "Loading included files", LoadSection_IncludedFiles},
+    {45, "Loading help", LoadSection_GameInfo},
+    {47, "Loading library init code", LoadSection_LibraryInit},
+    {49, "Loading room order", LoadSection_RoomOrder},
+};
+}  // namespace
+
+bool LoadGameSections(CStream& stream) {
+  // The sections are restored inside the file buffer and read from there.
+  CStream sections = stream.ReadStreamEInPlace();
+  int32_t padding = sections.ReadInteger();
+  if (padding < 0) throw EStreamError("Stream read error: negative padding");
+  sections.Skip(size_t(padding) * 4);
+  sections.ReadInteger();  // reserved flags
+  GameId = sections.ReadInteger();
+  sections.ReadBuffer(GameGuid.data(), GameGuid.size());
+
+  for (const RSectionStep& step : kSectionSteps) {
+    SetLoadProgress(step.progress, step.text);
+    if (!step.load(sections)) {
+      if (step.load == LoadSection_Extensions) ShowMessage(kMsgExtensions);
+      ShowMessage(kMsgResourceData);
+      return false;
+    }
+  }
+  return true;
+}
+
+void ClearGameData() {
+  DebugMode = false;
+  GameId = 0;
+  GameGuid = {};
+  LastInstanceId = 100000;
+  LastTileId = 10000000;
+  GameDataOffset = 0;
+  IncludedFiles.clear();
+  GameInfo = RGameInfo();
+  LibraryInitCode.clear();
+  RoomOrder.clear();
+}
+
+bool LoadGameFromBuffer(std::vector<uint8_t> bytes) {
+  try {
+    CStream file(std::move(bytes));
+    int64_t marker = FindGameData(file);
+    if (marker < 0) {
+      ShowMessage(kMsgNotValid);
+      return false;
+    }
+    GameDataOffset = size_t(marker);
+    bool ok = DescrambleGameData(file, size_t(marker));
+    if (ok) {
+      file.Seek(size_t(marker) + 16);
+      ok = ReadGameHeader(file);
+    } else {
+      ShowMessage(kMsgCorrupted);
+    }
+    return ok;
+  } catch (const std::exception& e) {
+    TraceWrite(std::string("Load error: ") + e.what());
+    ShowMessage(kMsgCorrupted);
+    return false;
+  }
+}
+
+bool OpenGameFile(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes)) {
+    ShowMessage(kMsgCannotRead);
+    return false;
+  }
+  return LoadGameFromBuffer(std::move(bytes));
+}

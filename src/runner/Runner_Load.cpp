@@ -1,0 +1,115 @@
+#include "runner/Runner_Load.h"
+
+#include <sys/resource.h>
+
+#include <cmath>
+#include <exception>
+
+#include "runner/DataNew_Main.h"
+#include "runner/Option_Main.h"
+#include "runner/Support_File.h"
+#include "runner/Support_Stream.h"
+#include "runner/Support_Various.h"
+
+namespace {
+int g_progress = 0;
+
+bool PlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+// One step of the prepare phase: progress, text, work and the message shown
+// when the work fails (none: failure is not reported).
+struct RPrepareStep {
+  int progress;
+  const char* text;
+  bool (*work)();
+  const char* failure;
+};
+
+bool ExportStep() {
+  ExportIncludedFiles();
+  return true;
+}
+
+// The prepare steps in order. Each module adds its step here when it exists:
+// 55 "Preparing extension packages", 60 "Preparing constants",
+// 61 "Preparing triggers", 62 "Compiling scripts", 70 "Compiling time line
+// actions", 72 "Compiling object actions", 80 "Preparing sounds",
+// 90 "Preparing graphics".
+const RPrepareStep kPrepareSteps[] = {
+    {50, "Extracting included files", ExportStep, nullptr},
+};
+
+void ApplyPriority() {
+  // Raising the priority needs privileges on Linux; failure is harmless.
+  if (opt_priority == 1) {
+    (void)setpriority(PRIO_PROCESS, 0, -5);
+  } else if (opt_priority == 2) {
+    (void)setpriority(PRIO_PROCESS, 0, -10);
+  }
+}
+}  // namespace
+
+void SetLoadProgress(int percent, const std::string& text) {
+  g_progress = percent;
+  TraceWrite(text);
+  PumpMessages();
+}
+
+int LoadProgress() { return g_progress; }
+
+void SetupLoadForm(bool /*debug_mode*/) { SetLoadProgress(0, "Loading"); }
+
+void CloseLoadForm() {}
+
+void PumpMessages() {}
+
+void WriteHelperLibrary(const std::string& name, const CStream& bytes) {
+  if (TempDir.empty()) return;
+  if (!PlainFileName(name)) {
+    TraceWrite("Graphics helper library not written: bad file name");
+    return;
+  }
+  WriteWholeFile(TempDir + "/" + name, bytes.Data(), bytes.Size());
+}
+
+bool PrepareGame() {
+  ApplyPriority();
+  for (const RPrepareStep& step : kPrepareSteps) {
+    SetLoadProgress(step.progress, step.text);
+    if (!step.work()) {
+      if (step.failure) ShowMessage(step.failure);
+      return false;
+    }
+  }
+  SetLoadProgress(100, "Ready");
+  CloseLoadForm();
+  return true;
+}
+
+namespace {
+// Reports an exception that escaped the game the way unexpected errors are
+// logged: the text, then what is known of where it came from.
+void VTExceptionHandler(const std::exception& e) {
+  TraceWrite(std::string("Unhandled Exception - ") + e.what());
+  TraceWrite("Stack Trace");
+  ShowMessage(e.what());
+}
+}  // namespace
+
+bool RunGame(const std::string& path) {
+  if (!OpenGameFile(path)) return false;
+  try {
+    if (!PrepareGame()) return false;
+    // The main loop takes over here once it exists.
+    return true;
+  } catch (const std::exception& e) {
+    VTExceptionHandler(e);
+    ShowMessage("Unexpected error occured when running the game.");
+    return false;
+  }
+}
+
+void FinishGame() { RemoveIncludedFiles(); }

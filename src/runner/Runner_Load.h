@@ -1,0 +1,33 @@
+#pragma once
+// The load and prepare phases of a run, the loading window's progress, and
+// the clean-up after the game.
+#include <string>
+
+class CStream;
+
+// Shows progress (0-100) and the step's text: writes the text to the trace
+// and, once the loading window exists, updates it and lets it repaint.
+void SetLoadProgress(int percent, const std::string& text);
+// The last progress reported (for tests and the loading window).
+int LoadProgress();
+// Prepares the loading window from the loading settings (nothing when
+// headless or without a display), then reports progress 0 "Loading".
+void SetupLoadForm(bool debug_mode);
+// Closes the loading window, if any.
+void CloseLoadForm();
+// Dispatches pending window events.
+void PumpMessages();
+// Writes the graphics helper library carried in the game file to the temp
+// dir under its stored name (a plain file name only; anything else is not
+// written). Never fails the load: the library is not used on this platform.
+void WriteHelperLibrary(const std::string& name, const CStream& bytes);
+
+// The prepare phase: progress 50 to 100. Returns false after showing the
+// failing step's message.
+bool PrepareGame();
+// The whole run of the game file at path: load, prepare, play. Returns
+// success; failure messages have been shown.
+bool RunGame(const std::string& path);
+// Clean-up after a successful run: removes the included files marked for
+// removal.
+void FinishGame();

@@ -1,0 +1,150 @@
+#include "runner/Support_File.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "runner/Support_Various.h"
+
+namespace fs = std::filesystem;
+
+std::string TempDir;
+std::string TempBase;
+
+std::string ExecutablePath() {
+  std::error_code ec;
+  fs::path p = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : p.string();
+}
+
+std::string ExecutableDir() {
+  static const std::string dir = [] {
+    std::string exe = ExecutablePath();
+    return exe.empty() ? std::string() : fs::path(exe).parent_path().string();
+  }();
+  return dir;
+}
+
+namespace {
+
+std::mt19937& TempRandom() {
+  static std::mt19937 rng(std::random_device{}());
+  return rng;
+}
+
+// Tries to make base + "/or_ttt_" + number. mkdir fails on an existing name,
+// so a new number is drawn until a directory is made (or creation fails for
+// another reason).
+bool TryCreateUnder(const std::string& base) {
+  if (base.empty()) return false;
+  std::error_code ec;
+  fs::create_directories(base, ec);
+  if (!fs::is_directory(base, ec)) return false;
+  std::uniform_int_distribution<int> pick(0, 99999);
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    std::string dir = base + (base.back() == '/' ? "" : "/") + "or_ttt_" + std::to_string(pick(TempRandom()));
+    if (mkdir(dir.c_str(), 0700) == 0) {
+      TempBase = base;
+      TempDir = dir;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+std::string FirstLine(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  if (!in || !std::getline(in, line)) return std::string();
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+  return line;
+}
+
+std::string EnvBase() {
+  for (const char* name : {"TMPDIR", "TEMP", "TMP"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) return v;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+bool CreateTempDir() {
+  TempDir.clear();
+  TempBase.clear();
+  std::string base;
+  std::string dir = ExecutableDir();
+  if (!dir.empty()) {
+    std::error_code ec;
+    if (fs::exists(dir + "/tempdir.txt", ec)) base = FirstLine(dir + "/tempdir.txt");
+  }
+  if (base.empty()) base = EnvBase();
+  if (base.empty()) base = "/tmp";
+  std::error_code ec;
+  std::string cwd = fs::current_path(ec).string();
+  if (TryCreateUnder(base) || TryCreateUnder("/tmp") || TryCreateUnder(cwd)) return true;
+  ShowMessage("Failed to create temp dir. This can cause serious problems with sounds, etc.");
+  return false;
+}
+
+void RemoveTempDir() {
+  if (TempDir.empty()) return;
+  std::error_code ec;
+  // Only a directory we made: a real directory (not a link) named or_ttt_N.
+  if (fs::path(TempDir).filename().string().rfind("or_ttt_", 0) == 0 &&
+      fs::is_directory(fs::symlink_status(TempDir, ec))) {
+    // remove_all removes links themselves and never descends through them.
+    fs::remove_all(TempDir, ec);
+  }
+  TempDir.clear();
+}
+
+std::string GetTempDir() { return TempDir; }
+
+std::string MakeTempFileName(const std::string& extension) {
+  std::uniform_int_distribution<int> pick(0, 99999);
+  std::string name;
+  std::error_code ec;
+  do {
+    name = TempDir + "/a" + std::to_string(pick(TempRandom())) + extension;
+  } while (fs::exists(fs::symlink_status(name, ec)));
+  return name;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  bytes.resize(size_t(st.st_size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += size_t(n);
+  }
+  close(fd);
+  bytes.resize(got);
+  return true;
+}
+
+bool WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = size == 0 || std::fwrite(bytes, 1, size, f) == size;
+  ok = std::fclose(f) == 0 && ok;
+  return ok;
+}

@@ -1,0 +1,649 @@
+#include "runner/Support_Stream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <random>
+#include <utility>
+
+namespace {
+
+constexpr size_t kZChunk = 32768;
+
+uint32_t LoadU32(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+void StoreU32(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+  p[2] = uint8_t(v >> 16);
+  p[3] = uint8_t(v >> 24);
+}
+
+size_t DefaultInflateCap(size_t compressed, size_t max_size) {
+  if (max_size != 0) return max_size;
+  size_t cap = compressed > kInflateCeiling / kInflateMaxRatio ? kInflateCeiling
+                                                               : compressed * kInflateMaxRatio + 1024;
+  return std::min(cap, kInflateCeiling);
+}
+
+// Runs inflate over src, handing every produced chunk to sink. The total is
+// checked against max_size; data that ends early, has trailing garbage inside
+// the block or is not zlib data throws.
+template <typename Sink>
+size_t InflateChunks(const uint8_t* src, size_t size, size_t max_size, uint8_t* out, size_t out_size,
+                     Sink&& sink) {
+  z_stream zs{};
+  if (inflateInit(&zs) != Z_OK) throw EStreamError("Stream read error: cannot start inflation");
+  size_t total = 0;
+  size_t fed = 0;
+  int rc = Z_OK;
+  try {
+    while (rc != Z_STREAM_END) {
+      if (zs.avail_in == 0) {
+        if (fed >= size) throw EStreamError("Stream read error: compressed block is truncated");
+        size_t n = std::min(size - fed, size_t(1) << 30);
+        zs.next_in = const_cast<Bytef*>(src + fed);
+        zs.avail_in = uInt(n);
+        fed += n;
+      }
+      zs.next_out = out;
+      zs.avail_out = uInt(out_size);
+      rc = inflate(&zs, Z_NO_FLUSH);
+      if (rc != Z_OK && rc != Z_STREAM_END) {
+        // Z_BUF_ERROR with input left cannot happen with an empty output
+        // buffer, so every other code means corrupt data.
+        if (!(rc == Z_BUF_ERROR && zs.avail_in == 0)) {
+          throw EStreamError("Stream read error: corrupt compressed block");
+        }
+      }
+      size_t produced = out_size - zs.avail_out;
+      if (produced > max_size - total) throw EStreamError("Stream read error: compressed block too large");
+      if (produced) sink(out, produced, total);
+      total += produced;
+    }
+  } catch (...) {
+    inflateEnd(&zs);
+    throw;
+  }
+  inflateEnd(&zs);
+  return total;
+}
+
+}  // namespace
+
+void InflateBlock(const uint8_t* src, size_t size, size_t max_size, std::vector<uint8_t>& out) {
+  max_size = DefaultInflateCap(size, max_size);
+  out.clear();
+  // Inflate straight into the result buffer, growing it geometrically; the
+  // first guess is a few times the compressed size.
+  size_t guess = std::min(max_size, std::max<size_t>(size * 4, 4096));
+  out.resize(guess);
+  z_stream zs{};
+  if (inflateInit(&zs) != Z_OK) throw EStreamError("Stream read error: cannot start inflation");
+  size_t fed = 0;
+  size_t total = 0;
+  int rc = Z_OK;
+  try {
+    while (rc != Z_STREAM_END) {
+      if (zs.avail_in == 0) {
+        if (fed >= size) throw EStreamError("Stream read error: compressed block is truncated");
+        size_t n = std::min(size - fed, size_t(1) << 30);
+        zs.next_in = const_cast<Bytef*>(src + fed);
+        zs.avail_in = uInt(n);
+        fed += n;
+      }
+      if (total == out.size()) {
+        if (out.size() >= max_size) {
+          // Full: only the end of the stream may follow. Probe with one byte.
+          uint8_t probe;
+          zs.next_out = &probe;
+          zs.avail_out = 1;
+          rc = inflate(&zs, Z_NO_FLUSH);
+          if (zs.avail_out == 0) throw EStreamError("Stream read error: compressed block too large");
+          if (rc != Z_STREAM_END && rc != Z_OK && !(rc == Z_BUF_ERROR && zs.avail_in == 0))
+            throw EStreamError("Stream read error: corrupt compressed block");
+          continue;
+        }
+        out.resize(std::min(max_size, std::max(out.size() * 2, size_t(4096))));
+      }
+      size_t room = std::min(out.size() - total, size_t(1) << 30);
+      zs.next_out = out.data() + total;
+      zs.avail_out = uInt(room);
+      rc = inflate(&zs, Z_NO_FLUSH);
+      total += room - zs.avail_out;
+      if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && zs.avail_in == 0))
+        throw EStreamError("Stream read error: corrupt compressed block");
+    }
+  } catch (...) {
+    inflateEnd(&zs);
+    throw;
+  }
+  inflateEnd(&zs);
+  out.resize(total);
+}
+
+std::vector<uint8_t> DeflateBlock(const uint8_t* src, size_t size) {
+  z_stream zs{};
+  if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK) throw EStreamError("Stream write error: deflate");
+  std::vector<uint8_t> out(deflateBound(&zs, uLong(std::min(size, size_t(0xFFFFFFFF)))) + 64);
+  size_t fed = 0;
+  size_t total = 0;
+  int rc = Z_OK;
+  while (rc != Z_STREAM_END) {
+    if (zs.avail_in == 0 && fed < size) {
+      size_t n = std::min(size - fed, kZChunk);
+      zs.next_in = const_cast<Bytef*>(src + fed);
+      zs.avail_in = uInt(n);
+      fed += n;
+    }
+    if (total == out.size()) out.resize(out.size() * 2);
+    size_t room = std::min(out.size() - total, size_t(1) << 30);
+    zs.next_out = out.data() + total;
+    zs.avail_out = uInt(room);
+    rc = deflate(&zs, fed >= size && zs.avail_in == 0 ? Z_FINISH : Z_NO_FLUSH);
+    total += room - zs.avail_out;
+    if (rc == Z_STREAM_ERROR) {
+      deflateEnd(&zs);
+      throw EStreamError("Stream write error: deflate");
+    }
+  }
+  deflateEnd(&zs);
+  out.resize(total);
+  return out;
+}
+
+std::string PayloadKeyText(uint32_t k1) {
+  std::string key(kPayloadKeyPrefix);
+  key += std::to_string(k1);
+  key += kPayloadKeySuffix;
+  return key;
+}
+
+// ---------------------------------------------------------------------------
+
+CStream::CStream(std::vector<uint8_t> bytes) : own_(std::move(bytes)) {
+  data_ = own_.data();
+  size_ = own_.size();
+}
+
+CStream::CStream(const uint8_t* bytes, size_t size) : own_(bytes, bytes + size) {
+  data_ = own_.data();
+  size_ = size;
+}
+
+CStream CStream::View(const uint8_t* bytes, size_t size) {
+  CStream s;
+  s.data_ = const_cast<uint8_t*>(bytes);
+  s.size_ = size;
+  return s;
+}
+
+CStream::CStream(const CStream& other) : own_(other.data_, other.data_ + other.size_) {
+  data_ = own_.data();
+  size_ = other.size_;
+  pos_ = other.pos_;
+}
+
+CStream& CStream::operator=(const CStream& other) {
+  if (this != &other) {
+    own_.assign(other.data_, other.data_ + other.size_);
+    data_ = own_.data();
+    size_ = other.size_;
+    pos_ = other.pos_;
+  }
+  return *this;
+}
+
+CStream::CStream(CStream&& other) noexcept {
+  *this = std::move(other);
+}
+
+CStream& CStream::operator=(CStream&& other) noexcept {
+  if (this != &other) {
+    bool view = other.IsView();
+    own_ = std::move(other.own_);
+    data_ = view ? other.data_ : own_.data();
+    size_ = other.size_;
+    pos_ = other.pos_;
+    other.own_.clear();
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.pos_ = 0;
+  }
+  return *this;
+}
+
+uint8_t* CStream::MutableData() {
+  MakeOwning();
+  return data_;
+}
+
+void CStream::MakeOwning() {
+  if (IsView()) {
+    std::vector<uint8_t> copy(data_, data_ + size_);
+    own_ = std::move(copy);
+    data_ = own_.data();
+  }
+}
+
+void CStream::Reserve(size_t capacity) {
+  MakeOwning();
+  if (capacity > own_.size()) {
+    own_.resize(std::max(capacity, own_.size() + own_.size() / 2 + 64));
+    data_ = own_.data();
+  }
+}
+
+void CStream::Need(size_t count) const {
+  if (count > size_ - pos_) throw EStreamError("Stream read error");
+}
+
+void CStream::Seek(size_t pos) {
+  if (pos > size_) throw EStreamError("Stream read error: seek beyond the end");
+  pos_ = pos;
+}
+
+void CStream::Skip(size_t count) {
+  Need(count);
+  pos_ += count;
+}
+
+void CStream::SetSize(size_t size) {
+  if (size > size_) {
+    Reserve(size);
+    std::memset(data_ + size_, 0, size - size_);
+  } else {
+    MakeOwning();
+  }
+  size_ = size;
+  if (pos_ > size_) pos_ = size_;
+}
+
+void CStream::Clear() {
+  own_.clear();
+  data_ = nullptr;
+  size_ = 0;
+  pos_ = 0;
+}
+
+std::vector<uint8_t> CStream::TakeBytes() {
+  std::vector<uint8_t> out;
+  if (IsView()) {
+    out.assign(data_, data_ + size_);
+  } else {
+    own_.resize(size_);
+    out = std::move(own_);
+  }
+  Clear();
+  return out;
+}
+
+void CStream::ReadBuffer(void* dest, size_t count) {
+  Need(count);
+  if (count) std::memcpy(dest, data_ + pos_, count);
+  pos_ += count;
+}
+
+const uint8_t* CStream::ReadSpan(size_t count) {
+  Need(count);
+  const uint8_t* p = data_ + pos_;
+  pos_ += count;
+  return p;
+}
+
+void CStream::WriteBuffer(const void* src, size_t count) {
+  if (count == 0) return;
+  if (pos_ + count > own_.size() || IsView()) Reserve(pos_ + count);
+  std::memcpy(data_ + pos_, src, count);
+  pos_ += count;
+  if (pos_ > size_) size_ = pos_;
+}
+
+uint8_t CStream::ReadByte() {
+  Need(1);
+  return data_[pos_++];
+}
+
+int32_t CStream::ReadInteger() { return int32_t(ReadCardinal()); }
+
+uint32_t CStream::ReadCardinal() {
+  Need(4);
+  uint32_t v = LoadU32(data_ + pos_);
+  pos_ += 4;
+  return v;
+}
+
+double CStream::ReadReal() {
+  Need(8);
+  uint64_t bits = uint64_t(LoadU32(data_ + pos_)) | (uint64_t(LoadU32(data_ + pos_ + 4)) << 32);
+  pos_ += 8;
+  double d;
+  std::memcpy(&d, &bits, 8);
+  return d;
+}
+
+bool CStream::ReadBoolean() { return ReadInteger() > 0; }
+
+std::string CStream::ReadString() {
+  int32_t n = ReadInteger();
+  if (n <= 0) return std::string();
+  const uint8_t* p = ReadSpan(size_t(n));
+  return std::string(reinterpret_cast<const char*>(p), size_t(n));
+}
+
+CStream CStream::ReadStream() {
+  int32_t n = ReadInteger();
+  if (n < 0) throw EStreamError("Stream read error: negative length");
+  const uint8_t* p = ReadSpan(size_t(n));
+  return CStream(p, size_t(n));
+}
+
+CStream CStream::ReadStreamC(size_t max_size) {
+  int32_t n = ReadInteger();
+  if (n < 0) throw EStreamError("Stream read error: negative length");
+  const uint8_t* p = ReadSpan(size_t(n));
+  std::vector<uint8_t> out;
+  InflateBlock(p, size_t(n), max_size, out);
+  return CStream(std::move(out));
+}
+
+size_t CStream::SkipStreamC(size_t max_size) {
+  int32_t n = ReadInteger();
+  if (n < 0) throw EStreamError("Stream read error: negative length");
+  const uint8_t* p = ReadSpan(size_t(n));
+  thread_local std::vector<uint8_t> scratch(256 * 1024);
+  return InflateChunks(p, size_t(n), DefaultInflateCap(size_t(n), max_size), scratch.data(), scratch.size(),
+                       [](const uint8_t*, size_t, size_t) {});
+}
+
+std::optional<std::vector<uint8_t>> CStream::ReadBitmap() {
+  if (!ReadBoolean()) return std::nullopt;
+  CStream block = ReadStreamC();
+  std::vector<uint8_t> bytes = block.TakeBytes();
+  // Only the file header is checked here; the picture decoder checks the rest.
+  if (bytes.size() < 14 || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
+  return bytes;
+}
+
+// --- permuted blocks --------------------------------------------------------
+
+void CStream::RestorePermuted(uint8_t* d, size_t len, const uint8_t table[256]) {
+  if (len == 0) return;
+  uint8_t inv[256];
+  for (int i = 0; i < 256; ++i) inv[table[i]] = uint8_t(i);
+  // Going downward, d[i - 1] still holds its stored value when d[i] is restored.
+  for (size_t i = len - 1; i >= 1; --i) d[i] = uint8_t(inv[d[i]] - uint8_t(i) - d[i - 1]);
+  for (size_t i = len; i-- > 0;) {
+    size_t t = table[i & 0xFF];
+    size_t k = i >= t ? i - t : 0;
+    std::swap(d[i], d[k]);
+  }
+}
+
+namespace {
+struct PermutedHeader {
+  const uint8_t* table;
+  size_t data_pos;
+  size_t len;
+};
+
+PermutedHeader ReadPermutedHeader(CStream& s) {
+  int32_t lead = s.ReadInteger();
+  int32_t trail = s.ReadInteger();
+  if (lead < 0 || trail < 0) throw EStreamError("Stream read error: negative padding");
+  s.Skip(size_t(lead) * 4);
+  PermutedHeader h;
+  h.table = s.ReadSpan(256);
+  s.Skip(size_t(trail) * 4);
+  // The table must be a permutation, or the block cannot be restored.
+  bool seen[256] = {};
+  for (int i = 0; i < 256; ++i) {
+    if (seen[h.table[i]]) throw EStreamError("Stream read error: bad permutation table");
+    seen[h.table[i]] = true;
+  }
+  int32_t len = s.ReadInteger();
+  if (len < 0) throw EStreamError("Stream read error: negative length");
+  h.data_pos = s.Position();
+  h.len = size_t(len);
+  s.Skip(h.len);
+  return h;
+}
+}  // namespace
+
+CStream CStream::ReadStreamE() {
+  PermutedHeader h = ReadPermutedHeader(*this);
+  CStream out(data_ + h.data_pos, h.len);
+  RestorePermuted(out.data_, h.len, h.table);
+  return out;
+}
+
+CStream CStream::ReadStreamEInPlace() {
+  if (IsView()) return ReadStreamE();
+  PermutedHeader h = ReadPermutedHeader(*this);
+  RestorePermuted(data_ + h.data_pos, h.len, h.table);
+  return View(data_ + h.data_pos, h.len);
+}
+
+void CStream::WriteStreamE(CStream& source) {
+  std::random_device rd;
+  std::mt19937 rng(rd());
+  uint8_t t[256];
+  for (int i = 0; i < 256; ++i) t[i] = uint8_t(i);
+  for (int i = 0; i < 256; ++i) std::swap(t[i], t[rng() % 255]);
+  int32_t lead = 100 + int32_t(rng() % 500);
+  int32_t trail = 100 + int32_t(rng() % 500);
+  uint8_t* m = source.MutableData();
+  size_t len = source.Size();
+  if (len > 0x7FFFFFFF) throw EStreamError("Stream write error: block too large");
+  for (size_t i = 0; i < len; ++i) {
+    size_t ti = t[i & 0xFF];
+    size_t k = i >= ti ? i - ti : 0;
+    std::swap(m[i], m[k]);
+  }
+  for (size_t i = 1; i < len; ++i) m[i] = t[uint8_t(m[i] + m[i - 1] + uint8_t(i))];
+  WriteInteger(lead);
+  WriteInteger(trail);
+  for (int32_t i = 0; i < lead; ++i) WriteInteger(int32_t(rng() % 0xFFFFFFF));
+  WriteBuffer(t, 256);
+  for (int32_t i = 0; i < trail; ++i) WriteInteger(int32_t(rng() % 0xFFFFFFF));
+  WriteInteger(int32_t(len));
+  WriteBuffer(m, len);
+}
+
+// --- writers -----------------------------------------------------------------
+
+void CStream::WriteByte(uint8_t value) { WriteBuffer(&value, 1); }
+
+void CStream::WriteInteger(int32_t value) { WriteCardinal(uint32_t(value)); }
+
+void CStream::WriteCardinal(uint32_t value) {
+  uint8_t b[4];
+  StoreU32(b, value);
+  WriteBuffer(b, 4);
+}
+
+void CStream::WriteReal(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, 8);
+  uint8_t b[8];
+  StoreU32(b, uint32_t(bits));
+  StoreU32(b + 4, uint32_t(bits >> 32));
+  WriteBuffer(b, 8);
+}
+
+void CStream::WriteBoolean(bool value) { WriteInteger(value ? 1 : 0); }
+
+void CStream::WriteString(std::string_view text) {
+  if (text.size() > 0x7FFFFFFF) throw EStreamError("Stream write error: text too long");
+  WriteInteger(int32_t(text.size()));
+  WriteBuffer(text.data(), text.size());
+}
+
+void CStream::WriteStream(const CStream& source) {
+  if (source.Size() > 0x7FFFFFFF) throw EStreamError("Stream write error: block too large");
+  // Copy first: source may be this very stream.
+  std::vector<uint8_t> bytes(source.Data(), source.Data() + source.Size());
+  WriteInteger(int32_t(bytes.size()));
+  WriteBuffer(bytes.data(), bytes.size());
+}
+
+void CStream::WriteStreamC(const CStream& source) { WriteStreamC(source.Data(), source.Size()); }
+
+void CStream::WriteStreamC(const uint8_t* bytes, size_t size) {
+  std::vector<uint8_t> z = DeflateBlock(bytes, size);
+  if (z.size() > 0x7FFFFFFF) throw EStreamError("Stream write error: block too large");
+  WriteInteger(int32_t(z.size()));
+  WriteBuffer(z.data(), z.size());
+}
+
+void CStream::WriteBitmap(const std::vector<uint8_t>* bmp) {
+  WriteBoolean(bmp != nullptr);
+  if (bmp) WriteStreamC(bmp->data(), bmp->size());
+}
+
+// --- checks and conversions ------------------------------------------------
+
+void CStream::InitFastCRC() {}
+
+uint32_t CStream::CalcCRC(const void* buffer, size_t size) {
+  // zlib's CRC-32 applies the final inversion; this CRC does not.
+  return ~uint32_t(crc32_z(0, static_cast<const Bytef*>(buffer), size));
+}
+
+int CStream::CheckSum() const {
+  // Each addition adds at most 255, so reducing once per 8,000,000 bytes
+  // gives the same result as reducing after every addition.
+  uint64_t sum = 0;
+  for (size_t i = 0; i < size_; ++i) sum += data_[i];
+  return int(sum % 1000000);
+}
+
+std::string CStream::ConvertToString() const {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out(size_ * 2, '0');
+  for (size_t i = 0; i < size_; ++i) {
+    out[2 * i] = kHex[data_[i] >> 4];
+    out[2 * i + 1] = kHex[data_[i] & 15];
+  }
+  return out;
+}
+
+void CStream::ConvertFromString(std::string_view text) {
+  auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  Clear();
+  std::vector<uint8_t> bytes(text.size() / 2);
+  for (size_t i = 0; i + 1 < text.size(); i += 2) {
+    int hi = digit(text[i]);
+    int lo = digit(text[i + 1]);
+    if (hi < 0 || lo < 0) throw EConvertError("'" + std::string(text.substr(i, 2)) + "' is not a valid hexadecimal value");
+    bytes[i / 2] = uint8_t(hi * 16 + lo);
+  }
+  *this = CStream(std::move(bytes));
+}
+
+uint32_t CStream::LocalRandom(uint32_t& z, uint32_t& w) {
+  z = 36969u * (z & 0xFFFF) + (z >> 16);
+  w = 18000u * (w & 0xFFFF) + (w >> 16);
+  return (z << 16) + (w & 0xFFFF);
+}
+
+namespace {
+uint32_t KeyCRC(uint32_t k1) {
+  std::string key = PayloadKeyText(k1);
+  // The key is hashed as UTF-16LE; it is plain ASCII.
+  std::vector<uint8_t> wide(key.size() * 2, 0);
+  for (size_t i = 0; i < key.size(); ++i) wide[2 * i] = uint8_t(key[i]);
+  return CStream::CalcCRC(wide.data(), wide.size());
+}
+
+void XorPayload(uint8_t* d, int64_t len, uint32_t k1, uint32_t k2) {
+  uint32_t w = KeyCRC(k1);
+  uint32_t z = k2;
+  for (int64_t i = int64_t(w & 0xFF) + 6; i < len - 5; i += 4) {
+    uint8_t* p = d + 12 + i;
+    uint32_t v;
+    std::memcpy(&v, p, 4);  // little-endian host
+    v ^= CStream::LocalRandom(z, w);
+    std::memcpy(p, &v, 4);
+  }
+}
+}  // namespace
+
+static_assert(std::endian::native == std::endian::little, "the payload scrambling assumes a little-endian host");
+
+bool CStream::DecryptWad(size_t base) {
+  if (base > size_ || size_ - base < 12) return false;
+  MakeOwning();
+  uint8_t* d = data_ + base;
+  int64_t len = int64_t(size_ - base) - 12;
+  uint32_t k1 = LoadU32(d);
+  uint32_t k2 = LoadU32(d + 4);
+  XorPayload(d, len, k1, k2);
+  return CalcCRC(d + 12, size_t(len)) == k2;
+}
+
+uint32_t CStream::EncryptWad(size_t base) {
+  if (base > size_ || size_ - base < 12) throw EStreamError("Stream write error: payload too short");
+  MakeOwning();
+  uint8_t* d = data_ + base;
+  int64_t len = int64_t(size_ - base) - 12;
+  uint32_t k1 = LoadU32(d);
+  uint32_t k2 = CalcCRC(d + 12, size_t(len));
+  StoreU32(d + 4, k2);
+  XorPayload(d, len, k1, k2);
+  return k2;
+}
+
+// --- substitution scrambling --------------------------------------------------
+
+namespace {
+void BuildTables(int32_t seed, uint8_t forward[256], uint8_t inverse[256]) {
+  int64_t a = int64_t(seed) % 250 + 6;
+  int64_t b = int64_t(seed) / 250;
+  if (a < 0) a += 256;
+  if (b < 0) b += 256;
+  for (int i = 0; i < 256; ++i) forward[i] = inverse[i] = uint8_t(i);
+  for (int64_t i = 1; i <= 10000; ++i) {
+    // For very negative seeds b stays negative and the truncating remainder
+    // could go below zero; the floored remainder keeps j within 1..254 and
+    // equals the truncating one whenever i * a + b is not negative.
+    int64_t r = (i * a + b) % 254;
+    if (r < 0) r += 254;
+    int64_t j = r + 1;
+    std::swap(forward[j], forward[j + 1]);
+  }
+  for (int i = 1; i < 256; ++i) inverse[forward[i]] = uint8_t(i);
+}
+}  // namespace
+
+void CStream::ScrambleRange(int kind, int32_t seed, int64_t start, int64_t count) {
+  uint8_t fwd[256], inv[256];
+  BuildTables(seed, fwd, inv);
+  if (start < 0) start = 0;
+  if (size_t(start) >= size_) return;
+  int64_t end = count <= 0 ? int64_t(size_) : std::min<int64_t>(int64_t(size_), start + count);
+  MakeOwning();
+  for (int64_t p = start; p < end; ++p) {
+    uint8_t old = data_[p];
+    switch (kind) {
+      case 0: data_[p] = fwd[old]; break;
+      case 1: data_[p] = inv[old]; break;
+      case 2: data_[p] = fwd[uint8_t(old + p)]; break;
+      default: data_[p] = uint8_t(inv[old] - p); break;
+    }
+  }
+}
+
+void CStream::Encrypt(int32_t seed, int64_t start, int64_t count) { ScrambleRange(0, seed, start, count); }
+void CStream::Decrypt(int32_t seed, int64_t start, int64_t count) { ScrambleRange(1, seed, start, count); }
+void CStream::Encrypt2(int32_t seed, int64_t start, int64_t count) { ScrambleRange(2, seed, start, count); }
+void CStream::Decrypt2(int32_t seed, int64_t start, int64_t count) { ScrambleRange(3, seed, start, count); }
