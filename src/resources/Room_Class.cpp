@@ -5,6 +5,7 @@
 #include "resources/Background_Main.h"
 #include "resources/Object_Main.h"
 #include "resources/Room_Main.h"
+#include "runner/DataNew_Main.h"
 #include "runner/Support_Stream.h"
 
 namespace {
@@ -182,7 +183,7 @@ void CRoom::ScrollBackground() {
 
 int CRoom::AddTile(const RTile& tile) {
   r_tile.push_back(tile);
-  r_tile.back().id = ++room_maxtileid;
+  r_tile.back().id = ++LastTileId;
   r_tnumb = int(r_tile.size());
   r_lasttile = r_tnumb - 1;
   return r_lasttile;

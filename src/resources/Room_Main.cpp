@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "resources/Resource_Section.h"
+#include "runner/DataNew_Main.h"
 
 CResourceList<CRoom>& RoomList() {
   static CResourceList<CRoom> list;
@@ -18,9 +19,6 @@ int DuplicateRoom(int index) { return RoomList().Duplicate(index, "room"); }
 bool AssignRoom(int target, int source) { return RoomList().Assign(target, source); }
 bool DeleteRoom(int index) { return RoomList().Delete(index); }
 void ClearRooms() { RoomList().Clear(); }
-
-int room_maxid = 100000;
-int room_maxtileid = 10000000;
 
 bool AssignRoomOrClear(int target, int source) {
   auto& list = RoomList();
@@ -50,12 +48,12 @@ int NextRoom(const std::vector<int>& order, int r) {
 
 bool LoadSection_Rooms(CStream& stream) {
   if (!LoadResourceSection(stream, RoomList())) return false;
-  room_maxid = stream.ReadInteger();
-  room_maxtileid = stream.ReadInteger();
+  LastInstanceId = stream.ReadInteger();
+  LastTileId = stream.ReadInteger();
   return true;
 }
 void SaveSection_Rooms(CStream& stream) {
   SaveResourceSection(stream, RoomList());
-  stream.WriteInteger(room_maxid);
-  stream.WriteInteger(room_maxtileid);
+  stream.WriteInteger(LastInstanceId);
+  stream.WriteInteger(LastTileId);
 }

@@ -22,11 +22,6 @@ bool AssignRoom(int target, int source);
 bool DeleteRoom(int index);
 void ClearRooms();
 
-// The last instance id and the last tile id used; new instances and tiles
-// get the next numbers.
-extern int room_maxid;
-extern int room_maxtileid;
-
 // Copies room source into target (creating it when empty); an empty source
 // clears the target. False when either index is outside the table.
 bool AssignRoomOrClear(int target, int source);
