@@ -29,7 +29,7 @@ bool CFont::LoadFromStream(CStream& str) {
   const int cs = int((start >> 16) & 0xFF);
   s_charset = cs != 0 ? cs : 1;
   const int aa = int((start >> 24) & 0xFF);
-  s_AntiAlias = aa != 0 ? aa + 1 : 3;
+  s_AntiAlias = aa != 0 ? aa - 1 : 3;  // stored as level + 1
   s_last = str.ReadInteger();
   // Character codes are bytes; a range outside 0..255 would index past the
   // glyph table.
@@ -60,7 +60,7 @@ void CFont::SaveToStream(CStream& str) const {
   str.WriteBoolean(s_bold);
   str.WriteBoolean(s_italic);
   const uint32_t start = uint32_t(s_first & 0xFFFF) | (uint32_t(s_charset & 0xFF) << 16) |
-                         (uint32_t(std::max(s_AntiAlias - 1, 0) & 0xFF) << 24);
+                         (uint32_t((s_AntiAlias + 1) & 0xFF) << 24);
   str.WriteInteger(int32_t(start));
   str.WriteInteger(s_last);
   for (int c = 0; c < 256; ++c) {

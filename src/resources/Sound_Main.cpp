@@ -21,3 +21,26 @@ void ClearSounds() { SoundList().Clear(); }
 
 bool LoadSection_Sounds(CStream& stream) { return LoadResourceSection(stream, SoundList()); }
 void SaveSection_Sounds(CStream& stream) { SaveResourceSection(stream, SoundList()); }
+
+int PresentSoundCount() {
+  int n = 0;
+  for (int i = 0; i < SoundCount(); ++i) n += SoundExists(i) ? 1 : 0;
+  return n;
+}
+
+bool PrepareSounds() {
+  for (int i = 0; i < SoundCount(); ++i)
+    if (CSound* s = GetSound(i)) s->Prepare();
+  return true;
+}
+
+int AddSoundFile(const std::string& file, int kind, bool preload) {
+  auto snd = std::make_unique<CSound>();
+  if (!snd->LoadFromFile(file, kind, preload)) return -1;
+  return SoundList().Add(std::move(snd), "sound");
+}
+
+bool ReplaceSound(int index, const std::string& file, int kind, bool preload) {
+  CSound* s = SoundList().Ensure(index);
+  return s != nullptr && s->LoadFromFile(file, kind, preload);
+}

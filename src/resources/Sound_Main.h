@@ -24,3 +24,13 @@ void ClearSounds();
 // The sounds section of the game file: a resource list of version 800.
 bool LoadSection_Sounds(CStream& stream);
 void SaveSection_Sounds(CStream& stream);
+
+// Number of indices that hold a sound.
+int PresentSoundCount();
+// Calls Prepare on every sound.
+bool PrepareSounds();
+// Appends a sound loaded from a file; -1 (and no new entry) when the file
+// cannot be loaded.
+int AddSoundFile(const std::string& file, int kind, bool preload);
+// Loads a file into a valid index (creating the sound when empty).
+bool ReplaceSound(int index, const std::string& file, int kind, bool preload);
