@@ -114,3 +114,88 @@ void TMask::SaveToStream(CStream& str) const {
   for (int y = 0; y < i_h; ++y)
     for (int x = 0; x < i_w; ++x) str.WriteBoolean(Get(x, y));
 }
+
+// ---------------------------------------------------------------- tests
+
+namespace {
+// floor() of a mapped coordinate as an int; false when it cannot be a pixel
+// (not a number, or far outside any mask).
+bool ToPixel(double v, int& out) {
+  const double f = std::floor(v);
+  if (!(f > -1e9 && f < 1e9)) return false;
+  out = int(f);
+  return true;
+}
+}  // namespace
+
+bool TMask::SolidAt(const RMaskPlace& p, double px, double py) const {
+  if (i_w <= 0 || i_h <= 0 || p.sx == 0 || p.sy == 0) return false;
+  const double dx = px - p.x, dy = py - p.y;
+  double mx, my;
+  if (p.angle == 0) {
+    mx = dx / p.sx + p.xo;
+    my = dy / p.sy + p.yo;
+  } else {
+    const double a = p.angle * 3.14159265358979323846 / 180.0;
+    const double c = std::cos(a), s = std::sin(a);
+    mx = p.xo + (dx * c - dy * s) / p.sx;
+    my = p.yo + (dy * c + dx * s) / p.sy;
+  }
+  int ix, iy;
+  if (!ToPixel(mx, ix) || !ToPixel(my, iy)) return false;
+  return Get(ix, iy);
+}
+
+bool TMask::CollisionMask(const RMaskPlace& p, const TMask* other, const RMaskPlace& q) const {
+  if (other == nullptr) return false;
+  const int l = std::max(p.bbox.left, q.bbox.left), r = std::min(p.bbox.right, q.bbox.right);
+  const int t = std::max(p.bbox.top, q.bbox.top), b = std::min(p.bbox.bottom, q.bbox.bottom);
+  for (int x = l; x <= r; ++x)
+    for (int y = t; y <= b; ++y)
+      if (SolidAt(p, x, y) && other->SolidAt(q, x, y)) return true;
+  return false;
+}
+
+bool TMask::CollisionPoint(const RMaskPlace& p, int x, int y) const { return SolidAt(p, x, y); }
+
+bool TMask::CollisionRectangle(const RMaskPlace& p, TRect rc) const {
+  const int l = std::max(rc.left, p.bbox.left), r = std::min(rc.right, p.bbox.right);
+  const int t = std::max(rc.top, p.bbox.top), b = std::min(rc.bottom, p.bbox.bottom);
+  for (int x = l; x <= r; ++x)
+    for (int y = t; y <= b; ++y)
+      if (SolidAt(p, x, y)) return true;
+  return false;
+}
+
+bool TMask::CollisionEllipse(const RMaskPlace& p, TRect rc) const {
+  const double ex = (rc.left + rc.right) / 2.0, rx = (rc.right - rc.left) / 2.0;
+  const double ey = (rc.top + rc.bottom) / 2.0, ry = (rc.bottom - rc.top) / 2.0;
+  if (rx == 0 || ry == 0) return CollisionRectangle(p, rc);
+  const int l = std::max(rc.left, p.bbox.left), r = std::min(rc.right, p.bbox.right);
+  const int t = std::max(rc.top, p.bbox.top), b = std::min(rc.bottom, p.bbox.bottom);
+  for (int x = l; x <= r; ++x)
+    for (int y = t; y <= b; ++y) {
+      const double u = (x - ex) / rx, v = (y - ey) / ry;
+      if (u * u + v * v <= 1 && SolidAt(p, x, y)) return true;
+    }
+  return false;
+}
+
+bool TMask::CollisionLine(const RMaskPlace& p, int x1, int y1, int x2, int y2) const {
+  if (x1 == x2 || y1 == y2)
+    return CollisionRectangle(p, TRect{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2),
+                                       std::max(y1, y2)});
+  const double ddx = double(x2) - x1, ddy = double(y2) - y1;
+  if (std::fabs(ddx) < std::fabs(ddy)) {
+    const int lo = std::max(std::min(y1, y2), p.bbox.top);
+    const int hi = std::min(std::max(y1, y2), p.bbox.bottom);
+    for (int y = lo; y <= hi; ++y)
+      if (SolidAt(p, x1 + (y - y1) * ddx / ddy, y)) return true;
+  } else {
+    const int lo = std::max(std::min(x1, x2), p.bbox.left);
+    const int hi = std::min(std::max(x1, x2), p.bbox.right);
+    for (int x = lo; x <= hi; ++x)
+      if (SolidAt(p, x, y1 + (x - x1) * ddy / ddx)) return true;
+  }
+  return false;
+}

@@ -13,6 +13,16 @@ class CStream;
 enum : int { kBBoxAutomatic = 0, kBBoxFull = 1, kBBoxManual = 2 };
 enum : int { kMaskPrecise = 0, kMaskRectangle = 1, kMaskEllipse = 2, kMaskDiamond = 3 };
 
+// Where a mask stands in the room for one test: the instance's bounding box,
+// its rounded position, the mask origin, the scales and the angle (degrees).
+struct RMaskPlace {
+  TRect bbox;
+  int x = 0, y = 0;
+  int xo = 0, yo = 0;
+  double sx = 1, sy = 1;
+  double angle = 0;
+};
+
 class TMask {
  public:
   int i_w = 0;
@@ -45,6 +55,18 @@ class TMask {
     i_mask[size_t(x) * i_h + y] = v ? 1 : 0;
   }
   bool operator==(const TMask&) const = default;
+
+  // Whether the room pixel (px, py) falls on a solid pixel of this mask
+  // placed at p.
+  bool SolidAt(const RMaskPlace& p, double px, double py) const;
+  // The tests: against another mask (null gives false), a point, a
+  // rectangle, the ellipse inside a rectangle, and a line (all corners
+  // inclusive integers).
+  bool CollisionMask(const RMaskPlace& p, const TMask* other, const RMaskPlace& q) const;
+  bool CollisionPoint(const RMaskPlace& p, int x, int y) const;
+  bool CollisionRectangle(const RMaskPlace& p, TRect r) const;
+  bool CollisionEllipse(const RMaskPlace& p, TRect r) const;
+  bool CollisionLine(const RMaskPlace& p, int x1, int y1, int x2, int y2) const;
 
  private:
   void FillShape(int kind, TRect box, const TBitmap32* bitmap, int tolerance);

@@ -133,3 +133,78 @@ TEST(MaskTest, RecordRoundTripAndBadRecords) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 32 x 32 fully solid mask at position (x, 0) with origin 0.
+RMaskPlace Square(int x) {
+  RMaskPlace p;
+  p.x = x;
+  p.bbox = {x, 0, x + 31, 31};
+  return p;
+}
+
+TEST(MaskCollisionTest, TouchingBoxesDoNotCollide) {
+  const TBitmap32 full(32, 32, 0xFF000000u);
+  const TMask m(&full, 0, kMaskPrecise, TRect{}, kBBoxAutomatic);
+  EXPECT_FALSE(m.CollisionMask(Square(68), &m, Square(100)));  // 68..99 and 100..131
+  EXPECT_TRUE(m.CollisionMask(Square(69), &m, Square(100)));
+  EXPECT_FALSE(m.CollisionMask(Square(69), nullptr, Square(100)));
+
+  // Overlapping by one column collides only if that column is solid in both.
+  TBitmap32 hollow = full;
+  for (int y = 0; y < 32; ++y) hollow.SetPixel(0, y, 0);
+  const TMask h(&hollow, 0, kMaskPrecise, TRect{}, kBBoxFull);
+  EXPECT_FALSE(m.CollisionMask(Square(69), &h, Square(100)));
+}
+
+TEST(MaskCollisionTest, RotationAndScaleMapRoomPixels) {
+  // A 3 x 3 mask whose only solid pixel lies below the origin (1, 1).
+  TBitmap32 bm(3, 3);
+  bm.SetPixel(1, 2, 0xFF000000u);
+  const TMask m(&bm, 0, kMaskPrecise, TRect{}, kBBoxFull);
+  RMaskPlace p;
+  p.x = 50;
+  p.y = 50;
+  p.xo = 1;
+  p.yo = 1;
+  EXPECT_TRUE(m.CollisionPoint(p, 50, 51));
+  EXPECT_FALSE(m.CollisionPoint(p, 51, 50));
+  // Turned by 90 degrees it appears to the right of the origin.
+  p.angle = 90;
+  EXPECT_TRUE(m.CollisionPoint(p, 51, 50));
+  EXPECT_FALSE(m.CollisionPoint(p, 50, 51));
+  // With scale 2 every mask pixel covers 2 x 2 room pixels.
+  p.angle = 0;
+  p.sx = p.sy = 2;
+  EXPECT_TRUE(m.CollisionPoint(p, 50, 52));
+  EXPECT_TRUE(m.CollisionPoint(p, 51, 53));
+  EXPECT_FALSE(m.CollisionPoint(p, 49, 52));
+  EXPECT_FALSE(m.CollisionPoint(p, 50, 54));
+  p.sx = 0;  // a zero scale has no solid pixels
+  EXPECT_FALSE(m.CollisionPoint(p, 50, 52));
+}
+
+TEST(MaskCollisionTest, RectangleEllipseAndLine) {
+  // Solid only at (0, 0) and (9, 9) of a 10 x 10 mask placed at (0, 0).
+  TBitmap32 bm(10, 10);
+  bm.SetPixel(0, 0, 0xFF000000u);
+  bm.SetPixel(9, 9, 0xFF000000u);
+  const TMask m(&bm, 0, kMaskPrecise, TRect{}, kBBoxFull);
+  RMaskPlace p;
+  p.bbox = {0, 0, 9, 9};
+  EXPECT_TRUE(m.CollisionRectangle(p, TRect{-5, -5, 0, 0}));
+  EXPECT_FALSE(m.CollisionRectangle(p, TRect{1, 1, 8, 8}));
+  // The ellipse in (0, 0)-(9, 9) misses both corners.
+  EXPECT_FALSE(m.CollisionEllipse(p, TRect{0, 0, 9, 9}));
+  EXPECT_TRUE(m.CollisionEllipse(p, TRect{-9, -9, 9, 9}));
+  // A degenerate ellipse is a rectangle test.
+  EXPECT_TRUE(m.CollisionEllipse(p, TRect{9, 0, 9, 9}));
+  // A diagonal line samples one point per column inside the box.
+  EXPECT_TRUE(m.CollisionLine(p, -10, -10, 20, 20));
+  EXPECT_FALSE(m.CollisionLine(p, -10, 5, 20, -25));
+  EXPECT_TRUE(m.CollisionLine(p, -10, 10, 20, -20));  // through (0, 0)
+  EXPECT_TRUE(m.CollisionLine(p, 9, 0, 9, 30));  // vertical: a one-pixel column
+}
+
+}  // namespace
