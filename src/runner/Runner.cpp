@@ -9,6 +9,8 @@
 #include "runner/Runner_Load.h"
 #include "runner/Support_File.h"
 #include "runner/Support_Various.h"
+#include "script/Code_Command.h"
+#include "script/Code_Function.h"
 
 namespace {
 
@@ -19,7 +21,11 @@ const char kUsage[] =
     "Switches:\n"
     "  --help        show this text and exit\n"
     "  --headless    no window and no sound; messages go to standard error\n"
-    "  --VTTrace     write a trace of the run to Trace.log beside the program\n";
+    "  --VTTrace     write a trace of the run to Trace.log beside the program\n"
+    "  --list-functions  print every built-in function and its argument count\n"
+    "  --list-variables  print every built-in variable\n"
+    "  --eval FILE   run the code in FILE once and print its result\n"
+    "  --scripts DIR with --eval: one script per file in DIR, named by the file name\n";
 
 // Switches that run a tool command instead of a game (for example
 // "--eval FILE"). The command gets the arguments that follow its switch and
@@ -68,6 +74,26 @@ int main(int argc, char** argv) {
     }
   }
 
+  // Language services: the registries, and running one code file once
+  // (--eval FILE, optionally with --scripts DIR).
+  {
+    const char* eval = nullptr;
+    const char* scripts = nullptr;
+    for (int i = 1; i < argc; ++i) {
+      if (std::strcmp(argv[i], "--list-functions") == 0) {
+        ListFunctions(stdout);
+        return 0;
+      }
+      if (std::strcmp(argv[i], "--list-variables") == 0) {
+        ListVariables(stdout);
+        return 0;
+      }
+      if (std::strcmp(argv[i], "--eval") == 0 && i + 1 < argc) eval = argv[++i];
+      else if (std::strcmp(argv[i], "--scripts") == 0 && i + 1 < argc) scripts = argv[++i];
+    }
+    if (eval) return RunEvalCommand(eval, scripts);
+  }
+
   ROptions options = ParseSwitches(argc, argv);
   if (options.help) {
     std::fputs(kUsage, stdout);
@@ -87,6 +113,7 @@ int main(int argc, char** argv) {
 
   CreateTempDir();
   std::atexit(RemoveTempDir);
+  RegisterBuiltins();
   TempDirGuard remove_temp_dir;
 
   bool ok = RunGame(path);

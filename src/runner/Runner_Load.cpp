@@ -12,6 +12,8 @@
 #include "runner/Support_File.h"
 #include "runner/Support_Stream.h"
 #include "runner/Support_Various.h"
+#include "script/Constant_Main.h"
+#include "script/Script_Main.h"
 
 namespace {
 int g_progress = 0;
@@ -42,6 +44,8 @@ bool ExportStep() {
 // 90 "Preparing graphics".
 const RPrepareStep kPrepareSteps[] = {
     {50, "Extracting included files", ExportStep, nullptr},
+    {60, "Preparing constants", ConstantsDefine, "Failed to define the constants."},
+    {62, "Compiling scripts", ScriptsCompileAll, "Failed to compile the scripts."},
 };
 
 void ApplyPriority() {

@@ -203,8 +203,16 @@ TEST(GameFile, ResourceListWithAnEmptyMiddleEntryLoads) {
   w.Sections().WriteString("k");
   w.Sections().WriteString("1");
   w.BeginList(kSectionVersionSounds, 3);
-  CStream rec;
+  CStream rec;  // a complete sound record without data
   rec.WriteInteger(800);
+  rec.WriteInteger(0);
+  rec.WriteString(".wav");
+  rec.WriteString("a.wav");
+  rec.WriteBoolean(false);
+  rec.WriteInteger(0);
+  rec.WriteReal(1);
+  rec.WriteReal(0);
+  rec.WriteBoolean(true);
   w.WriteResource("a", rec);
   w.WriteEmptyResource();
   w.WriteResource("c", rec);
