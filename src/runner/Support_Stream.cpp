@@ -543,6 +543,106 @@ void CStream::WriteStreamE(CStream& source) {
   WriteBuffer(m, len);
 }
 
+// --- streaming inflation ----------------------------------------------------
+
+CInflateReader::CInflateReader(CStream& stream, size_t max_size) {
+  int32_t n = stream.ReadInteger();
+  if (n < 0) throw EStreamError("Stream read error: negative length");
+  const uint8_t* p = stream.ReadSpan(size_t(n));
+  Start(p, size_t(n), max_size);
+}
+
+CInflateReader::CInflateReader(const uint8_t* zdata, size_t size, size_t max_size) { Start(zdata, size, max_size); }
+
+void CInflateReader::Start(const uint8_t* p, size_t n, size_t max_size) {
+  if (n > 0xFFFFFFFFu) throw EStreamError("Stream read error: compressed block too large");
+  max_size_ = DefaultInflateCap(n, max_size);
+  auto* zs = new z_stream{};
+  if (inflateInit(zs) != Z_OK) {
+    delete zs;
+    throw EStreamError("Stream read error: cannot start inflation");
+  }
+  zs->next_in = const_cast<Bytef*>(p);
+  zs->avail_in = uInt(n);
+  zs_ = zs;
+}
+
+CInflateReader::~CInflateReader() {
+  auto* zs = static_cast<z_stream*>(zs_);
+  inflateEnd(zs);
+  delete zs;
+}
+
+bool CInflateReader::Pull(uint8_t* dest, size_t count) {
+  auto* zs = static_cast<z_stream*>(zs_);
+  while (count > 0) {
+    if (ended_) return false;
+    size_t room = std::min(count, size_t(1) << 30);
+    zs->next_out = dest;
+    zs->avail_out = uInt(room);
+    int rc = inflate(zs, Z_NO_FLUSH);
+    size_t got = room - zs->avail_out;
+    produced_ += got;
+    dest += got;
+    count -= got;
+    if (rc == Z_STREAM_END) {
+      ended_ = true;
+    } else if (rc != Z_OK) {
+      if (rc == Z_BUF_ERROR && zs->avail_in == 0) throw EStreamError("Stream read error: compressed block is truncated");
+      throw EStreamError("Stream read error: corrupt compressed block");
+    }
+  }
+  return true;
+}
+
+void CInflateReader::Read(void* dest, size_t count) {
+  if (count > Allowance()) throw EStreamError("Stream read error: compressed block too large");
+  if (!Pull(static_cast<uint8_t*>(dest), count)) throw EStreamError("Stream read error");
+}
+
+int32_t CInflateReader::ReadInteger() {
+  uint8_t b[4];
+  Read(b, 4);
+  return int32_t(LoadU32(b));
+}
+
+bool CInflateReader::ReadBoolean() { return ReadInteger() > 0; }
+
+std::string CInflateReader::ReadString() {
+  int32_t n = ReadInteger();
+  if (n <= 0) return std::string();
+  if (size_t(n) > Allowance()) throw EStreamError("Stream read error: compressed block too large");
+  std::string text;
+  // Grown in steps so that a false length cannot claim much memory before
+  // the content runs out.
+  size_t done = 0;
+  while (done < size_t(n)) {
+    size_t step = std::min(size_t(n) - done, std::max(done, size_t(1) << 16));
+    text.resize(done + step);
+    Read(text.data() + done, step);
+    done += step;
+  }
+  return text;
+}
+
+void CInflateReader::Finish() {
+  uint8_t sink[4096];
+  while (!ended_) {
+    auto* zs = static_cast<z_stream*>(zs_);
+    zs->next_out = sink;
+    zs->avail_out = sizeof sink;
+    int rc = inflate(zs, Z_NO_FLUSH);
+    produced_ += sizeof sink - zs->avail_out;
+    if (produced_ > max_size_) throw EStreamError("Stream read error: compressed block too large");
+    if (rc == Z_STREAM_END) {
+      ended_ = true;
+    } else if (rc != Z_OK) {
+      if (rc == Z_BUF_ERROR && zs->avail_in == 0) throw EStreamError("Stream read error: compressed block is truncated");
+      throw EStreamError("Stream read error: corrupt compressed block");
+    }
+  }
+}
+
 // --- writers -----------------------------------------------------------------
 
 void CStream::WriteByte(uint8_t value) { WriteBuffer(&value, 1); }
