@@ -765,6 +765,32 @@ void XorPayload(uint8_t* d, int64_t len, uint32_t k1, uint32_t k2) {
     std::memcpy(p, &v, 4);
   }
 }
+// Descrambles like XorPayload and, in the same pass, computes zlib's CRC-32
+// of d[12 .. 12 + len): each 64 KiB piece is checksummed right after it is
+// descrambled, while it is still in the cache.
+uint32_t XorPayloadAndCrc(uint8_t* d, int64_t len, uint32_t k1, uint32_t k2) {
+  uint32_t w = KeyCRC(k1);
+  uint32_t z = k2;
+  uint8_t* p0 = d + 12;
+  uLong crc = 0;
+  int64_t i = int64_t(w & 0xFF) + 6;
+  int64_t done = 0;
+  constexpr int64_t kPiece = 1 << 16;
+  while (done < len) {
+    int64_t piece_end = std::min(len, done + kPiece);
+    for (; i < len - 5 && i + 4 <= piece_end; i += 4) {
+      uint32_t v;
+      std::memcpy(&v, p0 + i, 4);
+      v ^= CStream::LocalRandom(z, w);
+      std::memcpy(p0 + i, &v, 4);
+    }
+    // A word that crosses the end of the piece is checksummed with the next.
+    int64_t crc_end = (i < len - 5 && i < piece_end) ? i : piece_end;
+    crc = crc32_z(crc, p0 + done, size_t(crc_end - done));
+    done = crc_end;
+  }
+  return uint32_t(crc);
+}
 }  // namespace
 
 static_assert(std::endian::native == std::endian::little, "the payload scrambling assumes a little-endian host");
@@ -776,8 +802,7 @@ bool CStream::DecryptWad(size_t base) {
   int64_t len = int64_t(size_ - base) - 12;
   uint32_t k1 = LoadU32(d);
   uint32_t k2 = LoadU32(d + 4);
-  XorPayload(d, len, k1, k2);
-  return CalcCRC(d + 12, size_t(len)) == k2;
+  return ~XorPayloadAndCrc(d, len, k1, k2) == k2;
 }
 
 uint32_t CStream::EncryptWad(size_t base) {
