@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -62,8 +63,12 @@ RRun RunProgram(const fs::path& program, const std::vector<std::string>& args) {
 RRun Pack(const std::vector<std::string>& args) { return RunProgram(kBin / "roompack", args); }
 
 std::vector<uint8_t> ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  std::ifstream in(p, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  std::vector<uint8_t> bytes(size_t(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+  return bytes;
 }
 
 void WriteText(const fs::path& p, const std::string& text) {
@@ -379,7 +384,7 @@ TEST(Roompack, RunnableCopyCarriesTheRunnerAndPlays) {
   std::vector<uint8_t> runner = ReadBytes(kBin / "roomrun");
   std::vector<uint8_t> bytes = ReadBytes(out);
   ASSERT_GT(bytes.size(), runner.size());
-  EXPECT_TRUE(std::equal(runner.begin(), runner.end(), bytes.begin()));
+  EXPECT_EQ(std::memcmp(runner.data(), bytes.data(), runner.size()), 0);
   ASSERT_TRUE(LoadWithRunner(bytes).ok);
   EXPECT_GE(GameDataOffset, kGameDataOffset);
 
@@ -390,7 +395,7 @@ TEST(Roompack, RunnableCopyCarriesTheRunnerAndPlays) {
   ASSERT_EQ(r.status, 0) << r.output;
   std::vector<uint8_t> bytes2 = ReadBytes(out2);
   ASSERT_GT(bytes2.size(), runner.size());
-  EXPECT_TRUE(std::equal(runner.begin(), runner.end(), bytes2.begin()));
+  EXPECT_EQ(std::memcmp(runner.data(), bytes2.data(), runner.size()), 0);
   // The copy plays the game appended to itself.
   RRun played = RunProgram(out2, {"--headless"});
   EXPECT_EQ(played.status, 0) << played.output;
