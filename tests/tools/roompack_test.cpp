@@ -220,7 +220,7 @@ TEST(Roompack, EveryFieldOfAFullProjectComesBack) {
   EXPECT_EQ(Le32(*opt_progressfront, 18), 2u);
 
   // Included files.
-  ASSERT_EQ(IncludedFiles.size(), 3u);
+  ASSERT_EQ(IncludedFiles.size(), 4u);
   const CDataFile& a = IncludedFiles[0];
   EXPECT_EQ(a.s_filename, "data.bin");
   EXPECT_EQ(a.s_origname, "files/data.bin");
@@ -248,6 +248,16 @@ TEST(Roompack, EveryFieldOfAFullProjectComesBack) {
   EXPECT_FALSE(c.s_overwrite);
   EXPECT_TRUE(c.s_freedata);
   EXPECT_TRUE(c.s_removeend);
+  const CDataFile& d = IncludedFiles[3];
+  EXPECT_EQ(d.s_filename, "defaults.dat");
+  EXPECT_EQ(d.s_origname, "");
+  EXPECT_FALSE(d.s_exists);
+  EXPECT_TRUE(d.s_store);
+  EXPECT_EQ(d.s_exportaction, 1);  // the private temporary directory
+  EXPECT_EQ(d.s_exportdir, "");
+  EXPECT_FALSE(d.s_overwrite);
+  EXPECT_TRUE(d.s_freedata);
+  EXPECT_TRUE(d.s_removeend);
 
   // Game information, the plain text wrapped into rich text.
   EXPECT_EQ(GameInfo.InfoColor, 255);

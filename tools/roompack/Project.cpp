@@ -509,6 +509,10 @@ void LoadIncludedFiles(Project& p, const JsonField& root) {
     e.CheckKeys({"file", "name", "original_name", "store", "export", "export_dir", "overwrite", "free_data",
                  "remove_at_end"});
     CDataFile inc;
+    // Exporting to the game's private temporary directory is the default: a
+    // file exported elsewhere and removed at the end could be one the player
+    // already had under that name.
+    inc.s_exportaction = 1;
     std::string path = e.GetString("file", "");
     if (auto nf = e.Find("name")) {
       inc.s_filename = nf->AsString();
