@@ -280,7 +280,8 @@ TEST(Roompack, EveryFieldOfAFullProjectComesBack) {
   EXPECT_EQ(RoomOrder, (std::vector<int>{2, 0}));
 
   const std::vector<std::pair<std::string, std::string>> constants = {
-      {"SPACED", "7"}, {"HALF", "0.5"}, {"GREETING", "\"Grüße\""}, {"_DERIVED", "HALF * 4 + SPACED"}};
+      {"SPACED", "7"}, {"HALF", "0.5"}, {"GREETING", "\"Grüße\""}, {"_DERIVED", "HALF * 4 + SPACED"},
+      {"TINY", "0.0000001"}, {"HUGE", "-250000000000000000000"}, {"BIG", "18446744073709551615"}};
   EXPECT_EQ(UserConstants(), constants);
   const std::vector<std::pair<std::string, std::string>> scripts = {
       {"scr_first", "// first script\nreturn argument0 * 2;\n"},
