@@ -89,24 +89,25 @@ inline bool StackLow() {
 }
 
 // ---- argument frames ----
-std::vector<std::unique_ptr<RArgFrame>>& Frames() {
-  static std::vector<std::unique_ptr<RArgFrame>> frames;
-  if (frames.empty()) frames.push_back(std::make_unique<RArgFrame>());
-  return frames;
-}
+std::vector<std::unique_ptr<RArgFrame>> g_frames;
 size_t g_frameDepth = 0;
 RArgFrame* g_frame = nullptr;
 
+void EnsureFrames() {
+  if (g_frame) return;
+  if (g_frames.empty()) g_frames.push_back(std::make_unique<RArgFrame>());
+  g_frame = g_frames[0].get();
+}
+
 RArgFrame& PushFrame() {
-  auto& frames = Frames();
   ++g_frameDepth;
-  if (g_frameDepth >= frames.size()) frames.push_back(std::make_unique<RArgFrame>());
-  g_frame = frames[g_frameDepth].get();
+  if (g_frameDepth >= g_frames.size()) g_frames.push_back(std::make_unique<RArgFrame>());
+  g_frame = g_frames[g_frameDepth].get();
   return *g_frame;
 }
 void PopFrame() {
   --g_frameDepth;
-  g_frame = Frames()[g_frameDepth].get();
+  g_frame = g_frames[g_frameDepth].get();
 }
 
 // ---- locals pool ----
@@ -171,6 +172,7 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
                bool moveargs);
 
 bool Eval(Ctx& c, const RToken& n, RValue& out);
+bool EvalReal(Ctx& c, const RToken& n, double& out);
 int Exec(Ctx& c, const RToken& n, RValue& result);
 
 // ---- variables ----
@@ -189,14 +191,23 @@ bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
     return true;
   }
   RValue v;
-  if (!Eval(c, n.items[0], v)) return false;
-  if (v.kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
-  ref.owner = RoundToInt(v.val);
+  if (n.constowner) {
+    ref.owner = n.ind2;
+  } else {
+    if (!Eval(c, n.items[0], v)) return false;
+    if (v.kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
+    ref.owner = RoundToInt(v.val);
+  }
   ref.index = 0;
   for (int k = 1; k < n.itemnumb && k <= 2; ++k) {
     const RToken& idx = n.items[static_cast<size_t>(k)];
-    if (!Eval(c, idx, v)) return false;
-    if (v.kind != RValue::kReal) return Fail(c, idx.position, "Wrong type of array index");
+    double d;
+    if (idx.pure && EvalReal(c, idx, d)) {
+      v.val = d;
+    } else {
+      if (!Eval(c, idx, v)) return false;
+      if (v.kind != RValue::kReal) return Fail(c, idx.position, "Wrong type of array index");
+    }
     int64_t i = RoundToInt64(v.val);
     if (i < 0) return Fail(c, idx.position, "Negative array index");
     if (i >= kArrayDim) return Fail(c, idx.position, "Array index >= 32000");
@@ -337,6 +348,22 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
   return ok;
 }
 
+// An operand of pure arithmetic: constants and local slots are read in place,
+// anything else through EvalReal.
+inline bool Operand(Ctx& c, const RToken& n, double& out) {
+  if (n.kind == TK_CONSTANT) {
+    out = n.value.val;
+    return true;
+  }
+  if (n.kind == TK_CONSTOWNERVAR && n.ind2 == OWNER_LOCAL) {
+    const LocalSlot& s = c.lslots[n.slot];
+    if (!s.defined || s.var.simplevalue.kind != RValue::kReal) return false;
+    out = s.var.simplevalue.val;
+    return true;
+  }
+  return EvalReal(c, n, out);
+}
+
 // Pure arithmetic on a pure expression. False when a variable on the way is
 // missing or not a real, or an operation would fail; the caller then
 // evaluates the expression the general way, which is safe because pure
@@ -348,7 +375,9 @@ bool EvalReal(Ctx& c, const RToken& n, double& out) {
       return true;
     case TK_CONSTOWNERVAR: {
       const RValue* v;
-      if (n.ind2 == OWNER_LOCAL) {
+      if (n.ind < 10000) {
+        v = &g_frame->slots[n.ind - g_arg0];  // argument0..argument15
+      } else if (n.ind2 == OWNER_LOCAL) {
         const LocalSlot& s = c.lslots[n.slot];
         if (!s.defined) return false;
         v = &s.var.simplevalue;
@@ -362,6 +391,30 @@ bool EvalReal(Ctx& c, const RToken& n, double& out) {
       out = v->val;
       return true;
     }
+    case TK_VARIABLE: {
+      int index = 0;
+      for (size_t k = 1; k < n.items.size(); ++k) {
+        double d;
+        if (!EvalReal(c, n.items[k], d)) return false;
+        int64_t i = RoundToInt64(d);
+        if (i < 0 || i >= kArrayDim) return false;
+        index = index * kArrayDim + static_cast<int>(i);
+      }
+      const RVariable* var;
+      if (n.ind2 == OWNER_LOCAL) {
+        const LocalSlot& s = c.lslots[n.slot];
+        if (!s.defined) return false;
+        var = &s.var;
+      } else {
+        CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+        var = list.Find(n.ind, n.cache);
+        if (!var) return false;
+      }
+      const RValue* v = CVariableList::Element(*var, index);
+      if (!v || v->kind != RValue::kReal) return false;
+      out = v->val;
+      return true;
+    }
     case TK_UNARY: {
       if (!EvalReal(c, n.items[0], out)) return false;
       if (n.ind == SYM_MINUS) out = -out;
@@ -370,7 +423,7 @@ bool EvalReal(Ctx& c, const RToken& n, double& out) {
     }
     case TK_BINARY: {
       double l, r;
-      if (!EvalReal(c, n.items[0], l) || !EvalReal(c, n.items[1], r)) return false;
+      if (!Operand(c, n.items[0], l) || !Operand(c, n.items[1], r)) return false;
       const double e = kCompareEpsilon;
       switch (n.ind) {
         case SYM_PLUS: out = l + r; return true;
@@ -479,7 +532,7 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
     double d;
     if (n.ind == SYM_ASSIGN) {
       // The value first: the target must not exist while it is computed.
-      if (EvalReal(c, expr, d)) {
+      if (Operand(c, expr, d)) {
         RVariable* var = PlainVar(c, target, target.ind2, target.ind, true, generic);
         if (var) {
           var->simplevalue.SetReal(d);
@@ -489,7 +542,7 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
       }
     } else if (RVariable* var = PlainVar(c, target, target.ind2, target.ind, false, generic)) {
       RValue& v = var->simplevalue;
-      if (v.kind == RValue::kReal && EvalReal(c, expr, d)) {
+      if (v.kind == RValue::kReal && Operand(c, expr, d)) {
         if (n.ind == SYM_ADDASSIGN) v.val += d;
         else v.val -= d;
         result.SetReal(v.val);
@@ -547,6 +600,8 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
 
 // A condition: -1 error, 0 false, 1 true.
 inline int Condition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
+  double d;
+  if (e.pure && Operand(c, e, d)) return d >= 0.5 ? 1 : 0;
   if (!Eval(c, e, scratch)) return -1;
   if (scratch.kind != RValue::kReal) {
     Fail(c, e.position, msg);
@@ -781,10 +836,14 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
   }
 }
 
-std::string ScriptArgCountText(const std::string& name, bool atleast, int required, int supplied) {
-  return "Illegal argument count calling script \"" + name + "\".\r" +
-         (atleast ? "Script requires at least " : "Script requires ") + std::to_string(required) +
-         " arguments, " + std::to_string(supplied) + " have been supplied.";
+__attribute__((noinline)) void ArgCountError(const std::string& name, bool atleast, int required, int supplied) {
+  RecordErrorText("Illegal argument count calling script \"" + name + "\".\r" +
+                  (atleast ? "Script requires at least " : "Script requires ") + std::to_string(required) +
+                  " arguments, " + std::to_string(supplied) + " have been supplied.");
+}
+
+__attribute__((noinline)) void AddScriptLine(const std::string& name) {
+  RecordErrorText("In script " + name + ":\r" + ErrorText());
 }
 
 bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RValue* args, int count,
@@ -801,7 +860,8 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
     if (moveargs) std::swap(f.slots[k], args[k]);
     else CopyValue(f.slots[k], args[k]);
   }
-  for (int k = count; k < 16; ++k) f.slots[k].SetReal(0);
+  for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
+  f.dirty = count;
   result.SetReal(0);
   const CCode* code = script->s_code.get();
   bool ok;
@@ -811,12 +871,12 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
   } else {
     ok = ExecuteCodeValue(self, other, code, result);
   }
-  if (!ok) RecordErrorText("In script " + name + ":\r" + ErrorText());
+  if (!ok) AddScriptLine(name);
   if (checkargs && opt_argerrors && code) {
     bool atleast = code->i_ArgArray;
     bool bad = atleast ? count < code->i_Args : count != code->i_Args;
     if (bad) {
-      RecordErrorText(ScriptArgCountText(name, atleast, code->i_Args, count));
+      ArgCountError(name, atleast, code->i_Args, count);
       ok = false;
     }
   }
@@ -832,13 +892,15 @@ std::vector<std::vector<LocalSlot>> g_slotPool;
 
 void SetExecutionBudget(long long steps) { g_budget = steps; }
 
+bool IsArgumentVariable(int id) { return static_cast<unsigned>(id - g_arg0) < 16u; }
+
 void SetArgumentVariableIds(int argument0, int argument) {
   g_arg0 = argument0;
   g_argArray = argument;
 }
 
 RArgFrame& CurrentArgs() {
-  if (!g_frame) g_frame = Frames()[0].get();
+  EnsureFrames();
   return *g_frame;
 }
 
@@ -849,7 +911,7 @@ std::string CurrentScriptName() {
 
 bool ExecuteCode(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
   ErrorClear();
-  if (!g_frame) g_frame = Frames()[0].get();
+  EnsureFrames();
   if (g_execDepth == 0) InitStackLimit();
   if (!code || !code->i_compiled) {
     if (code) RecordCodeError(*code, 0, "Internal Error: Executing non-compiled code.");
@@ -908,6 +970,6 @@ bool ExecuteCodeValue(CInstance* self, CInstance* other, const CCode* code, RVal
 
 bool ExecuteScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, const RValue* args,
                    int count) {
-  if (!g_frame) g_frame = Frames()[0].get();
+  EnsureFrames();
   return RunScript(index, self, other, result, checkargs, const_cast<RValue*>(args), count, false);
 }

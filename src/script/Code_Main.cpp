@@ -1,6 +1,8 @@
 #include "script/Code_Main.h"
 
 #include "script/Code_Error.h"
+#include "script/Code_Exec.h"
+#include "script/Code_Operator.h"
 #include "script/Code_Phases.h"
 #include "script/Code_Variable.h"
 
@@ -48,8 +50,20 @@ void MarkPure(RToken& n) {
   switch (n.kind) {
     case TK_CONSTANT: n.pure = n.value.IsReal(); break;
     case TK_CONSTOWNERVAR:
-      n.pure = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999);
+      n.pure = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999) ||
+               ((n.ind2 == OWNER_UNQUALIFIED || n.ind2 == OWNER_SELF) && IsArgumentVariable(n.ind));
       break;
+    case TK_VARIABLE: {
+      const RToken& owner = n.items[0];
+      if (owner.kind == TK_CONSTANT && owner.value.IsReal()) {
+        n.constowner = true;
+        n.ind2 = RoundToInt(owner.value.val);
+      }
+      bool plain = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999);
+      n.pure = n.constowner && plain;
+      for (size_t k = 1; k < n.items.size(); ++k) n.pure = n.pure && n.items[k].pure;
+      break;
+    }
     case TK_BINARY: n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure; break;
     case TK_UNARY: n.pure = (n.ind == SYM_MINUS || n.ind == SYM_PLUS || n.ind == SYM_NOT) && n.items[0].pure; break;
     default: break;

@@ -61,6 +61,9 @@ struct RToken {
   // operators: the interpreter first tries them as pure arithmetic on doubles.
   bool pure = false;
   bool pureroot = false;  // pure, and the parent is not
+  // Kind 7 nodes whose owner child is a real constant: the owner, rounded, is
+  // kept in ind2 so that it need not be evaluated.
+  bool constowner = false;
 
   RToken() = default;
   RToken(int k, int pos) : kind(k), position(pos) {}
@@ -96,6 +99,7 @@ struct RArgFrame {
   RValue slots[16];
   int count = 0;
   const std::string* name = nullptr;  // nullptr outside any script
+  int dirty = 0;  // slots from here on are known to hold real 0
 };
 // The frame in use. Script calls switch to a fresh frame and back, which is
 // the same as saving and restoring every slot.

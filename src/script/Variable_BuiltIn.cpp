@@ -204,6 +204,7 @@ bool GetArgN(CInstance*, int, RValue& out) {
 }
 template <int N>
 bool SetArgN(CInstance*, int, const RValue& v) {
+  CurrentArgs().dirty = 16;
   CopyValue(CurrentArgs().slots[N], v);
   return true;
 }
@@ -223,6 +224,7 @@ bool GetArgArray(CInstance*, int index, RValue& out) {
 }
 bool SetArgArray(CInstance*, int index, const RValue& v) {
   if (index < 0 || index > 15) index = 0;
+  CurrentArgs().dirty = 16;
   CopyValue(CurrentArgs().slots[index], v);
   return true;
 }
