@@ -355,10 +355,19 @@ inline bool Operand(Ctx& c, const RToken& n, double& out) {
     out = n.value.val;
     return true;
   }
-  if (n.kind == TK_CONSTOWNERVAR && n.ind2 == OWNER_LOCAL) {
-    const LocalSlot& s = c.lslots[n.slot];
-    if (!s.defined || s.var.simplevalue.kind != RValue::kReal) return false;
-    out = s.var.simplevalue.val;
+  if (n.kind == TK_CONSTOWNERVAR) {
+    const RValue* v;
+    if (n.ind2 == OWNER_LOCAL) {
+      const LocalSlot& s = c.lslots[n.slot];
+      if (!s.defined) return false;
+      v = &s.var.simplevalue;
+    } else if (n.ind < 10000) {
+      v = &g_frame->slots[n.ind - g_arg0];
+    } else {
+      return EvalReal(c, n, out);
+    }
+    if (v->kind != RValue::kReal) return false;
+    out = v->val;
     return true;
   }
   return EvalReal(c, n, out);
@@ -549,6 +558,20 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
         return C_NORMAL;
       }
     }
+  }
+  if (expr.pureroot && target.pure && n.ind == SYM_ASSIGN) {
+    // An element of a plain array set to pure arithmetic.
+    double d;
+    VarRef ref;
+    if (Operand(c, expr, d) && Resolve(c, target, ref)) {
+      bool generic;
+      if (RVariable* var = PlainVar(c, target, ref.owner, ref.id, true, generic)) {
+        CVariableList::ElementForWrite(*var, ref.index).SetReal(d);
+        result.SetReal(d);
+        return C_NORMAL;
+      }
+    }
+    if (ErrorPending()) return C_ERROR;
   }
   VarRef ref;
   if (!Resolve(c, target, ref)) return C_ERROR;
@@ -846,70 +869,12 @@ __attribute__((noinline)) void AddScriptLine(const std::string& name) {
   RecordErrorText("In script " + name + ":\r" + ErrorText());
 }
 
-bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RValue* args, int count,
-               bool moveargs) {
-  CScript* script = ScriptGet(index);
-  if (!script) return false;
-  if (count > 16) count = 16;
-  if (count < 0) count = 0;
-  const std::string& name = ScriptGetName(index);
-  RArgFrame& f = PushFrame();
-  f.count = count;
-  f.name = &name;
-  for (int k = 0; k < count; ++k) {
-    if (moveargs) std::swap(f.slots[k], args[k]);
-    else CopyValue(f.slots[k], args[k]);
-  }
-  for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
-  f.dirty = count;
-  result.SetReal(0);
-  const CCode* code = script->s_code.get();
-  bool ok;
-  if (!code) {
-    static const CCode kNotCompiled;
-    ok = ExecuteCodeValue(self, other, &kNotCompiled, result);
-  } else {
-    ok = ExecuteCodeValue(self, other, code, result);
-  }
-  if (!ok) AddScriptLine(name);
-  if (checkargs && opt_argerrors && code) {
-    bool atleast = code->i_ArgArray;
-    bool bad = atleast ? count < code->i_Args : count != code->i_Args;
-    if (bad) {
-      ArgCountError(name, atleast, code->i_Args, count);
-      ok = false;
-    }
-  }
-  PopFrame();
-  return ok;
-}
-
 int g_execDepth = 0;
 // Local slots of the executions in progress, one vector per nesting depth
 // (a vector's storage does not move when the outer vector grows).
 std::vector<std::vector<LocalSlot>> g_slotPool;
-}  // namespace
 
-void SetExecutionBudget(long long steps) { g_budget = steps; }
-
-bool IsArgumentVariable(int id) { return static_cast<unsigned>(id - g_arg0) < 16u; }
-
-void SetArgumentVariableIds(int argument0, int argument) {
-  g_arg0 = argument0;
-  g_argArray = argument;
-}
-
-RArgFrame& CurrentArgs() {
-  EnsureFrames();
-  return *g_frame;
-}
-
-std::string CurrentScriptName() {
-  const RArgFrame& f = CurrentArgs();
-  return f.name ? *f.name : std::string("<unknown>");
-}
-
-bool ExecuteCode(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
+inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
   ErrorClear();
   EnsureFrames();
   if (g_execDepth == 0) InitStackLimit();
@@ -953,6 +918,67 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode* code, RValue& r
   }
   FreeLocals(c.locals);
   return ok;
+}
+
+
+bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RValue* args, int count,
+               bool moveargs) {
+  CScript* script = ScriptGet(index);
+  if (!script) return false;
+  if (count > 16) count = 16;
+  if (count < 0) count = 0;
+  const std::string& name = ScriptGetName(index);
+  RArgFrame& f = PushFrame();
+  f.count = count;
+  f.name = &name;
+  for (int k = 0; k < count; ++k) {
+    if (moveargs) std::swap(f.slots[k], args[k]);
+    else CopyValue(f.slots[k], args[k]);
+  }
+  for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
+  f.dirty = count;
+  result.SetReal(0);
+  const CCode* code = script->s_code.get();
+  bool ok;
+  static const CCode kNotCompiled;
+  ok = RunCompiled(self, other, code ? code : &kNotCompiled, result);
+  if (!ok) result.SetString("ERROR");
+  if (!ok) AddScriptLine(name);
+  if (checkargs && opt_argerrors && code) {
+    bool atleast = code->i_ArgArray;
+    bool bad = atleast ? count < code->i_Args : count != code->i_Args;
+    if (bad) {
+      ArgCountError(name, atleast, code->i_Args, count);
+      ok = false;
+    }
+  }
+  PopFrame();
+  return ok;
+}
+
+}  // namespace
+
+void SetExecutionBudget(long long steps) { g_budget = steps; }
+
+bool IsArgumentVariable(int id) { return static_cast<unsigned>(id - g_arg0) < 16u; }
+
+void SetArgumentVariableIds(int argument0, int argument) {
+  g_arg0 = argument0;
+  g_argArray = argument;
+}
+
+RArgFrame& CurrentArgs() {
+  EnsureFrames();
+  return *g_frame;
+}
+
+std::string CurrentScriptName() {
+  const RArgFrame& f = CurrentArgs();
+  return f.name ? *f.name : std::string("<unknown>");
+}
+
+bool ExecuteCode(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
+  return RunCompiled(self, other, code, result);
 }
 
 bool ExecuteCodeReport(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
