@@ -79,7 +79,9 @@ void InitStackLimit() {
     g_stackLimit = here - (size_t{4} << 20);
     return;
   }
-  size_t margin = size >= (size_t{4} << 20) ? (size_t{1} << 20) : size / 4;
+  // The margin covers what one code may still need below the check: its
+  // tree is at most kMaxParseDepth deep.
+  size_t margin = size >= (size_t{8} << 20) ? (size_t{2} << 20) : size / 4;
   g_stackLimit = low + margin;
 }
 

@@ -211,7 +211,6 @@ bool SetArgN(CInstance*, int, const RValue& v) {
 
 bool GetArgArray(CInstance*, int index, RValue& out) {
   RArgFrame& f = CurrentArgs();
-  if (index < 0 || index > 15) index = 0;
   if (opt_argerrors && index >= f.count) {
     ReportError("Illegal array index in script \"" + CurrentScriptName() + "\".\rtrying to access argument[" +
                     std::to_string(index) + "], but only " + std::to_string(f.count) +
@@ -219,6 +218,7 @@ bool GetArgArray(CInstance*, int index, RValue& out) {
                 false);
     return false;
   }
+  if (index < 0 || index > 15) index = 0;
   CopyValue(out, f.slots[index]);
   return true;
 }
