@@ -350,9 +350,13 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
   return ok;
 }
 
-// An operand of pure arithmetic: constants and local slots are read in place,
-// anything else through EvalReal.
-inline bool Operand(Ctx& c, const RToken& n, double& out) {
+inline bool ApplyReal(int op, double l, double r, double& out);
+
+// A leaf of pure arithmetic read in place: constants, local slots and
+// argument slots. False when the node is no such leaf (`leaf` false) or the
+// value is missing or not a real.
+inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
+  leaf = true;
   if (n.kind == TK_CONSTANT) {
     out = n.value.val;
     return true;
@@ -366,20 +370,62 @@ inline bool Operand(Ctx& c, const RToken& n, double& out) {
     } else if (n.ind < 10000) {
       v = &g_frame->slots[n.ind - g_arg0];
     } else {
-      return EvalReal(c, n, out);
+      leaf = false;
+      return false;
     }
     if (v->kind != RValue::kReal) return false;
     out = v->val;
     return true;
   }
+  leaf = false;
+  return false;
+}
+
+// An operand of pure arithmetic: leaves and operators on two leaves are
+// computed in place, anything else through EvalReal.
+inline bool Operand(Ctx& c, const RToken& n, double& out) {
+  bool leaf;
+  bool ok = Leaf(c, n, out, leaf);
+  if (leaf) return ok;
+  if (n.kind == TK_BINARY) {
+    double l, r;
+    bool leafl, leafr;
+    bool okl = Leaf(c, n.items[0], l, leafl);
+    if (leafl) {
+      if (!okl) return false;
+      bool okr = Leaf(c, n.items[1], r, leafr);
+      if (!leafr) okr = EvalReal(c, n.items[1], r);
+      return okr && ApplyReal(n.ind, l, r, out);
+    }
+  }
   return EvalReal(c, n, out);
 }
 
-// Pure arithmetic on a pure expression. False when a variable on the way is
-// missing or not a real, or an operation would fail; the caller then
-// evaluates the expression the general way, which is safe because pure
-// expressions have no side effects.
-bool EvalReal(Ctx& c, const RToken& n, double& out) {
+// The operators of pure arithmetic; false when the operation would fail.
+inline bool ApplyReal(int op, double l, double r, double& out) {
+  const double e = kCompareEpsilon;
+  switch (op) {
+    case SYM_PLUS: out = l + r; return true;
+    case SYM_MINUS: out = l - r; return true;
+    case SYM_TIMES: out = l * r; return true;
+    case SYM_DIVIDE: if (r == 0) return false; out = l / r; return true;
+    case SYM_DIV: if (r == 0) return false; out = std::trunc(l / r); return true;
+    case SYM_MOD: if (r == 0) return false; out = l - std::trunc(l / r) * r; return true;
+    case SYM_LT: out = l - r < -e ? 1 : 0; return true;
+    case SYM_LE: out = l - r <= e ? 1 : 0; return true;
+    case SYM_ASSIGN: case SYM_EQ: out = (l - r > -e && l - r < e) ? 1 : 0; return true;
+    case SYM_NE: out = (l - r < -e || l - r > e) ? 1 : 0; return true;
+    case SYM_GE: out = l - r >= -e ? 1 : 0; return true;
+    case SYM_GT: out = l - r > e ? 1 : 0; return true;
+    case SYM_AND: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
+    case SYM_OR: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
+    case SYM_XOR: out = ((l >= 0.5) != (r >= 0.5)) ? 1 : 0; return true;
+    default: return false;
+  }
+}
+
+// The other node kinds of pure arithmetic.
+__attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& out) {
   switch (n.kind) {
     case TK_CONSTANT:
       out = n.value.val;
@@ -432,32 +478,21 @@ bool EvalReal(Ctx& c, const RToken& n, double& out) {
       else if (n.ind == SYM_NOT) out = out < 0.5 ? 1 : 0;
       return true;
     }
-    case TK_BINARY: {
-      double l, r;
-      if (!Operand(c, n.items[0], l) || !Operand(c, n.items[1], r)) return false;
-      const double e = kCompareEpsilon;
-      switch (n.ind) {
-        case SYM_PLUS: out = l + r; return true;
-        case SYM_MINUS: out = l - r; return true;
-        case SYM_TIMES: out = l * r; return true;
-        case SYM_DIVIDE: if (r == 0) return false; out = l / r; return true;
-        case SYM_DIV: if (r == 0) return false; out = std::trunc(l / r); return true;
-        case SYM_MOD: if (r == 0) return false; out = l - std::trunc(l / r) * r; return true;
-        case SYM_LT: out = l - r < -e ? 1 : 0; return true;
-        case SYM_LE: out = l - r <= e ? 1 : 0; return true;
-        case SYM_ASSIGN: case SYM_EQ: out = (l - r > -e && l - r < e) ? 1 : 0; return true;
-        case SYM_NE: out = (l - r < -e || l - r > e) ? 1 : 0; return true;
-        case SYM_GE: out = l - r >= -e ? 1 : 0; return true;
-        case SYM_GT: out = l - r > e ? 1 : 0; return true;
-        case SYM_AND: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
-        case SYM_OR: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
-        case SYM_XOR: out = ((l >= 0.5) != (r >= 0.5)) ? 1 : 0; return true;
-        default: return false;
-      }
-    }
     default:
       return false;
   }
+}
+
+// Pure arithmetic on a pure expression. False when a variable on the way is
+// missing or not a real, or an operation would fail; the caller then
+// evaluates the expression the general way, which is safe because pure
+// expressions have no side effects.
+bool EvalReal(Ctx& c, const RToken& n, double& out) {
+  if (n.kind == TK_BINARY) {
+    double l, r;
+    return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && ApplyReal(n.ind, l, r, out);
+  }
+  return EvalRealOther(c, n, out);
 }
 
 bool Eval(Ctx& c, const RToken& n, RValue& out) {
@@ -755,7 +790,7 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
   switch (n.kind) {
     case TK_BLOCK:
       for (const RToken& s : n.items) {
-        int r = Exec(c, s, result);
+        int r = s.kind == TK_ASSIGN ? Assign(c, s, result) : Exec(c, s, result);
         if (r != C_NORMAL) return r;
       }
       return C_NORMAL;
@@ -918,7 +953,7 @@ inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RV
     s.var.simplevalue.SetReal(0);
     if (!s.var.value.empty()) s.var.value.clear();
   }
-  FreeLocals(c.locals);
+  if (c.locals) FreeLocals(c.locals);
   return ok;
 }
 
@@ -934,8 +969,13 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
   f.count = count;
   f.name = &name;
   for (int k = 0; k < count; ++k) {
-    if (moveargs) std::swap(f.slots[k], args[k]);
-    else CopyValue(f.slots[k], args[k]);
+    RValue& slot = f.slots[k];
+    if (moveargs && args[k].kind == RValue::kString) {
+      slot.kind = RValue::kString;
+      slot.str.swap(args[k].str);
+    } else {
+      CopyValue(slot, args[k]);
+    }
   }
   for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
   f.dirty = count;
