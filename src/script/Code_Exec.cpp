@@ -175,6 +175,7 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
 
 bool Eval(Ctx& c, const RToken& n, RValue& out);
 bool EvalReal(Ctx& c, const RToken& n, double& out);
+inline bool Operand(Ctx& c, const RToken& n, double& out);
 int Exec(Ctx& c, const RToken& n, RValue& result);
 
 // ---- variables ----
@@ -204,7 +205,7 @@ bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
   for (int k = 1; k < n.itemnumb && k <= 2; ++k) {
     const RToken& idx = n.items[static_cast<size_t>(k)];
     double d;
-    if (idx.pure && EvalReal(c, idx, d)) {
+    if (idx.pure && Operand(c, idx, d)) {
       v.val = d;
     } else {
       if (!Eval(c, idx, v)) return false;
@@ -452,7 +453,7 @@ __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& ou
       int index = 0;
       for (size_t k = 1; k < n.items.size(); ++k) {
         double d;
-        if (!EvalReal(c, n.items[k], d)) return false;
+        if (!Operand(c, n.items[k], d)) return false;
         int64_t i = RoundToInt64(d);
         if (i < 0 || i >= kArrayDim) return false;
         index = index * kArrayDim + static_cast<int>(i);
