@@ -213,7 +213,7 @@ bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
     }
     int64_t i = RoundToInt64(v.val);
     if (i < 0) return Fail(c, idx.position, "Negative array index");
-    if (i >= kArrayDim) return Fail(c, idx.position, "Array index >= 32000");
+    if (i >= g_maxArrayIndex) return Fail(c, idx.position, "Array index >= 32000");
     ref.index = k == 1 ? static_cast<int>(i) : ref.index * kArrayDim + static_cast<int>(i);
   }
   return true;
@@ -455,7 +455,7 @@ __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& ou
         double d;
         if (!Operand(c, n.items[k], d)) return false;
         int64_t i = RoundToInt64(d);
-        if (i < 0 || i >= kArrayDim) return false;
+        if (i < 0 || i >= g_maxArrayIndex) return false;
         index = index * kArrayDim + static_cast<int>(i);
       }
       const RVariable* var;
@@ -932,6 +932,13 @@ inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RV
   if (StackLow()) {
     RecordCodeError(*code, 0, "Recursion too deep: out of stack space.");
     return false;
+  }
+  if (g_budget >= 0) {
+    if (g_budget == 0) {
+      RecordCodeError(*code, 0, kBudgetText);
+      return false;
+    }
+    --g_budget;
   }
   size_t nslots = code->i_localIds.size();
   LocalSlot* slots = nullptr;

@@ -16,6 +16,14 @@ void CCode::Create(const std::string& text, bool isexpression) {
   i_ArgArray = false;
 }
 
+size_t g_maxStringLength = size_t{64} << 20;
+int g_maxArrayIndex = 32000;
+
+void SetResourceBoundsForFuzzing(size_t maxstring, int maxindex) {
+  g_maxStringLength = maxstring;
+  g_maxArrayIndex = maxindex;
+}
+
 namespace {
 void CollectLocals(const RToken& n, std::vector<int>& ids) {
   for (const RToken& child : n.items) CollectLocals(child, ids);

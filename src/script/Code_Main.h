@@ -108,8 +108,12 @@ RArgFrame& CurrentArgs();
 std::string CurrentScriptName();
 
 // ---- bounds that keep hostile code from exhausting the process ----
-// Maximal length of a string the operators build.
-constexpr size_t kMaxStringLength = 64u << 20;
+// Maximal length of a string the operators build (64 MB).
+extern size_t g_maxStringLength;
+// Array indices the interpreter accepts are below this (32000). The fuzzer
+// lowers both bounds so that a step budget also bounds memory.
+extern int g_maxArrayIndex;
+void SetResourceBoundsForFuzzing(size_t maxstring, int maxindex);
 // Nesting depth of statements and expressions the parser accepts.
 constexpr int kMaxParseDepth = 1000;
 // Optional budget of loop iterations and calls for one top-level execution

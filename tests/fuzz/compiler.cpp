@@ -21,6 +21,8 @@ void Setup() {
   opt_showerrors = false;
   opt_logerrors = false;
   SetHeadlessErrorChoice(false);
+  // With at most 20000 steps, these bounds keep a run within a few hundred MB.
+  SetResourceBoundsForFuzzing(16384, 1000);
   // Two scripts so that calls, arguments and recursion get exercised.
   ScriptAdd("scr_rec", "if (argument0 > 0) return scr_rec(argument0 - 1) + argument[1]; return argument1");
   ScriptAdd("scr_self", "return scr_self(argument0)");
