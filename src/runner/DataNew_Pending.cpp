@@ -65,31 +65,3 @@ bool LoadSection_Extensions(CStream& stream) {
   }
   return true;
 }
-
-bool LoadSection_Triggers(CStream& stream) {
-  int32_t count;
-  if (!ReadSectionHeader(stream, kSectionVersionTriggers, count)) return false;
-  for (int32_t i = 0; i < count; ++i) stream.SkipStreamC();
-  return true;
-}
-
-bool LoadSection_Sounds(CStream& stream) { return SkipResourceList(stream, kSectionVersionSounds); }
-
-bool LoadSection_Sprites(CStream& stream) { return SkipResourceList(stream, kSectionVersionSprites); }
-
-bool LoadSection_Backgrounds(CStream& stream) { return SkipResourceList(stream, kSectionVersionBackgrounds); }
-
-bool LoadSection_Paths(CStream& stream) { return SkipResourceList(stream, kSectionVersionPaths); }
-
-bool LoadSection_Fonts(CStream& stream) { return SkipResourceList(stream, kSectionVersionFonts); }
-
-bool LoadSection_TimeLines(CStream& stream) { return SkipResourceList(stream, kSectionVersionTimeLines); }
-
-bool LoadSection_Objects(CStream& stream) { return SkipResourceList(stream, kSectionVersionObjects); }
-
-bool LoadSection_Rooms(CStream& stream) {
-  if (!SkipResourceList(stream, kSectionVersionRooms)) return false;
-  LastInstanceId = stream.ReadInteger();
-  LastTileId = stream.ReadInteger();
-  return true;
-}

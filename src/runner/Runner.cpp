@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "runner/Runner_Load.h"
 #include "runner/Support_File.h"
@@ -26,6 +27,16 @@ const char kUsage[] =
     "  --eval FILE   run the code in FILE once and print its result\n"
     "  --scripts DIR with --eval: one script per file in DIR, named by the file name\n";
 
+// Switches that run a tool command instead of a game (for example
+// "--eval FILE"). The command gets the arguments that follow its switch and
+// returns the exit status; it runs before anything of a game run is set up.
+struct RToolCommand {
+  const char* name;
+  int (*run)(int argc, char** argv);
+};
+const std::vector<RToolCommand> kToolCommands = {
+};
+
 struct ROptions {
   bool help = false;
   std::string game_file;
@@ -34,6 +45,7 @@ struct ROptions {
 
 ROptions ParseSwitches(int argc, char** argv) {
   ROptions o;
+  Headless = false;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
@@ -56,8 +68,11 @@ ROptions ParseSwitches(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Switches that run a tool command instead of a game are handled here,
-  // before anything of a run is set up.
+  for (int i = 1; i < argc; ++i) {
+    for (const RToolCommand& tool : kToolCommands) {
+      if (std::strcmp(argv[i], tool.name) == 0) return tool.run(argc - i - 1, argv + i + 1);
+    }
+  }
 
   // Language services: the registries, and running one code file once
   // (--eval FILE, optionally with --scripts DIR).
@@ -90,6 +105,7 @@ int main(int argc, char** argv) {
   }
 
   InitTrace(argc, argv);
+  InstallExceptionHandler();
   TraceBanner();
   std::string path = options.game_file.empty() ? ExecutablePath() : options.game_file;
   ApplicationTitle = std::filesystem::path(options.game_file.empty() ? path : options.game_file).stem().string();
@@ -100,7 +116,9 @@ int main(int argc, char** argv) {
   RegisterBuiltins();
   TempDirGuard remove_temp_dir;
 
-  if (!RunGame(path)) return 1;
+  bool ok = RunGame(path);
+  CloseLoadForm();
+  if (!ok) return 1;
   FinishGame();
   return 0;
 }
