@@ -499,7 +499,7 @@ bool EvalReal(Ctx& c, const RToken& n, double& out) {
 bool Eval(Ctx& c, const RToken& n, RValue& out) {
   if (n.pureroot && n.kind != TK_CONSTANT) {
     double d;
-    if (EvalReal(c, n, d)) {
+    if (Operand(c, n, d)) {
       out.SetReal(d);
       return true;
     }
@@ -659,6 +659,50 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
   return C_NORMAL;
 }
 
+// The shortest path of an assignment (see RToken::fastassign); anything it
+// cannot finish goes to Assign, which starts from scratch (the value is pure,
+// so computing it twice has no effect).
+inline int FastAssign(Ctx& c, const RToken& n, RValue& result) {
+  const RToken& target = n.items[0];
+  double d;
+  RValue* v;
+  if (n.fastassign == 1) {
+    LocalSlot& s = c.lslots[target.slot];
+    if (n.ind == SYM_ASSIGN) {
+      if (!Operand(c, n.items[1], d)) return Assign(c, n, result);
+      s.defined = true;
+      s.var.ind = target.ind;
+      s.var.simplevalue.SetReal(d);
+      result.SetReal(d);
+      return C_NORMAL;
+    }
+    if (!s.defined) return Assign(c, n, result);
+    v = &s.var.simplevalue;
+  } else {
+    CVariableList& list = GlobalIsDeclared(target.ind) ? GlobalVars() : c.self->i_vars;
+    RVariable* var = list.Find(target.ind, target.cache);
+    if (!var) return Assign(c, n, result);
+    v = &var->simplevalue;
+    if (n.ind == SYM_ASSIGN) {
+      if (!Operand(c, n.items[1], d)) return Assign(c, n, result);
+      v->SetReal(d);
+      result.SetReal(d);
+      return C_NORMAL;
+    }
+  }
+  if (v->kind != RValue::kReal || !Operand(c, n.items[1], d)) return Assign(c, n, result);
+  if (n.ind == SYM_ADDASSIGN) v->val += d;
+  else v->val -= d;
+  result.SetReal(v->val);
+  return C_NORMAL;
+}
+
+// One statement of a list: assignments without the general dispatch.
+inline int Statement(Ctx& c, const RToken& s, RValue& result) {
+  if (s.fastassign) return FastAssign(c, s, result);
+  return s.kind == TK_ASSIGN ? Assign(c, s, result) : Exec(c, s, result);
+}
+
 // A condition: -1 error, 0 false, 1 true.
 inline int Condition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
   double d;
@@ -791,12 +835,12 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
   switch (n.kind) {
     case TK_BLOCK:
       for (const RToken& s : n.items) {
-        int r = s.kind == TK_ASSIGN ? Assign(c, s, result) : Exec(c, s, result);
+        int r = Statement(c, s, result);
         if (r != C_NORMAL) return r;
       }
       return C_NORMAL;
     case TK_ASSIGN:
-      return Assign(c, n, result);
+      return n.fastassign ? FastAssign(c, n, result) : Assign(c, n, result);
     case TK_CALL:
       return CallFunction(c, n, result) ? C_NORMAL : C_ERROR;
     case TK_IF: {
@@ -840,9 +884,9 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
         if (cond < 0) return C_ERROR;
         if (!cond) return C_NORMAL;
         if (!Spend(c, n.position)) return C_ERROR;
-        r = Exec(c, n.items[3], result);
+        r = Statement(c, n.items[3], result);
         if (r == C_NORMAL || r == C_CONTINUE) {
-          r = Exec(c, n.items[2], scratch);
+          r = Statement(c, n.items[2], scratch);
           continue;
         }
         return r == C_BREAK ? C_NORMAL : r;

@@ -74,6 +74,15 @@ void MarkPure(RToken& n) {
     }
     case TK_BINARY: n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure; break;
     case TK_UNARY: n.pure = (n.ind == SYM_MINUS || n.ind == SYM_PLUS || n.ind == SYM_NOT) && n.items[0].pure; break;
+    case TK_ASSIGN: {
+      const RToken& t = n.items[0];
+      if (n.items[1].pure && t.kind == TK_CONSTOWNERVAR &&
+          (n.ind == SYM_ASSIGN || n.ind == SYM_ADDASSIGN || n.ind == SYM_SUBASSIGN)) {
+        if (t.ind2 == OWNER_LOCAL && t.slot >= 0) n.fastassign = 1;
+        else if (t.ind2 == OWNER_UNQUALIFIED && t.ind > 9999) n.fastassign = 2;
+      }
+      break;
+    }
     default: break;
   }
   for (RToken& child : n.items) child.pureroot = child.pure && !n.pure;

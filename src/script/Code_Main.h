@@ -64,6 +64,9 @@ struct RToken {
   // Kind 7 nodes whose owner child is a real constant: the owner, rounded, is
   // kept in ind2 so that it need not be evaluated.
   bool constowner = false;
+  // Assignments of pure arithmetic to a local slot (1) or to an unqualified
+  // user variable (2) with =, += or -=: the interpreter's shortest path.
+  unsigned char fastassign = 0;
 
   RToken() = default;
   RToken(int k, int pos) : kind(k), position(pos) {}
