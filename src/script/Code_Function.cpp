@@ -10,6 +10,8 @@
 #include "script/Script_Main.h"
 #include "script/Variable_BuiltIn.h"
 
+void InstallLanguageHooks();  // Code_Install.cpp
+
 namespace {
 std::vector<RFunction>& Table() {
   static std::vector<RFunction> table;
@@ -69,6 +71,7 @@ void RegisterBuiltins() {
   done = true;
   RegisterBuiltinVariables();
   ConstantsAddBuiltins();
+  InstallLanguageHooks();
   // Function libraries, in their fixed order.
   InitFunction_Math();
   InitFunction_Data_Structures();
