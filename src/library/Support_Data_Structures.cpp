@@ -9,17 +9,28 @@
 
 double DS_Precision = 1e-08;
 
-int DS_Compare(const RValue& a, const RValue& b) {
-  if (a.kind == RValue::kReal) {
-    if (b.kind != RValue::kReal) return -1;
-    double d = std::fabs(a.val - b.val);
-    double p = DS_Precision;
-    if (p <= 0) p = std::max(std::min(std::fabs(a.val), std::fabs(b.val)) * 1e-12, 1e-12);
-    if (d <= p) return 0;
-    return a.val < b.val ? -1 : 1;
+int DS_CompareReals(double a, double b) {
+  double d = std::fabs(a - b);
+  double p = DS_Precision;
+  if (p <= 0) p = std::max(std::min(std::fabs(a), std::fabs(b)) * 1e-12, 1e-12);
+  if (d <= p) return 0;
+  return a < b ? -1 : 1;
+}
+
+int DS_CompareStrings(const std::string& a, const std::string& b) {
+  // Texts that part at ASCII bytes (after an ASCII byte or at the start)
+  // order as those bytes; anything else takes the UTF-16 comparison.
+  size_t n = std::min(a.size(), b.size());
+  const unsigned char* pa = reinterpret_cast<const unsigned char*>(a.data());
+  const unsigned char* pb = reinterpret_cast<const unsigned char*>(b.data());
+  size_t i = 0;
+  while (i < n && pa[i] == pb[i]) ++i;
+  if (i < n && pa[i] < 0x80 && pb[i] < 0x80 && (i == 0 || pa[i - 1] < 0x80)) return pa[i] < pb[i] ? -1 : 1;
+  if (i == n) {
+    if (a.size() == b.size()) return 0;
+    if (i == 0 || pa[i - 1] < 0x80) return a.size() < b.size() ? -1 : 1;
   }
-  if (b.kind == RValue::kReal) return 1;
-  return mathlib::CompareUtf16(a.str, b.str);
+  return mathlib::CompareUtf16(a, b);
 }
 
 // ---------------------------------------------------------------------------
@@ -289,13 +300,50 @@ bool CDS_List::ReadFromString(const std::string& text, bool* malformed) {
 // Map
 // ---------------------------------------------------------------------------
 
+namespace {
+bool ValidUtf8(const std::string& s) {
+  size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len;
+    unsigned cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2; cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3; cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4; cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + len > n) return false;
+    for (size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+      return false;
+    i += len;
+  }
+  return true;
+}
+}  // namespace
+
 void CDS_Map::Clear() {
   i_entries.clear();
   i_free.clear();
   i_order.clear();
+  i_index.clear();
+  i_indexed = true;
 }
 
 void CDS_Map::Assign(const CDS_Map& other) {
+  if (&other == this) return;
   // Copies compactly: slot k holds position k.
   std::vector<Entry> entries;
   entries.reserve(other.i_order.size());
@@ -304,7 +352,20 @@ void CDS_Map::Assign(const CDS_Map& other) {
   i_free.clear();
   i_order.resize(i_entries.size());
   for (size_t k = 0; k < i_order.size(); ++k) i_order[k] = static_cast<uint32_t>(k);
+  i_indexed = other.i_indexed;
+  RebuildIndex();
 }
+
+void CDS_Map::RebuildIndex() {
+  i_index.clear();
+  if (!i_indexed) return;
+  for (uint32_t slot : i_order) {
+    const RValue& k = i_entries[slot].key;
+    if (k.IsString()) i_index.emplace(k.str, slot);  // keeps the first of equal keys
+  }
+}
+
+bool CDS_Map::UsesIndex(const RValue& key) const { return i_indexed && key.IsString() && ValidUtf8(key.str); }
 
 int CDS_Map::LowerSearch(const RValue& key) const {
   int first = 0, last = Size() - 1;
@@ -340,7 +401,16 @@ int CDS_Map::FindExact(const RValue& key) const {
   return -1;
 }
 
-void CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
+int CDS_Map::FindExactSlot(const RValue& key) const {
+  if (UsesIndex(key)) {
+    auto it = i_index.find(key.str);
+    return it == i_index.end() ? -1 : static_cast<int>(it->second);
+  }
+  int p = FindExact(key);
+  return p < 0 ? -1 : static_cast<int>(i_order[static_cast<size_t>(p)]);
+}
+
+uint32_t CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
   uint32_t slot;
   if (!i_free.empty()) {
     slot = i_free.back();
@@ -352,29 +422,47 @@ void CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
     i_entries.push_back(Entry{key, value});
   }
   i_order.insert(i_order.begin() + p, slot);
+  return slot;
 }
 
-void CDS_Map::Add(const RValue& key, const RValue& value) { InsertAt(UpperSearch(key) + 1, key, value); }
+void CDS_Map::Add(const RValue& key, const RValue& value) {
+  uint32_t slot = InsertAt(UpperSearch(key) + 1, key, value);
+  if (!key.IsString() || !i_indexed) return;
+  if (!ValidUtf8(key.str)) {
+    i_indexed = false;
+    i_index.clear();
+    return;
+  }
+  i_index.emplace(key.str, slot);  // an earlier equal key stays the first
+}
 
 void CDS_Map::Replace(const RValue& key, const RValue& value) {
-  int p = FindExact(key);
-  if (p >= 0) i_entries[i_order[static_cast<size_t>(p)]].val = value;
+  int slot = FindExactSlot(key);
+  if (slot >= 0) i_entries[static_cast<size_t>(slot)].val = value;
 }
 
 void CDS_Map::Delete(const RValue& key) {
   int p = FindExact(key);
   if (p < 0) return;
   uint32_t slot = i_order[static_cast<size_t>(p)];
+  i_order.erase(i_order.begin() + p);
+  if (i_indexed && i_entries[slot].key.IsString()) {
+    // The next entry with the same text, if any, now stands at p.
+    const std::string& text = i_entries[slot].key.str;
+    if (p < Size() && Key(p).IsString() && Key(p).str == text)
+      i_index[text] = i_order[static_cast<size_t>(p)];
+    else
+      i_index.erase(text);
+  }
   i_entries[slot] = Entry{};  // let go of the texts now
   i_free.push_back(slot);
-  i_order.erase(i_order.begin() + p);
 }
 
-bool CDS_Map::Exists(const RValue& key) const { return FindExact(key) >= 0; }
+bool CDS_Map::Exists(const RValue& key) const { return FindExactSlot(key) >= 0; }
 
 RValue CDS_Map::FindValue(const RValue& key) const {
-  int p = FindExact(key);
-  return p >= 0 ? Value(p) : RValue();
+  int slot = FindExactSlot(key);
+  return slot >= 0 ? i_entries[static_cast<size_t>(slot)].val : RValue();
 }
 
 RValue CDS_Map::FindPrevious(const RValue& key) const {
@@ -411,10 +499,22 @@ bool CDS_Map::ReadFromString(const std::string& text, bool* malformed) {
   // reads, and the searches then behave as they would on that order.
   Clear();
   i_entries.reserve(keys.size());
+  const RValue* previous_text = nullptr;
+  for (size_t k = 0; k < keys.size(); ++k) {
+    const RValue& key = keys[k];
+    if (key.IsString()) {
+      if (!ValidUtf8(key.str) || (previous_text && mathlib::CompareUtf16(previous_text->str, key.str) > 0))
+        i_indexed = false;
+      previous_text = &key;
+    } else if (previous_text) {
+      i_indexed = false;  // a real after a text
+    }
+  }
   for (size_t k = 0; k < keys.size(); ++k) {
     i_entries.push_back(Entry{std::move(keys[k]), std::move(values[k])});
     i_order.push_back(static_cast<uint32_t>(k));
   }
+  RebuildIndex();
   return true;
 }
 

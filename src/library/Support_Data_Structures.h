@@ -5,6 +5,7 @@
 // stream, see WriteToString) and can be restored from one.
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "script/RValue.h"
@@ -17,7 +18,21 @@ extern double DS_Precision;
 // -1, 0 or 1. Reals are equal within DS_Precision (or a relative 1e-12 when the
 // precision is 0); strings compare as UTF-16 code units; a real is smaller than
 // any string.
-int DS_Compare(const RValue& a, const RValue& b);
+int DS_CompareReals(double a, double b);
+int DS_CompareStrings(const std::string& a, const std::string& b);
+inline int DS_Compare(const RValue& a, const RValue& b) {
+  if (a.kind == RValue::kReal) {
+    if (b.kind != RValue::kReal) return -1;
+    if (DS_Precision > 0) {
+      double d = a.val - b.val;
+      if (d >= -DS_Precision && d <= DS_Precision) return 0;
+      return a.val < b.val ? -1 : 1;
+    }
+    return DS_CompareReals(a.val, b.val);
+  }
+  if (b.kind == RValue::kReal) return 1;
+  return DS_CompareStrings(a.str, b.str);
+}
 
 // Values written by the text forms: integer kind, real val, string str.
 void DS_WriteValue(CStream& s, const RValue& v);
@@ -120,11 +135,23 @@ class CDS_Map {
   };
   // Position of the first entry whose key equals key, or -1.
   int FindExact(const RValue& key) const;
-  void InsertAt(int p, const RValue& key, const RValue& value);
+  // Slot of the first entry whose key equals key, or -1.
+  int FindExactSlot(const RValue& key) const;
+  uint32_t InsertAt(int p, const RValue& key, const RValue& value);
+  bool UsesIndex(const RValue& key) const;
+  void RebuildIndex();
 
   std::vector<Entry> i_entries;   // the store; freed slots are listed in i_free
   std::vector<uint32_t> i_free;
   std::vector<uint32_t> i_order;  // slots in ascending key order
+  // Text keys also lead through a hash to the slot of their first entry. The
+  // searches would find that same entry: every real key sorts before every
+  // text, and texts compare exactly (no tolerance), so the sequence is
+  // partitioned for any text. A map read from a text whose keys are out of
+  // order, or holding a key that is not valid UTF-8 (which the UTF-16
+  // comparison could find equal to another text), goes without the index.
+  std::unordered_map<std::string, uint32_t> i_index;
+  bool i_indexed = true;
 };
 
 class CDS_Priority {

@@ -637,3 +637,58 @@ TEST(DataStructureMap, RandomOperationsMatchASortedVector) {
   copy.Add(RValue(-1.0), RValue(0.0));
   EXPECT_EQ(copy.Size(), map.Size() + 1);
 }
+
+TEST(DataStructureMap, TextKeysFoundAsTheSearchFindsThem) {
+  // Random adds and deletes over text and real keys; every lookup must agree
+  // with a scan for the first equal key in the sorted sequence.
+  RandomSetSeed(33);
+  const char* texts[] = {"a", "b", "ab", "B", "", "\xC3\xA9", "\xF0\x9F\x98\x80", "\xEF\xBC\xA1", "zz", "a\xC3\xA9"};
+  auto pick = [&]() -> RValue {
+    if (RandomInt(4) == 0) return RValue(static_cast<double>(RandomInt(5)));
+    return RValue(texts[RandomInt(10)]);
+  };
+  CDS_Map map;
+  for (int step = 0; step < 2000; ++step) {
+    RValue key = pick();
+    if (RandomInt(3) < 2)
+      map.Add(key, RValue(static_cast<double>(step)));
+    else
+      map.Delete(key);
+    RValue probe = pick();
+    RValue expected;
+    bool found = false;
+    for (int p = 0; p < map.Size(); ++p)
+      if (DS_Compare(map.Key(p), probe) == 0) {
+        expected = map.Value(p);
+        found = true;
+        break;
+      }
+    ASSERT_EQ(map.Exists(probe), found) << step;
+    ASSERT_EQ(map.FindValue(probe).val, expected.val) << step;
+    if (step % 100 == 0) {
+      CDS_Map copy;
+      copy.Assign(map);
+      ASSERT_EQ(copy.FindValue(probe).val, expected.val);
+      copy.Replace(probe, RValue(-1.0));
+      if (found) ASSERT_EQ(copy.FindValue(probe).val, -1.0);
+    }
+  }
+}
+
+TEST(DataStructureMap, OddTextsAndKeysFollowTheSearch) {
+  // Keys written out of order are kept as written; the search then misses "a"
+  // behind "b", and so must every lookup.
+  CDS_Map map;
+  std::string text = HInt(401) + HInt(2) + HValue(S("b")) + HValue(S("a")) + HValue(R(1)) + HValue(R(2));
+  ASSERT_TRUE(map.ReadFromString(text));
+  EXPECT_FALSE(map.Exists(S("a")));
+  EXPECT_EQ(map.FindValue(S("b")).val, 1);
+  EXPECT_EQ(map.WriteToString(), text);
+  map.Clear();
+  // A key that is not valid UTF-8 compares equal to U+FFFD as UTF-16.
+  map.Add(RValue(std::string(1, '\xC8')), R(5));
+  EXPECT_EQ(map.FindValue(S("\xEF\xBF\xBD")).val, 5);
+  EXPECT_TRUE(map.Exists(RValue(std::string(1, '\xC9'))));
+  map.Delete(S("\xEF\xBF\xBD"));
+  EXPECT_EQ(map.Size(), 0);
+}
