@@ -347,11 +347,11 @@ void CDS_Map::Assign(const CDS_Map& other) {
   // Copies compactly: slot k holds position k.
   std::vector<Entry> entries;
   entries.reserve(other.i_order.size());
-  for (uint32_t slot : other.i_order) entries.push_back(other.i_entries[slot]);
+  for (const Position& e : other.i_order) entries.push_back(other.i_entries[e.slot]);
   i_entries = std::move(entries);
   i_free.clear();
   i_order.resize(i_entries.size());
-  for (size_t k = 0; k < i_order.size(); ++k) i_order[k] = static_cast<uint32_t>(k);
+  for (size_t k = 0; k < i_order.size(); ++k) i_order[k] = MakePosition(static_cast<uint32_t>(k), i_entries[k].key);
   i_indexed = other.i_indexed;
   RebuildIndex();
 }
@@ -359,9 +359,9 @@ void CDS_Map::Assign(const CDS_Map& other) {
 void CDS_Map::RebuildIndex() {
   i_index.clear();
   if (!i_indexed) return;
-  for (uint32_t slot : i_order) {
-    const RValue& k = i_entries[slot].key;
-    if (k.IsString()) i_index.emplace(k.str, slot);  // keeps the first of equal keys
+  for (const Position& e : i_order) {
+    const RValue& k = i_entries[e.slot].key;
+    if (k.IsString()) i_index.emplace(k.str, e.slot);  // keeps the first of equal keys
   }
 }
 
@@ -371,13 +371,13 @@ int CDS_Map::LowerSearch(const RValue& key) const {
   int first = 0, last = Size() - 1;
   while (last - first > 7) {
     int mid = (first + last) / 2;
-    if (DS_Compare(Key(mid), key) < 0)
+    if (CompareAt(mid, key) < 0)
       first = mid + 1;
     else
       last = mid;
   }
   for (int p = first; p <= last; ++p)
-    if (DS_Compare(Key(p), key) >= 0) return p;
+    if (CompareAt(p, key) >= 0) return p;
   return last + 1;
 }
 
@@ -385,19 +385,19 @@ int CDS_Map::UpperSearch(const RValue& key) const {
   int first = 0, last = Size() - 1;
   while (last - first > 7) {
     int mid = (first + last) / 2;
-    if (DS_Compare(Key(mid), key) > 0)
+    if (CompareAt(mid, key) > 0)
       last = mid - 1;
     else
       first = mid;
   }
   for (int p = last; p >= first; --p)
-    if (DS_Compare(Key(p), key) <= 0) return p;
+    if (CompareAt(p, key) <= 0) return p;
   return first - 1;
 }
 
 int CDS_Map::FindExact(const RValue& key) const {
   int p = LowerSearch(key);
-  if (p < Size() && DS_Compare(Key(p), key) == 0) return p;
+  if (p < Size() && CompareAt(p, key) == 0) return p;
   return -1;
 }
 
@@ -407,7 +407,7 @@ int CDS_Map::FindExactSlot(const RValue& key) const {
     return it == i_index.end() ? -1 : static_cast<int>(it->second);
   }
   int p = FindExact(key);
-  return p < 0 ? -1 : static_cast<int>(i_order[static_cast<size_t>(p)]);
+  return p < 0 ? -1 : static_cast<int>(i_order[static_cast<size_t>(p)].slot);
 }
 
 uint32_t CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
@@ -421,7 +421,7 @@ uint32_t CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
     slot = static_cast<uint32_t>(i_entries.size());
     i_entries.push_back(Entry{key, value});
   }
-  i_order.insert(i_order.begin() + p, slot);
+  i_order.insert(i_order.begin() + p, MakePosition(slot, key));
   return slot;
 }
 
@@ -444,13 +444,13 @@ void CDS_Map::Replace(const RValue& key, const RValue& value) {
 void CDS_Map::Delete(const RValue& key) {
   int p = FindExact(key);
   if (p < 0) return;
-  uint32_t slot = i_order[static_cast<size_t>(p)];
+  uint32_t slot = i_order[static_cast<size_t>(p)].slot;
   i_order.erase(i_order.begin() + p);
   if (i_indexed && i_entries[slot].key.IsString()) {
     // The next entry with the same text, if any, now stands at p.
     const std::string& text = i_entries[slot].key.str;
     if (p < Size() && Key(p).IsString() && Key(p).str == text)
-      i_index[text] = i_order[static_cast<size_t>(p)];
+      i_index[text] = i_order[static_cast<size_t>(p)].slot;
     else
       i_index.erase(text);
   }
@@ -512,7 +512,7 @@ bool CDS_Map::ReadFromString(const std::string& text, bool* malformed) {
   }
   for (size_t k = 0; k < keys.size(); ++k) {
     i_entries.push_back(Entry{std::move(keys[k]), std::move(values[k])});
-    i_order.push_back(static_cast<uint32_t>(k));
+    i_order.push_back(MakePosition(static_cast<uint32_t>(k), i_entries.back().key));
   }
   RebuildIndex();
   return true;

@@ -20,15 +20,18 @@ extern double DS_Precision;
 // any string.
 int DS_CompareReals(double a, double b);
 int DS_CompareStrings(const std::string& a, const std::string& b);
+inline int DS_CompareRealValues(double a, double b) {
+  if (DS_Precision > 0) {
+    double d = a - b;
+    if (d >= -DS_Precision && d <= DS_Precision) return 0;
+    return a < b ? -1 : 1;
+  }
+  return DS_CompareReals(a, b);
+}
 inline int DS_Compare(const RValue& a, const RValue& b) {
   if (a.kind == RValue::kReal) {
     if (b.kind != RValue::kReal) return -1;
-    if (DS_Precision > 0) {
-      double d = a.val - b.val;
-      if (d >= -DS_Precision && d <= DS_Precision) return 0;
-      return a.val < b.val ? -1 : 1;
-    }
-    return DS_CompareReals(a.val, b.val);
+    return DS_CompareRealValues(a.val, b.val);
   }
   if (b.kind == RValue::kReal) return 1;
   return DS_CompareStrings(a.str, b.str);
@@ -108,8 +111,8 @@ class CDS_Map {
 
   int Size() const { return static_cast<int>(i_order.size()); }
   // Key and value at position p of the sorted sequence (0 <= p < Size()).
-  const RValue& Key(int p) const { return i_entries[i_order[static_cast<size_t>(p)]].key; }
-  const RValue& Value(int p) const { return i_entries[i_order[static_cast<size_t>(p)]].val; }
+  const RValue& Key(int p) const { return i_entries[i_order[static_cast<size_t>(p)].slot].key; }
+  const RValue& Value(int p) const { return i_entries[i_order[static_cast<size_t>(p)].slot].val; }
   void Clear();
   void Assign(const CDS_Map& other);
   void Add(const RValue& key, const RValue& value);
@@ -141,9 +144,27 @@ class CDS_Map {
   bool UsesIndex(const RValue& key) const;
   void RebuildIndex();
 
+  // One position of the sorted sequence: the entry's slot, with a copy of a
+  // real key so that searches over reals stay inside this array.
+  struct Position {
+    double real;
+    uint32_t slot;
+    uint32_t is_text;
+  };
+  static Position MakePosition(uint32_t slot, const RValue& key) {
+    return Position{key.IsString() ? 0.0 : key.val, slot, key.IsString() ? 1u : 0u};
+  }
+  // DS_Compare(Key(p), key).
+  int CompareAt(int p, const RValue& key) const {
+    const Position& e = i_order[static_cast<size_t>(p)];
+    if (!e.is_text) return key.IsString() ? -1 : DS_CompareRealValues(e.real, key.val);
+    if (!key.IsString()) return 1;
+    return DS_CompareStrings(i_entries[e.slot].key.str, key.str);
+  }
+
   std::vector<Entry> i_entries;   // the store; freed slots are listed in i_free
   std::vector<uint32_t> i_free;
-  std::vector<uint32_t> i_order;  // slots in ascending key order
+  std::vector<Position> i_order;  // ascending key order
   // Text keys also lead through a hash to the slot of their first entry. The
   // searches would find that same entry: every real key sorts before every
   // text, and texts compare exactly (no tolerance), so the sequence is
