@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 #include "library/Function_Math.h"
@@ -89,9 +90,12 @@ bool ReadText(const std::string& text, int header, bool* malformed, F&& body) {
 }  // namespace
 
 void DS_WriteValue(CStream& s, const RValue& v) {
+  // Only the field of the value's kind is meaningful; the other one may hold
+  // whatever an earlier use of the value left there, so it is written as 0 or
+  // the empty text and the text depends on the contents alone.
   s.WriteInteger(v.kind);
-  s.WriteReal(v.val);
-  s.WriteString(v.str);
+  s.WriteReal(v.IsReal() ? v.val : 0.0);
+  s.WriteString(v.IsString() ? std::string_view(v.str) : std::string_view());
 }
 
 RValue DS_ReadValue(CStream& s) {

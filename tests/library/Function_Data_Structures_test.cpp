@@ -85,6 +85,15 @@ TEST(DataStructureStack, PushPopTopAndItsText) {
   std::string text = Call("ds_stack_write", {R(id)}).str;
   EXPECT_EQ(text, HInt(101) + HInt(2) + HValue(R(1)) + HValue(S("a")));
   EXPECT_EQ(text, "650000000200000000000000000000000000F03F00000000010000000000000000000000010000006" "1");
+  // Only the field of a value's kind reaches the text, whatever the other holds.
+  RValue stale_string("a");
+  stale_string.val = 1;
+  RValue stale_real(1.0);
+  stale_real.str = "old";
+  double other = Call("ds_stack_create").val;
+  Call("ds_stack_push", {R(other), stale_real});
+  Call("ds_stack_push", {R(other), stale_string});
+  EXPECT_EQ(Call("ds_stack_write", {R(other)}).str, text);
   EXPECT_EQ(Str(Call("ds_stack_pop", {R(id)})), "a");
   EXPECT_EQ(Call("ds_stack_pop", {R(id)}).val, 1);
   EXPECT_EQ(Call("ds_stack_size", {R(id)}).val, 0);
