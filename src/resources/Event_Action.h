@@ -1,0 +1,37 @@
+#pragma once
+// Running an event's action list: blocks, questions with else, repeat, exit
+// and the applies-to targets. What a single action does (calling a function,
+// running code with its arguments) and which instances exist belong to the
+// language and the runtime; they reach the action list through this
+// interface.
+#include <vector>
+
+#include "script/RValue.h"
+
+class CInstance;
+class CAction;
+class CEvent;
+
+class IActionHost {
+ public:
+  virtual ~IActionHost() = default;
+  // True once a room change, restart or end is pending.
+  virtual bool RoomChangePending() = 0;
+  // The active instances of object obj and its descendants, in the room's
+  // per-object list order (empty when obj names no object).
+  virtual std::vector<CInstance*> InstancesOf(int obj) = 0;
+  virtual bool IsMarked(CInstance* inst) = 0;
+  // Performs one action of execution type 1 or 2 for (self, other) and
+  // returns its result (a question's answer is result >= 0.5).
+  virtual RValue PerformAction(CAction& act, CInstance* self, CInstance* other) = 0;
+  // Value of argument i: its constant, or its expression evaluated.
+  virtual RValue EvaluateArgument(CAction& act, int i, CInstance* self, CInstance* other) = 0;
+  // The action about to run, for error messages.
+  virtual void SetCurrentAction(int /*index*/) {}
+};
+
+// The host used by RunActionList; null runs nothing.
+void SetActionHost(IActionHost* host);
+IActionHost* GetActionHost();
+
+void RunActionList(CInstance* self, CInstance* other, CEvent* event);

@@ -1,0 +1,47 @@
+#pragma once
+// An event's action list.
+#include <string>
+#include <vector>
+
+#include "resources/Action_Class.h"
+
+class CStream;
+
+class CEvent {
+ public:
+  std::vector<CAction> e_actions;
+  int e_number = 0;
+
+  void Clear() {
+    e_actions.clear();
+    e_number = 0;
+  }
+  CAction* Action(int i) {
+    return (i >= 0 && i < e_number) ? &e_actions[size_t(i)] : nullptr;
+  }
+  const CAction* Action(int i) const {
+    return (i >= 0 && i < e_number) ? &e_actions[size_t(i)] : nullptr;
+  }
+  void AddAction(CAction act) {
+    e_actions.push_back(std::move(act));
+    e_number = int(e_actions.size());
+  }
+  // Appends a code action; the caller compiles it.
+  CAction& AddCodeAction(const std::string& code) {
+    AddAction(CAction::CreateCode(code));
+    return e_actions.back();
+  }
+  // Record: version 400, action count, actions.
+  bool LoadFromStream(CStream& str);
+  void SaveToStream(CStream& str) const;
+  bool Compile();
+};
+
+// What is being compiled, for messages naming the place of an error.
+struct RCompileContext {
+  int object = -1;    // object index, or time line index
+  int type = -1;      // event type; 100000 for a time line moment
+  int number = -1;    // event number or moment step
+  int action = -1;
+};
+RCompileContext& CompileContext();

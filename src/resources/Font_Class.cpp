@@ -1,0 +1,113 @@
+#include "resources/Font_Class.h"
+
+#include <algorithm>
+
+#include "resources/Sprite_Main.h"
+#include "runner/Support_Stream.h"
+
+void CFont::Clear() { *this = CFont(); }
+
+void CFont::Assign(const CFont& obj) {
+  if (&obj == this) return;
+  *this = obj;
+  if (IsSpriteFont()) {
+    s_bw = s_bh = 0;
+    s_bytes.clear();
+  }
+  s_tex = -1;
+}
+
+bool CFont::LoadFromStream(CStream& str) {
+  Clear();
+  if (str.ReadInteger() != 800) return false;
+  s_name = str.ReadString();
+  s_size = str.ReadInteger();
+  s_bold = str.ReadBoolean();
+  s_italic = str.ReadBoolean();
+  const uint32_t start = uint32_t(str.ReadInteger());
+  s_first = int(start & 0xFFFF);
+  const int cs = int((start >> 16) & 0xFF);
+  s_charset = cs != 0 ? cs : 1;
+  const int aa = int((start >> 24) & 0xFF);
+  s_AntiAlias = aa != 0 ? aa - 1 : 3;  // stored as level + 1
+  s_last = str.ReadInteger();
+  // Character codes are bytes; a range outside 0..255 would index past the
+  // glyph table.
+  s_first = std::clamp(s_first, 0, 255);
+  s_last = std::clamp(s_last, 0, 255);
+  s_FontHeight = 0;
+  for (int c = 0; c < 256; ++c) {
+    s_x[c] = str.ReadInteger();
+    s_y[c] = str.ReadInteger();
+    s_w[c] = str.ReadInteger();
+    s_h[c] = str.ReadInteger();
+    s_shift[c] = str.ReadInteger();
+    s_offset[c] = str.ReadInteger();
+    s_FontHeight = std::max(s_FontHeight, s_h[c]);
+  }
+  s_bw = str.ReadInteger();
+  s_bh = str.ReadInteger();
+  CStream atlas = str.ReadStream();
+  if (s_bw < 0 || s_bh < 0 || uint64_t(s_bw) * uint64_t(s_bh) != atlas.Size()) return false;
+  s_bytes.assign(atlas.Data(), atlas.Data() + atlas.Size());
+  return true;
+}
+
+void CFont::SaveToStream(CStream& str) const {
+  str.WriteInteger(800);
+  str.WriteString(s_name);
+  str.WriteInteger(s_size);
+  str.WriteBoolean(s_bold);
+  str.WriteBoolean(s_italic);
+  const uint32_t start = uint32_t(s_first & 0xFFFF) | (uint32_t(s_charset & 0xFF) << 16) |
+                         (uint32_t((s_AntiAlias + 1) & 0xFF) << 24);
+  str.WriteInteger(int32_t(start));
+  str.WriteInteger(s_last);
+  for (int c = 0; c < 256; ++c) {
+    str.WriteInteger(s_x[c]);
+    str.WriteInteger(s_y[c]);
+    str.WriteInteger(s_w[c]);
+    str.WriteInteger(s_h[c]);
+    str.WriteInteger(s_shift[c]);
+    str.WriteInteger(s_offset[c]);
+  }
+  str.WriteInteger(s_bw);
+  str.WriteInteger(s_bh);
+  str.WriteInteger(int(s_bytes.size()));
+  str.WriteBuffer(s_bytes.data(), s_bytes.size());
+}
+
+void CFont::CreateFromSprite(int ind, int first, bool prop, int sep) {
+  Clear();
+  const CSprite* spr = GetSprite(ind);
+  if (spr == nullptr) return;
+  s_spr = ind;
+  s_first = std::clamp(first, 0, 255);
+  s_last = std::min(s_first + spr->i_numb - 1, 255);
+  const int w = spr->GetWidth(), h = spr->GetHeight();
+  for (int c = s_first; c <= s_last; ++c) {
+    TRect box = prop ? spr->GetBoundingBoxImg(c - s_first) : TRect{0, 0, w, h};
+    s_x[c] = box.left;
+    s_y[c] = 0;
+    s_w[c] = box.right - box.left + 1;
+    s_h[c] = h;
+    s_shift[c] = box.right + sep - box.left;
+    s_offset[c] = -box.left;
+  }
+  s_FontHeight = h;
+  s_charset = 1;
+  s_AntiAlias = 0;
+  s_name.clear();
+}
+
+int CFont::CharShift(int c) const {
+  if (c >= s_first && c <= s_last) return s_shift[size_t(c)];
+  if (32 >= s_first && 32 <= s_last) return s_shift[32];
+  return s_shift[size_t(std::clamp(s_first, 0, 255))];
+}
+
+int CFont::TextWidth(const std::string& codes) const {
+  int w = 0;
+  for (unsigned char c : codes) w += CharShift(c);
+  return w;
+}

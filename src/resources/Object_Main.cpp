@@ -1,0 +1,49 @@
+#include "resources/Object_Main.h"
+
+#include <memory>
+
+#include "resources/Resource_Section.h"
+
+CResourceList<CObject>& ObjectList() {
+  static CResourceList<CObject> list;
+  return list;
+}
+int ObjectCount() { return ObjectList().Count(); }
+bool ObjectExists(int index) { return ObjectList().Exists(index); }
+CObject* GetObject(int index) { return ObjectList().Get(index); }
+std::string GetObjectName(int index) { return ObjectList().Name(index); }
+int FindObject(std::string_view name) { return ObjectList().Find(name); }
+int AddObject() { return ObjectList().Add(std::make_unique<CObject>(), "object"); }
+int DuplicateObject(int index) { return ObjectList().Duplicate(index, "object"); }
+bool AssignObject(int target, int source) { return ObjectList().Assign(target, source); }
+bool DeleteObject(int index) { return ObjectList().Delete(index); }
+void ClearObjects() { ObjectList().Clear(); }
+
+bool ObjectParentsLoop() {
+  const int n = ObjectCount();
+  for (int i = 0; i < n; ++i) {
+    const CObject* o = GetObject(i);
+    if (o == nullptr) continue;
+    int steps = 0;
+    for (int p = o->o_parent; ObjectExists(p); p = GetObject(p)->o_parent)
+      if (++steps > n) return true;
+  }
+  return false;
+}
+
+bool LoadSection_Objects(CStream& stream) {
+  if (!LoadResourceSection(stream, ObjectList())) return false;
+  return !ObjectParentsLoop();
+}
+void SaveSection_Objects(CStream& stream) { SaveResourceSection(stream, ObjectList()); }
+
+bool CompileObjects() {
+  for (int i = 0; i < ObjectCount(); ++i) {
+    CObject* o = GetObject(i);
+    if (o == nullptr) continue;
+    CompileContext() = RCompileContext{};
+    CompileContext().object = i;
+    if (!o->Compile()) return false;
+  }
+  return true;
+}

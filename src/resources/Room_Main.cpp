@@ -1,0 +1,59 @@
+#include "resources/Room_Main.h"
+
+#include <memory>
+
+#include "resources/Resource_Section.h"
+#include "runner/DataNew_Main.h"
+
+CResourceList<CRoom>& RoomList() {
+  static CResourceList<CRoom> list;
+  return list;
+}
+int RoomCount() { return RoomList().Count(); }
+bool RoomExists(int index) { return RoomList().Exists(index); }
+CRoom* GetRoom(int index) { return RoomList().Get(index); }
+std::string GetRoomName(int index) { return RoomList().Name(index); }
+int FindRoom(std::string_view name) { return RoomList().Find(name); }
+int AddRoom() { return RoomList().Add(std::make_unique<CRoom>(), "room"); }
+int DuplicateRoom(int index) { return RoomList().Duplicate(index, "room"); }
+bool AssignRoom(int target, int source) { return RoomList().Assign(target, source); }
+bool DeleteRoom(int index) { return RoomList().Delete(index); }
+void ClearRooms() { RoomList().Clear(); }
+
+bool AssignRoomOrClear(int target, int source) {
+  auto& list = RoomList();
+  if (target < 0 || target >= list.Count() || source < 0 || source >= list.Count()) return false;
+  if (target == source) return true;
+  CRoom* dst = list.Ensure(target);
+  if (const CRoom* src = list.Get(source)) dst->Assign(*src);
+  else dst->Clear();
+  return true;
+}
+
+int PreviousRoom(const std::vector<int>& order, int r) {
+  const int n = int(order.size());
+  if (n < 2) return -1;
+  for (int i = 1; i < n; ++i)
+    if (order[size_t(i)] == r) return order[size_t(i - 1)];
+  return -1;
+}
+
+int NextRoom(const std::vector<int>& order, int r) {
+  const int n = int(order.size());
+  if (n < 2) return -1;
+  for (int i = n - 2; i >= 0; --i)
+    if (order[size_t(i)] == r) return order[size_t(i + 1)];
+  return -1;
+}
+
+bool LoadSection_Rooms(CStream& stream) {
+  if (!LoadResourceSection(stream, RoomList())) return false;
+  LastInstanceId = stream.ReadInteger();
+  LastTileId = stream.ReadInteger();
+  return true;
+}
+void SaveSection_Rooms(CStream& stream) {
+  SaveResourceSection(stream, RoomList());
+  stream.WriteInteger(LastInstanceId);
+  stream.WriteInteger(LastTileId);
+}

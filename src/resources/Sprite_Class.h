@@ -1,0 +1,60 @@
+#pragma once
+// Sprites: equally sized frames, an origin, collision masks and the bounding
+// box derived from them, and one texture number per frame.
+#include <string>
+#include <vector>
+
+#include "graphics/BM32_Bitmap.h"
+#include "runtime/Sprite_Mask.h"
+
+class CStream;
+
+class CSprite {
+ public:
+  int i_numb = 0;
+  std::vector<TBitmap32> i_bitmap;
+  int i_xorig = 0;
+  int i_yorig = 0;
+  TRect i_bbox{0, 0, 0, 0};
+  std::vector<TMask> i_mask;  // one per frame with i_sepmasks, else one
+  bool i_sepmasks = false;
+  std::vector<int> i_tex;  // texture per frame, -1 for none
+
+  void Clear();
+  void Assign(const CSprite& spr);
+
+  int GetWidth() const { return i_numb > 0 ? i_bitmap[0].s_w : 1; }
+  int GetHeight() const { return i_numb > 0 ? i_bitmap[0].s_h : 1; }
+  // A frame index reduced into 0 .. i_numb-1 (0 when there are no frames).
+  int ReduceIndex(int ind) const;
+  // The mask that frame ind collides with, or null.
+  const TMask* MaskForFrame(int ind) const;
+
+  // Game-file record: version 800 or 810, origin, frames, separate-mask flag
+  // and masks.
+  bool LoadFromStream(CStream& str);
+  void SaveToStream(CStream& str) const;  // writes version 800
+  // A sprite stored by itself: magic 1234321, then one compressed block.
+  bool LoadFromSpriteFile(const std::string& fname);
+  bool LoadFromSpriteData(CStream& str);
+
+  // One frame from a bitmap: pixel steps, origin, default mask.
+  void CreateFromBitmap(const TBitmap32& bbb, int removeback, bool smooth, int xo, int yo);
+  // Appends a frame stretched to the sprite's size.
+  void AddFromBitmap(const TBitmap32& bbb, int removeback, bool smooth);
+  void AddFromSprite(const CSprite& spr);
+  void SetAlphaFromSprite(const CSprite& spr);
+
+  void ComputeMask(bool sepmasks, int bbmode, TRect bbox, int kind, int tolerance);
+  void ComputeBoundingBox();
+  void FreeMask();
+
+  int GetTexture(int ind) const;
+  // Copy of frame ind; empty for an index outside 0 .. i_numb-1.
+  TBitmap32 GetBitmap(int ind) const;
+  // Ink box of frame ind (alpha > 0), or (0, 0, 0, 0) outside.
+  TRect GetBoundingBoxImg(int ind) const;
+
+ private:
+  void ResetTextures() { i_tex.assign(size_t(i_numb), -1); }
+};
