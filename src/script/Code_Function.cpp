@@ -2,6 +2,8 @@
 
 #include <unordered_map>
 
+#include "library/Function_Data_Structures.h"
+#include "library/Function_Math.h"
 #include "script/Code_Constant.h"
 #include "script/Code_Main.h"
 #include "script/Script_Main.h"
@@ -67,4 +69,6 @@ void RegisterBuiltins() {
   RegisterBuiltinVariables();
   ConstantsAddBuiltins();
   // Function libraries, in their fixed order.
+  InitFunction_Math();
+  InitFunction_Data_Structures();
 }

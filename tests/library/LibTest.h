@@ -24,8 +24,9 @@ inline void EnsureRegistered() {
     // Errors are reported, not shown: no window, and nothing turns fatal.
     opt_showerrors = false;
     opt_aborterrors = false;
-    InitFunction_Math();
-    InitFunction_Data_Structures();
+    // Start-up may already have registered the libraries.
+    if (FunctionFindBuiltin("is_real") < 0) InitFunction_Math();
+    if (FunctionFindBuiltin("ds_set_precision") < 0) InitFunction_Data_Structures();
     return true;
   }();
   (void)done;
