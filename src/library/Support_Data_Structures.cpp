@@ -344,6 +344,36 @@ void CDS_Map::Clear() {
   i_order.clear();
   i_index.clear();
   i_indexed = true;
+  i_rindex.clear();
+  i_rseparated = true;
+  i_rprecision = DS_Precision;
+}
+
+void CDS_Map::ValidateReals() const {
+  i_rprecision = DS_Precision;
+  i_rindex.clear();
+  bool ok = true;
+  bool have_previous = false;
+  double previous = 0;
+  for (const Position& e : i_order) {
+    if (e.is_text) continue;
+    double v = e.real;
+    if (!std::isfinite(v) || (have_previous && (v < previous || (v != previous && DS_CompareRealValues(previous, v) == 0)))) {
+      ok = false;
+      break;
+    }
+    previous = v;
+    have_previous = true;
+  }
+  i_rseparated = ok;
+  if (!ok) return;
+  for (const Position& e : i_order)
+    if (!e.is_text) i_rindex.emplace(e.real, e.slot);  // keeps the first copy
+}
+
+bool CDS_Map::RealIndexUsable() const {
+  if (i_rprecision != DS_Precision) ValidateReals();
+  return i_rseparated;
 }
 
 void CDS_Map::Assign(const CDS_Map& other) {
@@ -358,6 +388,7 @@ void CDS_Map::Assign(const CDS_Map& other) {
   for (size_t k = 0; k < i_order.size(); ++k) i_order[k] = MakePosition(static_cast<uint32_t>(k), i_entries[k].key);
   i_indexed = other.i_indexed;
   RebuildIndex();
+  ValidateReals();
 }
 
 void CDS_Map::RebuildIndex() {
@@ -410,6 +441,10 @@ int CDS_Map::FindExactSlot(const RValue& key) const {
     auto it = i_index.find(key.str);
     return it == i_index.end() ? -1 : static_cast<int>(it->second);
   }
+  if (key.IsReal() && RealIndexUsable()) {
+    auto it = i_rindex.find(key.val);
+    if (it != i_rindex.end()) return static_cast<int>(it->second);
+  }
   int p = FindExact(key);
   return p < 0 ? -1 : static_cast<int>(i_order[static_cast<size_t>(p)].slot);
 }
@@ -430,6 +465,21 @@ uint32_t CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
 }
 
 void CDS_Map::Add(const RValue& key, const RValue& value) {
+  if (key.IsReal() && RealIndexUsable()) {
+    int p = UpperSearch(key) + 1;
+    uint32_t slot = InsertAt(p, key, value);
+    // Everything before p compares not greater than the key; only the key
+    // just before it can be a different one equal within the precision.
+    bool near = p > 0 && !i_order[static_cast<size_t>(p - 1)].is_text &&
+                i_order[static_cast<size_t>(p - 1)].real != key.val && CompareAt(p - 1, key) == 0;
+    if (!std::isfinite(key.val) || near) {
+      i_rseparated = false;
+      i_rindex.clear();
+    } else {
+      i_rindex.emplace(key.val, slot);
+    }
+    return;
+  }
   uint32_t slot = InsertAt(UpperSearch(key) + 1, key, value);
   if (!key.IsString() || !i_indexed) return;
   if (!ValidUtf8(key.str)) {
@@ -450,6 +500,14 @@ void CDS_Map::Delete(const RValue& key) {
   if (p < 0) return;
   uint32_t slot = i_order[static_cast<size_t>(p)].slot;
   i_order.erase(i_order.begin() + p);
+  if (i_rseparated && i_entries[slot].key.IsReal()) {
+    // The next copy of the same real, if any, now stands at p.
+    double v = i_entries[slot].key.val;
+    if (p < Size() && !i_order[static_cast<size_t>(p)].is_text && i_order[static_cast<size_t>(p)].real == v)
+      i_rindex[v] = i_order[static_cast<size_t>(p)].slot;
+    else
+      i_rindex.erase(v);
+  }
   if (i_indexed && i_entries[slot].key.IsString()) {
     // The next entry with the same text, if any, now stands at p.
     const std::string& text = i_entries[slot].key.str;
@@ -519,6 +577,7 @@ bool CDS_Map::ReadFromString(const std::string& text, bool* malformed) {
     i_order.push_back(MakePosition(static_cast<uint32_t>(k), i_entries.back().key));
   }
   RebuildIndex();
+  ValidateReals();
   return true;
 }
 

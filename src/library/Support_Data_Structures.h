@@ -173,6 +173,18 @@ class CDS_Map {
   // comparison could find equal to another text), goes without the index.
   std::unordered_map<std::string, uint32_t> i_index;
   bool i_indexed = true;
+  // Real keys likewise lead to the slot of their first entry, while the map
+  // is "separated": its real keys are finite, in ascending order, and no two
+  // different ones are equal within the precision. Then the keys equal to an
+  // existing key k are exactly the copies of k, and an exact hit is what the
+  // search finds; a miss still searches (a key may be equal within the
+  // precision without being identical). Checked again whenever the precision
+  // has changed since.
+  bool RealIndexUsable() const;
+  void ValidateReals() const;
+  mutable std::unordered_map<double, uint32_t> i_rindex;
+  mutable bool i_rseparated = true;
+  mutable double i_rprecision = DS_Precision;
 };
 
 class CDS_Priority {

@@ -701,3 +701,50 @@ TEST(DataStructureMap, OddTextsAndKeysFollowTheSearch) {
   map.Delete(S("\xEF\xBF\xBD"));
   EXPECT_EQ(map.Size(), 0);
 }
+
+TEST(DataStructureMap, RealKeysFoundAsTheSearchFindsThem) {
+  // Lookups of real keys must give what the lower search gives, also with keys
+  // equal only within the precision, odd values and changes of the precision.
+  PrecisionGuard guard;
+  RandomSetSeed(44);
+  const double precisions[] = {1e-8, 0, 0.1, 1e-12, 2, 0.3};
+  for (int round = 0; round < 12; ++round) {
+    DS_Precision = precisions[round % 6];
+    CDS_Map map;
+    for (int step = 0; step < 1500; ++step) {
+      auto pick = [&] {
+        double v = RandomInt(40) * 0.25;
+        int r = RandomInt(20);
+        if (round >= 6 && r == 0) v += 0.5e-8;  // near an existing key
+        if (round >= 9 && r == 1) v = INFINITY;
+        if (round >= 9 && r == 2) v = -0.0;
+        if (r == 3) return RValue("t");
+        return RValue(v);
+      };
+      RValue key = pick();
+      int op = RandomInt(10);
+      if (op < 6)
+        map.Add(key, RValue(static_cast<double>(step)));
+      else if (op < 8)
+        map.Delete(key);
+      else if (op == 8)
+        map.Replace(key, RValue(-static_cast<double>(step)));
+      else if (RandomInt(30) == 0)
+        DS_Precision = precisions[RandomInt(6)];
+      RValue probe = pick();
+      int p = map.LowerSearch(probe);
+      bool found = p < map.Size() && DS_Compare(map.Key(p), probe) == 0;
+      ASSERT_EQ(map.Exists(probe), found) << round << " " << step << " " << probe.val;
+      ASSERT_EQ(map.FindValue(probe).val, found ? map.Value(p).val : 0.0) << round << " " << step;
+    }
+    CDS_Map copy;
+    copy.Assign(map);
+    EXPECT_EQ(copy.WriteToString(), map.WriteToString());
+    CDS_Map read;
+    ASSERT_TRUE(read.ReadFromString(map.WriteToString()));
+    for (int k = 0; k < 40; ++k) {
+      RValue probe(k * 0.25);
+      EXPECT_EQ(read.FindValue(probe).val, map.FindValue(probe).val);
+    }
+  }
+}
