@@ -636,7 +636,10 @@ ROUTINE(F_string_format) {
   dec = std::clamp(dec, 0, 18);
   text = FormatFixed(args[0].val, dec, 18);
   int64_t tot = RoundToInt64(args[1].val);
-  if (tot > static_cast<int64_t>(kMaxStringBytes)) tot = static_cast<int64_t>(kMaxStringBytes);
+  if (tot > static_cast<int64_t>(kMaxStringBytes)) {
+    result.SetString("");
+    return Fail("Error in function string_format().");
+  }
   if (tot > static_cast<int64_t>(text.size())) text.insert(0, static_cast<size_t>(tot) - text.size(), ' ');
   result.SetString(std::move(text));
 }
