@@ -352,10 +352,12 @@ void CDS_Map::Clear() {
 void CDS_Map::ValidateReals() const {
   i_rprecision = DS_Precision;
   i_rindex.clear();
-  bool ok = true;
+  // An undefined precision makes no real equal to itself.
+  bool ok = !std::isnan(DS_Precision);
   bool have_previous = false;
   double previous = 0;
   for (const Position& e : i_order) {
+    if (!ok) break;
     if (e.is_text) continue;
     double v = e.real;
     if (!std::isfinite(v) || (have_previous && (v < previous || (v != previous && DS_CompareRealValues(previous, v) == 0)))) {
@@ -372,7 +374,8 @@ void CDS_Map::ValidateReals() const {
 }
 
 bool CDS_Map::RealIndexUsable() const {
-  if (i_rprecision != DS_Precision) ValidateReals();
+  bool same = i_rprecision == DS_Precision || (std::isnan(i_rprecision) && std::isnan(DS_Precision));
+  if (!same) ValidateReals();
   return i_rseparated;
 }
 

@@ -740,6 +740,12 @@ TEST(DataStructureMap, RealKeysFoundAsTheSearchFindsThem) {
     CDS_Map copy;
     copy.Assign(map);
     EXPECT_EQ(copy.WriteToString(), map.WriteToString());
+    if (round == 11) {
+      // An undefined precision: nothing is equal, not even a key to itself.
+      DS_Precision = NAN;
+      for (int k = 0; k < 40; ++k) EXPECT_FALSE(map.Exists(RValue(k * 0.25)));
+      DS_Precision = 1e-8;
+    }
     CDS_Map read;
     ASSERT_TRUE(read.ReadFromString(map.WriteToString()));
     for (int k = 0; k < 40; ++k) {
