@@ -5,6 +5,8 @@
 
 #include <unordered_map>
 
+#include "library/Function_Data_Structures.h"
+#include "library/Function_Math.h"
 #include "script/Code_Constant.h"
 #include "script/Code_Main.h"
 #include "script/Script_Main.h"
