@@ -68,10 +68,11 @@ bool LoadSection_IncludedFiles(CStream& stream) {
   IncludedFiles.clear();
   int32_t count;
   if (!ReadSectionHeader(stream, kSectionVersionIncludedFiles, count)) return false;
-  IncludedFiles.resize(size_t(count));
+  // Grown as records arrive, so memory follows the data actually present.
   for (int32_t i = 0; i < count; ++i) {
     CStream block = stream.ReadStreamC();
-    if (!IncludedFiles[size_t(i)].LoadFromStream(block)) return false;
+    IncludedFiles.emplace_back();
+    if (!IncludedFiles.back().LoadFromStream(block)) return false;
   }
   return true;
 }
@@ -101,7 +102,6 @@ bool LoadSection_LibraryInit(CStream& stream) {
   LibraryInitCode.clear();
   int32_t count;
   if (!ReadSectionHeader(stream, kSectionVersionLibraryInit, count)) return false;
-  LibraryInitCode.reserve(size_t(count));
   for (int32_t i = 0; i < count; ++i) LibraryInitCode.push_back(stream.ReadString());
   return true;
 }

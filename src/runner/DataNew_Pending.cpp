@@ -66,15 +66,3 @@ bool LoadSection_Extensions(CStream& stream) {
   return true;
 }
 
-bool LoadSection_Constants(CStream& stream) {
-  int32_t count;
-  if (!ReadSectionHeader(stream, kSectionVersionConstants, count)) return false;
-  for (int32_t i = 0; i < count; ++i) {
-    stream.ReadString();
-    stream.ReadString();
-  }
-  return true;
-}
-
-bool LoadSection_Scripts(CStream& stream) { return SkipResourceList(stream, kSectionVersionScripts); }
-

@@ -4,10 +4,13 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "runner/Runner_Load.h"
 #include "runner/Support_File.h"
 #include "runner/Support_Various.h"
+#include "script/Code_Command.h"
+#include "script/Code_Function.h"
 
 namespace {
 
@@ -18,7 +21,21 @@ const char kUsage[] =
     "Switches:\n"
     "  --help        show this text and exit\n"
     "  --headless    no window and no sound; messages go to standard error\n"
-    "  --VTTrace     write a trace of the run to Trace.log beside the program\n";
+    "  --VTTrace     write a trace of the run to Trace.log beside the program\n"
+    "  --list-functions  print every built-in function and its argument count\n"
+    "  --list-variables  print every built-in variable\n"
+    "  --eval FILE   run the code in FILE once and print its result\n"
+    "  --scripts DIR with --eval: one script per file in DIR, named by the file name\n";
+
+// Switches that run a tool command instead of a game (for example
+// "--eval FILE"). The command gets the arguments that follow its switch and
+// returns the exit status; it runs before anything of a game run is set up.
+struct RToolCommand {
+  const char* name;
+  int (*run)(int argc, char** argv);
+};
+const std::vector<RToolCommand> kToolCommands = {
+};
 
 struct ROptions {
   bool help = false;
@@ -28,6 +45,7 @@ struct ROptions {
 
 ROptions ParseSwitches(int argc, char** argv) {
   ROptions o;
+  Headless = false;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
@@ -50,8 +68,31 @@ ROptions ParseSwitches(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Switches that run a tool command instead of a game are handled here,
-  // before anything of a run is set up.
+  for (int i = 1; i < argc; ++i) {
+    for (const RToolCommand& tool : kToolCommands) {
+      if (std::strcmp(argv[i], tool.name) == 0) return tool.run(argc - i - 1, argv + i + 1);
+    }
+  }
+
+  // Language services: the registries, and running one code file once
+  // (--eval FILE, optionally with --scripts DIR).
+  {
+    const char* eval = nullptr;
+    const char* scripts = nullptr;
+    for (int i = 1; i < argc; ++i) {
+      if (std::strcmp(argv[i], "--list-functions") == 0) {
+        ListFunctions(stdout);
+        return 0;
+      }
+      if (std::strcmp(argv[i], "--list-variables") == 0) {
+        ListVariables(stdout);
+        return 0;
+      }
+      if (std::strcmp(argv[i], "--eval") == 0 && i + 1 < argc) eval = argv[++i];
+      else if (std::strcmp(argv[i], "--scripts") == 0 && i + 1 < argc) scripts = argv[++i];
+    }
+    if (eval) return RunEvalCommand(eval, scripts);
+  }
 
   ROptions options = ParseSwitches(argc, argv);
   if (options.help) {
@@ -64,6 +105,7 @@ int main(int argc, char** argv) {
   }
 
   InitTrace(argc, argv);
+  InstallExceptionHandler();
   TraceBanner();
   std::string path = options.game_file.empty() ? ExecutablePath() : options.game_file;
   ApplicationTitle = std::filesystem::path(options.game_file.empty() ? path : options.game_file).stem().string();
@@ -71,9 +113,12 @@ int main(int argc, char** argv) {
 
   CreateTempDir();
   std::atexit(RemoveTempDir);
+  RegisterBuiltins();
   TempDirGuard remove_temp_dir;
 
-  if (!RunGame(path)) return 1;
+  bool ok = RunGame(path);
+  CloseLoadForm();
+  if (!ok) return 1;
   FinishGame();
   return 0;
 }

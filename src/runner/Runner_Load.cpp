@@ -5,11 +5,15 @@
 #include <cmath>
 #include <exception>
 
+#include "platform/Platform_Dialog.h"
+#include "platform/Platform_LoadWindow.h"
 #include "runner/DataNew_Main.h"
 #include "runner/Option_Main.h"
 #include "runner/Support_File.h"
 #include "runner/Support_Stream.h"
 #include "runner/Support_Various.h"
+#include "script/Constant_Main.h"
+#include "script/Script_Main.h"
 
 namespace {
 int g_progress = 0;
@@ -40,6 +44,8 @@ bool ExportStep() {
 // 90 "Preparing graphics".
 const RPrepareStep kPrepareSteps[] = {
     {50, "Extracting included files", ExportStep, nullptr},
+    {60, "Preparing constants", ConstantsDefine, "Failed to define the constants."},
+    {62, "Compiling scripts", ScriptsCompileAll, "Failed to compile the scripts."},
 };
 
 void ApplyPriority() {
@@ -55,16 +61,26 @@ void ApplyPriority() {
 void SetLoadProgress(int percent, const std::string& text) {
   g_progress = percent;
   TraceWrite(text);
+  PlatformLoadWindowProgress(percent);
   PumpMessages();
 }
 
 int LoadProgress() { return g_progress; }
 
-void SetupLoadForm(bool /*debug_mode*/) { SetLoadProgress(0, "Loading"); }
+void SetupLoadForm(bool debug_mode) {
+  if (!Headless && PlatformDisplayAvailable()) {
+    RLoadPictures pictures;
+    pictures.image = opt_loadimage ? &*opt_loadimage : nullptr;
+    pictures.back = opt_progressback ? &*opt_progressback : nullptr;
+    pictures.front = opt_progressfront ? &*opt_progressfront : nullptr;
+    PlatformLoadWindowOpen(pictures, opt_showprogress, opt_scaleprogress, debug_mode, opt_loadalpha);
+  }
+  SetLoadProgress(0, "Loading");
+}
 
-void CloseLoadForm() {}
+void CloseLoadForm() { PlatformLoadWindowClose(); }
 
-void PumpMessages() {}
+void PumpMessages() { PlatformPumpEvents(); }
 
 void WriteHelperLibrary(const std::string& name, const CStream& bytes) {
   if (TempDir.empty()) return;
@@ -89,16 +105,6 @@ bool PrepareGame() {
   return true;
 }
 
-namespace {
-// Reports an exception that escaped the game the way unexpected errors are
-// logged: the text, then what is known of where it came from.
-void VTExceptionHandler(const std::exception& e) {
-  TraceWrite(std::string("Unhandled Exception - ") + e.what());
-  TraceWrite("Stack Trace");
-  ShowMessage(e.what());
-}
-}  // namespace
-
 bool RunGame(const std::string& path) {
   if (!OpenGameFile(path)) return false;
   try {
@@ -106,7 +112,7 @@ bool RunGame(const std::string& path) {
     // The main loop takes over here once it exists.
     return true;
   } catch (const std::exception& e) {
-    VTExceptionHandler(e);
+    VTExceptionHandler(e.what());
     ShowMessage("Unexpected error occured when running the game.");
     return false;
   }

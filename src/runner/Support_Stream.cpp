@@ -375,13 +375,65 @@ void CStream::RestorePermuted(uint8_t* d, size_t len, const uint8_t table[256]) 
   if (len == 0) return;
   uint8_t inv[256];
   for (int i = 0; i < 256; ++i) inv[table[i]] = uint8_t(i);
-  // Going downward, d[i - 1] still holds its stored value when d[i] is restored.
-  for (size_t i = len - 1; i >= 1; --i) d[i] = uint8_t(inv[d[i]] - uint8_t(i) - d[i - 1]);
-  for (size_t i = len; i-- > 0;) {
-    size_t t = table[i & 0xFF];
-    size_t k = i >= t ? i - t : 0;
-    std::swap(d[i], d[k]);
+  // Two passes undo the writer's two: (1) the chaining, where every byte is
+  // restored from its stored value and the stored value of the byte before
+  // it; (2) the swaps, from the last position down: d[i] with
+  // d[i - table[i mod 256]] (or d[0] when that is negative).
+  //
+  // Pass (1) on [from, to), reading the stored byte before from.
+  auto unchain = [&](size_t from, size_t to) {
+    if (from >= to) return;
+    uint8_t prev = from == 0 ? 0 : d[from - 1];
+    for (size_t i = from; i < to; ++i) {
+      uint8_t cur = d[i];
+      if (i != 0) d[i] = uint8_t(inv[cur] - uint8_t(i) - prev);
+      prev = cur;
+    }
+  };
+  // Pass (2) for i = from - 1 down to to.
+  auto swap_down = [&](size_t from, size_t to) {
+    for (size_t i = from; i-- > to;) {
+      size_t t = table[i & 0xFF];
+      size_t k = i >= t ? i - t : 0;
+      std::swap(d[i], d[k]);
+    }
+  };
+
+  size_t groups = len / 256;  // whole groups of 256 bytes
+  if (groups < 2) {
+    unchain(0, len);
+    swap_down(len, 0);
+    return;
   }
+  // The incomplete group at the end swaps into the last whole group, so both
+  // are unchained first.
+  unchain(256 * (groups - 1), len);
+  swap_down(len, 256 * groups);
+
+  // For a group m >= 1 the 256 swaps only touch the 512 bytes from
+  // 256 (m - 1) on, always in the same pattern: a fixed permutation of that
+  // window, worked out once. Going down group by group, the upper half of
+  // the window is final afterwards and the lower half is carried into the
+  // next window; the lower half is unchained as it is loaded (the byte
+  // before it still holds its stored value). One sweep, no chain of
+  // dependent swaps.
+  uint16_t perm[512];
+  for (int j = 0; j < 512; ++j) perm[j] = uint16_t(j);
+  for (int off = 255; off >= 0; --off) std::swap(perm[256 + off], perm[256 + off - table[off]]);
+  uint8_t window[512];
+  std::memcpy(window + 256, d + 256 * (groups - 1), 256);
+  for (size_t m = groups - 1; m >= 1; --m) {
+    uint8_t* lo = d + 256 * (m - 1);
+    unchain(256 * (m - 1), 256 * m);
+    std::memcpy(window, lo, 256);
+    uint8_t* hi = lo + 256;
+    for (int j = 0; j < 256; ++j) hi[j] = window[perm[256 + j]];
+    uint8_t carry[256];
+    for (int j = 0; j < 256; ++j) carry[j] = window[perm[j]];
+    std::memcpy(window + 256, carry, 256);
+  }
+  std::memcpy(d, window + 256, 256);
+  swap_down(256, 0);
 }
 
 namespace {

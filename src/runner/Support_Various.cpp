@@ -1,14 +1,24 @@
 #include "runner/Support_Various.h"
 
+#include <execinfo.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <vector>
 
 #include "platform/Platform_Dialog.h"
+#include "platform/Platform_LoadWindow.h"
 #include "runner/Support_File.h"
 
 bool TraceEnabled = false;
-bool Headless = false;
+bool Headless = true;
 std::string ApplicationTitle = "roomrun";
 
 namespace {
@@ -56,3 +66,124 @@ void ShowMessage(const std::string& text) {
 }
 
 void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
+
+void VTExceptionHandler(const std::string& text) {
+  TraceWrite("Unhandled Exception - " + text);
+  TraceWrite("Stack Trace");
+  void* frames[64];
+  int n = backtrace(frames, 64);
+  if (char** names = backtrace_symbols(frames, n)) {
+    for (int i = 0; i < n; ++i) TraceWrite(names[i]);
+    std::free(names);
+  }
+}
+
+namespace {
+[[noreturn]] void OnTerminate() {
+  std::string text = "unknown error";
+  if (std::exception_ptr e = std::current_exception()) {
+    try {
+      std::rethrow_exception(e);
+    } catch (const std::exception& ex) {
+      text = ex.what();
+    } catch (...) {
+    }
+  }
+  VTExceptionHandler(text);
+  ShowMessage(text);
+  std::_Exit(3);
+}
+}  // namespace
+
+void InstallExceptionHandler() { std::set_terminate(OnTerminate); }
+
+namespace {
+// Starts argv in directory; returns the child's pid or -1.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& directory) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int pipefd[2];
+  if (pipe2(pipefd, O_CLOEXEC) != 0) return -1;
+  pid_t pid = fork();
+  if (pid < 0) {
+    close(pipefd[0]);
+    close(pipefd[1]);
+    return -1;
+  }
+  if (pid == 0) {
+    // Tell the parent through the pipe when the program cannot be started.
+    char fail = 1;
+    if (!directory.empty() && chdir(directory.c_str()) != 0) {
+      (void)!write(pipefd[1], &fail, 1);
+      _exit(127);
+    }
+    execvp(argv[0], argv.data());
+    (void)!write(pipefd[1], &fail, 1);
+    _exit(127);
+  }
+  close(pipefd[1]);
+  char status;
+  ssize_t n;
+  do {
+    n = read(pipefd[0], &status, 1);
+  } while (n < 0 && errno == EINTR);
+  close(pipefd[0]);
+  if (n == 1) {
+    waitpid(pid, nullptr, 0);
+    return -1;
+  }
+  return pid;
+}
+
+void Reap(pid_t pid, bool wait) {
+  if (wait) {
+    for (;;) {
+      pid_t r = waitpid(pid, nullptr, WNOHANG);
+      if (r == pid || (r < 0 && errno != EINTR)) break;
+      PlatformPumpEvents();
+      usleep(50000);
+    }
+  } else {
+    // Not waited for: remembered, and collected without blocking by later
+    // calls so that finished programs do not linger as zombies.
+    static std::vector<pid_t> running;
+    running.push_back(pid);
+    std::erase_if(running, [](pid_t p) { return waitpid(p, nullptr, WNOHANG) != 0; });
+  }
+}
+}  // namespace
+
+bool RunProgram(const std::string& program, const std::string& parameters, const std::string& directory, bool wait) {
+  std::string command = parameters.empty() ? program : program + " " + parameters;
+  pid_t pid = Spawn({"/bin/sh", "-c", command}, directory);
+  if (pid < 0) return false;
+  Reap(pid, wait);
+  return true;
+}
+
+bool ShellOpen(const std::string& file, const std::string& parameters, const std::string& directory) {
+  std::string path = file;
+  if (!directory.empty() && !file.empty() && file[0] != '/') path = directory + "/" + file;
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0) {
+    std::vector<std::string> args = {path};
+    // Parameters are split at blanks, as a command line would be.
+    size_t i = 0;
+    while (i < parameters.size()) {
+      while (i < parameters.size() && parameters[i] == ' ') ++i;
+      size_t j = i;
+      while (j < parameters.size() && parameters[j] != ' ') ++j;
+      if (j > i) args.push_back(parameters.substr(i, j - i));
+      i = j;
+    }
+    pid_t pid = Spawn(args, directory);
+    if (pid < 0) return false;
+    Reap(pid, false);
+    return true;
+  }
+  pid_t pid = Spawn({"xdg-open", file}, directory);
+  if (pid < 0) return false;
+  Reap(pid, false);
+  return true;
+}

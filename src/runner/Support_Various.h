@@ -6,7 +6,9 @@
 
 // Whether trace lines are written to "Trace.log" beside the executable.
 extern bool TraceEnabled;
-// No window, no sound: messages go to stderr only.
+// No window, no sound: messages go to stderr only. On by default so that
+// tests, tools and benchmarks that use the loader never open a window; the
+// runner program turns it off unless "--headless" is given.
 extern bool Headless;
 // The application title (the executable's name without extension), used as
 // the caption of message boxes.
@@ -26,3 +28,18 @@ void InitTrace(int argc, char** argv);
 void ShowMessage(const std::string& text);
 using MessageSink = std::function<void(const std::string&)>;
 void SetMessageSink(MessageSink sink);
+
+// Installs the handler for exceptions that escape everything: it writes
+// "Unhandled Exception - " + text, "Stack Trace" and the call stack to the
+// trace, shows the text and ends the process.
+void InstallExceptionHandler();
+// Logs an exception the same way (without ending the process).
+void VTExceptionHandler(const std::string& text);
+
+// Asks the desktop to open a document or program (xdg-open), or runs an
+// executable file with parameters. True when it could be started.
+bool ShellOpen(const std::string& file, const std::string& parameters, const std::string& directory);
+// Runs program + " " + parameters through the shell in directory (the
+// current one when empty). With wait, polls every 50 ms, pumping window
+// events, until it has ended. True when it could be started.
+bool RunProgram(const std::string& program, const std::string& parameters, const std::string& directory, bool wait);

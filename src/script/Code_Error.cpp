@@ -2,9 +2,132 @@
 
 #include <cstdio>
 
-// Until the error window exists, reports go to standard error.
-void ReportError(const std::string& text, bool fatal) {
-  std::fprintf(stderr, "%s%s\n", fatal ? "FATAL " : "", text.c_str());
+#include "runner/Option_Main.h"
+#include "runner/Support_Various.h"
+#include "script/Code_Main.h"
+#include "script/Code_Text.h"
+
+std::string error_last;
+bool error_occurred = false;
+
+namespace {
+bool g_pending = false;
+std::string g_text;
+bool g_logFresh = true;
+bool g_terminating = false;
+bool g_headlessAbort = true;
+RErrorHooks g_hooks;
+
+bool ShowWindow(const std::string& text, bool ignorable) {
+  if (g_hooks.show_window) return g_hooks.show_window(text, ignorable);
+  std::string shown = text;
+  for (char& c : shown)
+    if (c == '\r') c = '\n';
+  std::fprintf(stderr, "%s\n", shown.c_str());
+  return !ignorable || g_headlessAbort;
+}
+}  // namespace
+
+RErrorHooks& ErrorHooks() { return g_hooks; }
+void SetHeadlessErrorChoice(bool abort) { g_headlessAbort = abort; }
+bool ErrorTerminating() { return g_terminating; }
+
+void ErrorResetForTests() {
+  g_pending = false;
+  g_text.clear();
+  g_logFresh = true;
+  g_terminating = false;
+  error_last.clear();
+  error_occurred = false;
 }
 
-void ReportActionError(const std::string& text, bool fatal) { ReportError(text, fatal); }
+void ErrorClear() {
+  g_pending = false;
+  g_text.clear();
+}
+bool ErrorPending() { return g_pending; }
+const std::string& ErrorText() { return g_text; }
+
+void RecordErrorText(const std::string& text) {
+  g_pending = true;
+  g_text = text;
+}
+
+std::string FormatCodeError(const std::string& source, bool isexpression, int position, const std::string& message) {
+  std::u16string text = Utf8ToUtf16(source);
+  int len = static_cast<int>(text.size());
+  int p = position;
+  if (p > len) p = len;
+  if (p < 1) p = 1;
+  int line = 1, column = 0;
+  for (int i = 1; i <= p && i <= len; ++i) {
+    char16_t ch = text[static_cast<size_t>(i - 1)];
+    if (ch == u'\r' || (ch == u'\n' && (i == 1 || text[static_cast<size_t>(i - 2)] != u'\r'))) {
+      ++line;
+      column = 0;
+    } else {
+      ++column;
+    }
+  }
+  if (isexpression)
+    return "Error in expression:" + source + "\r position " + std::to_string(column) + ": " + message;
+  // The line around p, delimited by CR characters.
+  size_t start = 0, end = text.size();
+  if (len > 0) {
+    size_t at = static_cast<size_t>(p - 1);
+    for (size_t i = at; i-- > 0;)
+      if (text[i] == u'\r') {
+        start = i + 1;
+        break;
+      }
+    for (size_t i = at; i < text.size(); ++i)
+      if (text[i] == u'\r') {
+        end = i;
+        break;
+      }
+    if (end < start) end = start;
+  }
+  std::string linetext = Utf16ToUtf8(text.substr(start, end - start));
+  return "Error in code at line " + std::to_string(line) + ":\r   " + linetext + "\r" +
+         std::string(static_cast<size_t>(column + 1), ' ') + "^\rat position " + std::to_string(column) + ": " +
+         message;
+}
+
+void RecordCodeError(const CCode& code, int position, const std::string& message) {
+  if (g_pending) return;
+  g_pending = true;
+  g_text = FormatCodeError(code.i_str, code.i_kind != 1, position, message);
+}
+
+void ReportError(const std::string& text, bool fatal) {
+  if (g_hooks.trace) g_hooks.trace(text);
+  else TraceWrite(text);
+  if (g_terminating) return;
+  if (opt_aborterrors) fatal = true;
+  if (opt_showerrors) {
+    if (fatal) ShowWindow(text, false);
+    else if (ShowWindow(text, true)) fatal = true;
+  }
+  if (g_hooks.clear_input) g_hooks.clear_input();
+  if (opt_logerrors) {
+    if (FILE* f = std::fopen("game_errors.log", g_logFresh ? "wb" : "ab")) {
+      std::string out = text;
+      out += "\r\n\r\n\r\n";
+      std::fwrite(out.data(), 1, out.size(), f);
+      std::fclose(f);
+    }
+    g_logFresh = false;
+  }
+  error_last = text;
+  error_occurred = true;
+  if (fatal) {
+    g_terminating = true;
+    if (g_hooks.fatal) g_hooks.fatal();
+  }
+}
+
+void ReportActionError(const std::string& text, bool fatal) {
+  std::string prefix = fatal ? "FATAL " : "";
+  if (g_hooks.action_place) prefix += g_hooks.action_place();
+  ReportError(prefix + text, fatal);
+}

@@ -2,6 +2,11 @@
 
 #include <unordered_map>
 
+#include "script/Code_Constant.h"
+#include "script/Code_Main.h"
+#include "script/Script_Main.h"
+#include "script/Variable_BuiltIn.h"
+
 namespace {
 std::vector<RFunction>& Table() {
   static std::vector<RFunction> table;
@@ -11,6 +16,7 @@ std::unordered_map<std::string, int>& Index() {
   static std::unordered_map<std::string, int> index;
   return index;
 }
+RExtensionHooks g_ext;
 }  // namespace
 
 void FunctionAdd(const std::string& name, BuiltinRoutine routine, int argnumb) {
@@ -29,3 +35,36 @@ int FunctionFindBuiltin(std::string_view name) {
 int FunctionCount() { return static_cast<int>(Table().size()); }
 
 const RFunction& FunctionGet(int id) { return Table().at(static_cast<size_t>(id)); }
+
+RExtensionHooks& ExtensionHooks() { return g_ext; }
+
+int FunctionFind(std::string_view name) {
+  int index = ScriptFind(name);
+  if (index >= 0) return kScriptFunctionBase + index;
+  if (g_ext.find) {
+    int id = g_ext.find(name);
+    if (id >= 0) return kExtensionFunctionBase + id;
+  }
+  return FunctionFindBuiltin(name);
+}
+
+int FunctionArgCount(int id) {
+  if (id >= kExtensionFunctionBase) return g_ext.arg_count ? g_ext.arg_count(id - kExtensionFunctionBase) : -100;
+  if (id >= kScriptFunctionBase) return -1;
+  if (id >= 0 && id < FunctionCount()) return FunctionGet(id).f_argnumb;
+  return -100;
+}
+
+bool ExtensionFunctionCall(int id, CInstance* self, CInstance* other, RValue& result, RValue* args, int count) {
+  if (!g_ext.call) return false;
+  return g_ext.call(id, self, other, result, args, count);
+}
+
+void RegisterBuiltins() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  RegisterBuiltinVariables();
+  ConstantsAddBuiltins();
+  // Function libraries, in their fixed order.
+}

@@ -28,3 +28,24 @@ void FunctionAdd(const std::string& name, BuiltinRoutine routine, int argnumb);
 int FunctionFindBuiltin(std::string_view name);
 int FunctionCount();
 const RFunction& FunctionGet(int id);
+
+// The full lookup of the compiler: scripts (100000 + index), then extension
+// package functions (500000 + id), then built-ins; -1 when absent.
+int FunctionFind(std::string_view name);
+// Declared argument count of a function id: -1 any (scripts too); -100 for
+// an id that names nothing.
+int FunctionArgCount(int id);
+
+// Extension package functions are provided by the package loader through
+// these hooks; without them no such function exists.
+struct RExtensionHooks {
+  int (*find)(std::string_view name) = nullptr;  // id or -1
+  int (*arg_count)(int id) = nullptr;
+  bool (*call)(int id, CInstance* self, CInstance* other, RValue& result, RValue* args, int count) = nullptr;
+};
+RExtensionHooks& ExtensionHooks();
+bool ExtensionFunctionCall(int id, CInstance* self, CInstance* other, RValue& result, RValue* args, int count);
+
+// Fills the registries at program start: built-in variables, built-in
+// constants, then every function library in order. Safe to call again.
+void RegisterBuiltins();

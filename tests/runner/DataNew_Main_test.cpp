@@ -458,3 +458,72 @@ TEST_F(IncludedFileTest, DiscardAssignAndRecordVersion) {
   EXPECT_TRUE(cleared.s_freedata);
   EXPECT_TRUE(cleared.s_removeend);
 }
+
+#include "platform/Platform_LoadWindow.h"
+
+TEST(LoadWindow, LayoutFollowsThePictureAndTheSettings) {
+  RLoadLayout l = ComputeLoadLayout(400, 120, 1025, 768, true, false, false);
+  EXPECT_EQ(l.width, 400);
+  EXPECT_EQ(l.height, 120);
+  EXPECT_EQ(l.left, 312);  // (1025 - 400) / 2, rounded toward zero
+  EXPECT_EQ(l.top, 324);
+  EXPECT_EQ(l.bar_top, 88);
+  EXPECT_EQ(l.bar_width, 400 - 48);
+  EXPECT_TRUE(l.bars_visible);
+  EXPECT_FALSE(l.front_stretched);
+  EXPECT_FALSE(l.label_visible);
+  // No picture: the default size. The label only shows in debug mode with the bar.
+  RLoadLayout d = ComputeLoadLayout(0, 0, 100, 50, true, true, true);
+  EXPECT_EQ(d.width, 332);
+  EXPECT_EQ(d.height, 92);
+  EXPECT_EQ(d.left, -116);
+  EXPECT_EQ(d.top, -21);
+  EXPECT_TRUE(d.front_stretched);
+  EXPECT_TRUE(d.label_visible);
+  EXPECT_FALSE(ComputeLoadLayout(0, 0, 100, 50, false, true, true).label_visible);
+}
+
+TEST(LoadWindow, ProgressWidthRoundsHalvesToEven) {
+  EXPECT_EQ(ProgressWidth(0, 284), 0);
+  EXPECT_EQ(ProgressWidth(100, 284), 284);
+  EXPECT_EQ(ProgressWidth(50, 5), 2);   // 2.5 -> 2
+  EXPECT_EQ(ProgressWidth(50, 7), 4);   // 3.5 -> 4
+  EXPECT_EQ(ProgressWidth(49, 284), 139);  // 139.16
+}
+
+#include <SDL.h>
+
+namespace {
+std::vector<uint8_t> MakeBmp(int w, int h) {
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 24, SDL_PIXELFORMAT_BGR24);
+  SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 10, 20, 30));
+  std::vector<uint8_t> buf(size_t(w * h * 4 + 1024));
+  SDL_RWops* rw = SDL_RWFromMem(buf.data(), int(buf.size()));
+  SDL_SaveBMP_RW(s, rw, 0);
+  buf.resize(size_t(SDL_RWtell(rw)));
+  SDL_RWclose(rw);
+  SDL_FreeSurface(s);
+  return buf;
+}
+}  // namespace
+
+TEST(LoadWindow, OpensPaintsAndClosesOnTheDummyVideoDriver) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  std::vector<uint8_t> image = MakeBmp(200, 60), bar = MakeBmp(10, 16), junk = {'B', 'M', 1, 2, 3};
+  RLoadPictures pictures;
+  pictures.image = &image;
+  pictures.back = &junk;  // undecodable pictures are simply not shown
+  pictures.front = &bar;
+  for (bool stretched : {false, true}) {
+    ASSERT_TRUE(PlatformLoadWindowOpen(pictures, true, stretched, true, 200)) << SDL_GetError();
+    EXPECT_TRUE(PlatformLoadWindowIsOpen());
+    for (int p : {0, 1, 49, 100}) PlatformLoadWindowProgress(p);
+    PlatformLoadWindowClose();
+    EXPECT_FALSE(PlatformLoadWindowIsOpen());
+  }
+  RLoadPictures none;
+  ASSERT_TRUE(PlatformLoadWindowOpen(none, false, false, false, 255));
+  PlatformLoadWindowProgress(50);
+  PlatformLoadWindowClose();
+  unsetenv("SDL_VIDEODRIVER");
+}

@@ -149,7 +149,7 @@ TEST(Stream, EmptyCompressedBlock) {
 }
 
 TEST(Stream, PermutedBlockRoundTrip) {
-  for (size_t len : {size_t(0), size_t(1), size_t(2), size_t(255), size_t(256), size_t(257), size_t(5000)}) {
+  for (size_t len : {0, 1, 2, 255, 256, 257, 511, 512, 513, 767, 5000, 100003}) {
     auto data = RandomBytes(len, uint32_t(len));
     CStream src(data);
     CStream s;

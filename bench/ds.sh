@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Data structure benchmark: map, list and grid heavy programs written in the
+# game's language (bench/ds_programs/*.code, run with `roomrun --eval`) next to
+# the same programs in Lua 5.4 using tables (bench/ds_programs/*.lua).
+#
+# For each program it checks that both print the same result, takes the best
+# of RUNS wall-clock times (default 3) for each side, and prints the ratio
+# ours / Lua, then the geometric mean of the ratios. Target: every ratio <= 2.0.
+#
+# Usage: bench/ds.sh            (builds roomrun in build-release if needed)
+#        BUILD_DIR=dir RUNS=5 bench/ds.sh
+# The release build is configured with
+#   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DROOMRUN_TESTS=OFF
+# The map program mixes string and real keys, lookups, deletes and an ordered
+# walk; the list program appends, reads, sorts, searches, inserts and deletes
+# at the front; the grid program sets and reads every cell and runs region,
+# disk and grid-to-grid operations.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build-release}
+RUNS=${RUNS:-3}
+LUA=${LUA:-lua5.4}
+PROGRAMS=(map list grid)
+
+if [ ! -x "$BUILD_DIR/bin/roomrun" ] || [ "${REBUILD:-1}" = 1 ]; then
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DROOMRUN_TESTS=OFF >/dev/null
+  cmake --build "$BUILD_DIR" --target roomrun >/dev/null
+fi
+ROOMRUN="$BUILD_DIR/bin/roomrun"
+
+# Best wall-clock time in seconds of RUNS runs of a command; its output goes to $OUT.
+best_time() {
+  local best="" t0 t1 dt
+  for ((r = 0; r < RUNS; r++)); do
+    t0=$(date +%s%N)
+    "$@" >"$OUT" 2>"$OUT.err" || { echo "FAILED: $*" >&2; cat "$OUT.err" >&2; return 1; }
+    t1=$(date +%s%N)
+    dt=$(( (t1 - t0) / 1000 ))
+    if [ -z "$best" ] || [ "$dt" -lt "$best" ]; then best=$dt; fi
+  done
+  awk -v us="$best" 'BEGIN { printf "%.3f", us / 1e6 }'
+}
+
+OUT=$(mktemp)
+trap 'rm -f "$OUT" "$OUT.err"' EXIT
+
+if ! "$ROOMRUN" --eval bench/ds_programs/map.code >/dev/null 2>&1; then
+  echo "roomrun --eval is not available (or the data structure functions are not registered yet):"
+  "$ROOMRUN" --eval bench/ds_programs/map.code 2>&1 | head -5 || true
+  echo "numbers pending"
+  exit 2
+fi
+
+printf "%-8s %10s %10s %8s  %s\n" program ours_s lua_s ratio result
+logsum=0
+for p in "${PROGRAMS[@]}"; do
+  ours=$(best_time "$ROOMRUN" --eval "bench/ds_programs/$p.code")
+  ours_out=$(tr -d '"\r' <"$OUT")
+  lua=$(best_time "$LUA" "bench/ds_programs/$p.lua")
+  lua_out=$(tr -d '\r' <"$OUT")
+  check="$ours_out"
+  if [ "$ours_out" != "$lua_out" ]; then check="MISMATCH ours=$ours_out lua=$lua_out"; fi
+  ratio=$(awk -v a="$ours" -v b="$lua" 'BEGIN { printf "%.2f", a / b }')
+  logsum=$(awk -v s="$logsum" -v r="$ratio" 'BEGIN { printf "%.6f", s + log(r) }')
+  printf "%-8s %10s %10s %8s  %s\n" "$p" "$ours" "$lua" "$ratio" "$check"
+done
+awk -v s="$logsum" -v n="${#PROGRAMS[@]}" 'BEGIN { printf "geometric mean ratio: %.2f (target <= 2.0)\n", exp(s / n) }'

@@ -1,0 +1,6 @@
+#pragma once
+// The ds_ built-in functions: stacks, queues, lists, maps, priority queues and
+// grids addressed by small integer ids, one id space per kind.
+
+// Registers the 110 data structure functions.
+void InitFunction_Data_Structures();

@@ -1,0 +1,67 @@
+#pragma once
+// Math, random and string built-in functions, the one random generator of the
+// process, and the text helpers the other libraries share (UTF-16 positions,
+// ordinal comparison, number formatting).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// ---- The process-wide random generator ----
+// Every draw advances the seed: seed = seed * 134775813 + 1 (mod 2^32). A game
+// that sets the seed therefore replays the same chances everywhere.
+extern uint32_t RandomSeed;
+// A real in [0, 1): the new seed * 2^-32.
+double RandomReal();
+// An integer from 0 to range - 1 for range 1 .. 2^31 - 1 (range is taken as an
+// unsigned 32-bit number; 0 gives 0).
+int RandomInt(int range);
+// Reseeds from the high-resolution clock.
+void Randomize();
+void RandomSetSeed(uint32_t seed);
+uint32_t RandomGetSeed();
+
+// Registers the 71 math and string functions.
+void InitFunction_Math();
+
+namespace mathlib {
+
+// Rounds to the nearest integer, ties to even. Values beyond 2^63 (already
+// integral) come back unchanged; NaN gives 0.
+double RoundEven(double x);
+// Round-to-even as a 64-bit integer, saturating beyond the 64-bit range.
+int64_t RoundToInt64(double x);
+// Round-to-even as a 32-bit integer, saturating beyond the 32-bit range; used for
+// handles, positions and counts.
+int RoundToInt(double x);
+
+// The language's floor and ceil: truncation toward zero, the low 32 bits taken as
+// a signed integer, then adjusted by one for a fractional part.
+int32_t FloorInt(double x);
+int32_t CeilInt(double x);
+
+// UTF-8 <-> UTF-16. Invalid UTF-8 bytes become U+FFFD; lone surrogates written
+// back to UTF-8 become U+FFFD as well.
+std::u16string Utf8ToUtf16(std::string_view s);
+std::string Utf16ToUtf8(std::u16string_view s);
+// Number of UTF-16 code units of a UTF-8 text.
+size_t Utf16Length(std::string_view s);
+
+// Ordinal comparison of two UTF-8 texts as their UTF-16 code units: -1, 0 or 1.
+int CompareUtf16(std::string_view a, std::string_view b);
+
+// The text of a real as string() gives it: an integer when the real is integral,
+// otherwise fixed notation with two decimals; "ERROR" beyond the 64-bit range.
+std::string RealToString(double x);
+// Fixed notation with dec decimals, rounded half away from zero on the exact
+// binary value to at most dec decimals and at most maxsig significant digits.
+std::string FormatFixed(double x, int dec, int maxsig);
+
+// Reads a decimal number the way real() does; false when the text is not one.
+// An empty or blank text reads as 0.
+bool ParseReal(std::string_view text, double& out);
+
+}  // namespace mathlib
+
+// The code page chr() converts through; the font module may install its own
+// provider (the code page of the current drawing font). Defaults to 1252.
+extern int (*ChrCodePageProvider)();

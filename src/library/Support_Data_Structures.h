@@ -1,0 +1,207 @@
+#pragma once
+// The six kinds of data structure the game's code keeps its values in. Every
+// element is an RValue; searches, sorting, map keys and priorities all use
+// DS_Compare. Each structure turns into a hexadecimal text (the bytes of a
+// stream, see WriteToString) and can be restored from one.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "script/RValue.h"
+
+class CStream;
+
+// Tolerance for comparing reals, set by ds_set_precision; process-wide.
+extern double DS_Precision;
+
+// -1, 0 or 1. Reals are equal within DS_Precision (or a relative 1e-12 when the
+// precision is 0); strings compare as UTF-16 code units; a real is smaller than
+// any string.
+int DS_Compare(const RValue& a, const RValue& b);
+
+// Values written by the text forms: integer kind, real val, string str.
+void DS_WriteValue(CStream& s, const RValue& v);
+// Reads a value; throws like the stream readers on truncated data.
+RValue DS_ReadValue(CStream& s);
+
+// Largest grid the game may create: 16M cells (about 800 MB of values).
+constexpr int64_t kDSMaxGridCells = int64_t{1} << 24;
+
+class CDS_Stack {
+ public:
+  static constexpr int kHeader = 101;
+  std::vector<RValue> i_val;  // bottom first; the element count is its size
+
+  int Size() const { return static_cast<int>(i_val.size()); }
+  void Clear() { i_val.clear(); }
+  void Assign(const CDS_Stack& other) { i_val = other.i_val; }
+  void Push(const RValue& v) { i_val.push_back(v); }
+  RValue Pop();
+  RValue Top() const;
+  std::string WriteToString() const;
+  // false when the text does not hold a stack; the stack is then unchanged.
+  bool ReadFromString(const std::string& text, bool* malformed = nullptr);
+};
+
+// A queue keeps its whole array: positions i_last .. i_first - 1 are live, the
+// others keep whatever they held, and the text form lists every slot.
+class CDS_Queue {
+ public:
+  static constexpr int kHeader = 201;
+  int i_first = 0;             // where the next value is stored
+  int i_last = 0;              // position of the front value
+  std::vector<RValue> i_val;   // the array; its size is the capacity
+
+  int Size() const { return i_first - i_last; }
+  void Clear() { i_first = i_last = 0; }
+  void Assign(const CDS_Queue& other);
+  void Enqueue(const RValue& v);
+  RValue Dequeue();
+  RValue Head() const;
+  RValue Tail() const;
+  std::string WriteToString() const;
+  bool ReadFromString(const std::string& text, bool* malformed = nullptr);
+};
+
+class CDS_List {
+ public:
+  static constexpr int kHeader = 301;
+  std::vector<RValue> i_val;
+
+  int Size() const { return static_cast<int>(i_val.size()); }
+  void Clear() { i_val.clear(); }
+  void Assign(const CDS_List& other) { i_val = other.i_val; }
+  void Add(const RValue& v) { i_val.push_back(v); }
+  void Insert(int64_t pos, const RValue& v);
+  void Replace(int64_t pos, const RValue& v);
+  void Delete(int64_t pos);
+  int FindIndex(const RValue& v) const;
+  RValue FindValue(int64_t pos) const;
+  void Sort(bool ascend);
+  void Shuffle();
+  std::string WriteToString() const;
+  bool ReadFromString(const std::string& text, bool* malformed = nullptr);
+};
+
+// Keys are held in ascending order; equal keys may repeat (add always inserts,
+// after the keys equal to it). The sorted sequence is a list of slot numbers
+// into a store of entries, so that an insertion in the middle shifts 4-byte
+// numbers instead of whole values.
+class CDS_Map {
+ public:
+  static constexpr int kHeader = 401;
+
+  int Size() const { return static_cast<int>(i_order.size()); }
+  // Key and value at position p of the sorted sequence (0 <= p < Size()).
+  const RValue& Key(int p) const { return i_entries[i_order[static_cast<size_t>(p)]].key; }
+  const RValue& Value(int p) const { return i_entries[i_order[static_cast<size_t>(p)]].val; }
+  void Clear();
+  void Assign(const CDS_Map& other);
+  void Add(const RValue& key, const RValue& value);
+  void Replace(const RValue& key, const RValue& value);
+  void Delete(const RValue& key);
+  bool Exists(const RValue& key) const;
+  RValue FindValue(const RValue& key) const;
+  RValue FindPrevious(const RValue& key) const;
+  RValue FindNext(const RValue& key) const;
+  RValue FindFirst() const;
+  RValue FindLast() const;
+  // First position whose key is not smaller than key (size when none).
+  int LowerSearch(const RValue& key) const;
+  // Last position whose key is not greater than key (-1 when none).
+  int UpperSearch(const RValue& key) const;
+  std::string WriteToString() const;
+  bool ReadFromString(const std::string& text, bool* malformed = nullptr);
+
+ private:
+  struct Entry {
+    RValue key;
+    RValue val;
+  };
+  // Position of the first entry whose key equals key, or -1.
+  int FindExact(const RValue& key) const;
+  void InsertAt(int p, const RValue& key, const RValue& value);
+
+  std::vector<Entry> i_entries;   // the store; freed slots are listed in i_free
+  std::vector<uint32_t> i_free;
+  std::vector<uint32_t> i_order;  // slots in ascending key order
+};
+
+class CDS_Priority {
+ public:
+  static constexpr int kHeader = 501;
+  std::vector<RValue> i_val;       // values, unordered
+  std::vector<RValue> i_priority;  // their priorities, parallel
+
+  int Size() const { return static_cast<int>(i_val.size()); }
+  void Clear() {
+    i_val.clear();
+    i_priority.clear();
+  }
+  void Assign(const CDS_Priority& other) {
+    i_val = other.i_val;
+    i_priority = other.i_priority;
+  }
+  void Add(const RValue& value, const RValue& priority);
+  void ChangePriority(const RValue& value, const RValue& priority);
+  RValue FindPriority(const RValue& value) const;
+  void DeleteValue(const RValue& value);
+  RValue FindMin() const;
+  RValue DeleteMin();
+  RValue FindMax() const;
+  RValue DeleteMax();
+  std::string WriteToString() const;
+  bool ReadFromString(const std::string& text, bool* malformed = nullptr);
+
+ private:
+  int FindValueIndex(const RValue& value) const;
+  int MinIndex() const;
+  int MaxIndex() const;
+  void RemoveAt(int index);
+};
+
+class CDS_Grid {
+ public:
+  static constexpr int kHeader = 601;
+  enum Op { kSet, kAdd, kMultiply };
+
+  int i_w = 0;
+  int i_h = 0;
+  std::vector<RValue> i_val;  // column-major: cell (x, y) is i_val[x * i_h + y]
+
+  // Callers check the size with ValidSize first.
+  static bool ValidSize(int64_t w, int64_t h) { return w >= 0 && h >= 0 && w * h <= kDSMaxGridCells; }
+  void Resize(int w, int h);
+  void Assign(const CDS_Grid& other);
+  bool Inside(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < i_w && y < i_h; }
+  RValue& Cell(int64_t x, int64_t y) { return i_val[static_cast<size_t>(x * i_h + y)]; }
+  const RValue& Cell(int64_t x, int64_t y) const { return i_val[static_cast<size_t>(x * i_h + y)]; }
+
+  void Clear(const RValue& v);
+  static void Apply(RValue& cell, const RValue& v, Op op);
+  void ApplyCell(int64_t x, int64_t y, const RValue& v, Op op);
+  void ApplyRegion(int64_t x1, int64_t y1, int64_t x2, int64_t y2, const RValue& v, Op op);
+  void ApplyDisk(double xm, double ym, double r, const RValue& v, Op op);
+  void ApplyGridRegion(const CDS_Grid& source, int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t xpos,
+                       int64_t ypos, Op op);
+  RValue Get(int64_t x, int64_t y) const;
+
+  enum Stat { kSum, kMax, kMin, kMean };
+  double RegionStat(int64_t x1, int64_t y1, int64_t x2, int64_t y2, Stat stat) const;
+  double DiskStat(double xm, double ym, double r, Stat stat) const;
+  // Finds the first cell equal to v, column by column; false when none.
+  bool RegionFind(int64_t x1, int64_t y1, int64_t x2, int64_t y2, const RValue& v, int& fx, int& fy) const;
+  bool DiskFind(double xm, double ym, double r, const RValue& v, int& fx, int& fy) const;
+  void Shuffle();
+  std::string WriteToString() const;
+  bool ReadFromString(const std::string& text, bool* malformed = nullptr);
+
+ private:
+  struct Rect {
+    int64_t x1, y1, x2, y2;  // inclusive; empty when x1 > x2 or y1 > y2
+  };
+  Rect RegionRect(int64_t x1, int64_t y1, int64_t x2, int64_t y2) const;
+  Rect DiskRect(double xm, double ym, double r) const;
+  template <typename F>
+  void ForDisk(double xm, double ym, double r, F&& f) const;
+};

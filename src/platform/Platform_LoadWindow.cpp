@@ -1,0 +1,130 @@
+#include "platform/Platform_LoadWindow.h"
+
+#include <SDL.h>
+
+#include <cmath>
+
+RLoadLayout ComputeLoadLayout(int image_w, int image_h, int screen_w, int screen_h, bool show_progress,
+                              bool scale_progress, bool debug_mode) {
+  RLoadLayout l;
+  if (image_w > 0 && image_h > 0) {
+    l.width = image_w;
+    l.height = image_h;
+  }
+  l.left = (screen_w - l.width) / 2;
+  l.top = (screen_h - l.height) / 2;
+  l.bar_top = l.height - 32;
+  l.bar_width = l.width - 2 * l.bar_left;
+  l.bars_visible = show_progress;
+  l.front_stretched = scale_progress;
+  l.label_visible = debug_mode && show_progress;
+  return l;
+}
+
+int ProgressWidth(int percent, int bar_width) {
+  return int(std::nearbyint(double(percent) * double(bar_width) / 100.0));  // default mode: halves to even
+}
+
+namespace {
+
+struct RLoadWindow {
+  SDL_Window* window = nullptr;
+  SDL_Surface* image = nullptr;
+  SDL_Surface* back = nullptr;
+  SDL_Surface* front = nullptr;
+  RLoadLayout layout;
+  int percent = 0;
+  bool video = false;  // this window initialised the video subsystem
+};
+
+RLoadWindow g_load;
+
+SDL_Surface* LoadBmp(const std::vector<uint8_t>* bytes) {
+  if (!bytes || bytes->empty()) return nullptr;
+  SDL_RWops* rw = SDL_RWFromConstMem(bytes->data(), int(bytes->size()));
+  return rw ? SDL_LoadBMP_RW(rw, 1) : nullptr;
+}
+
+void Paint() {
+  SDL_Surface* screen = SDL_GetWindowSurface(g_load.window);
+  if (!screen) return;
+  const RLoadLayout& l = g_load.layout;
+  SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
+  if (g_load.image) {
+    SDL_BlitSurface(g_load.image, nullptr, screen, nullptr);
+  } else {
+    SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 48, 48, 56));
+  }
+  if (l.bars_visible) {
+    SDL_Rect bar{l.bar_left, l.bar_top, l.bar_width, l.bar_height};
+    if (g_load.back) {
+      SDL_BlitScaled(g_load.back, nullptr, screen, &bar);
+    } else {
+      SDL_FillRect(screen, &bar, SDL_MapRGB(screen->format, 96, 96, 96));
+    }
+    SDL_Rect full{l.bar_left, l.bar_top, ProgressWidth(g_load.percent, l.bar_width), l.bar_height};
+    if (full.w > 0) {
+      if (g_load.front && l.front_stretched) {
+        SDL_BlitScaled(g_load.front, nullptr, screen, &full);
+      } else if (g_load.front) {
+        SDL_Rect src{0, 0, full.w, l.bar_height};
+        SDL_BlitSurface(g_load.front, &src, screen, &full);
+      } else {
+        SDL_FillRect(screen, &full, SDL_MapRGB(screen->format, 40, 100, 220));
+      }
+    }
+  }
+  SDL_UpdateWindowSurface(g_load.window);
+}
+
+}  // namespace
+
+bool PlatformLoadWindowOpen(const RLoadPictures& pictures, bool show_progress, bool scale_progress,
+                            bool debug_mode, int alpha) {
+  if (g_load.window) return true;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  g_load.video = true;
+  g_load.image = LoadBmp(pictures.image);
+  if (show_progress) {
+    g_load.back = LoadBmp(pictures.back);
+    g_load.front = LoadBmp(pictures.front);
+  }
+  SDL_Rect screen{0, 0, 0, 0};
+  SDL_GetDisplayBounds(0, &screen);
+  g_load.layout = ComputeLoadLayout(g_load.image ? g_load.image->w : 0, g_load.image ? g_load.image->h : 0,
+                                    screen.w, screen.h, show_progress, scale_progress, debug_mode);
+  const RLoadLayout& l = g_load.layout;
+  g_load.window = SDL_CreateWindow("", screen.x + l.left, screen.y + l.top, l.width, l.height,
+                                   SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN | SDL_WINDOW_SKIP_TASKBAR);
+  if (!g_load.window) {
+    PlatformLoadWindowClose();
+    return false;
+  }
+  if (alpha < 255) SDL_SetWindowOpacity(g_load.window, float(alpha < 0 ? 0 : alpha) / 255.0f);
+  SDL_ShowWindow(g_load.window);
+  Paint();
+  return true;
+}
+
+bool PlatformLoadWindowIsOpen() { return g_load.window != nullptr; }
+
+void PlatformLoadWindowProgress(int percent) {
+  if (!g_load.window) return;
+  g_load.percent = percent;
+  Paint();
+  PlatformPumpEvents();
+}
+
+void PlatformLoadWindowClose() {
+  bool video = g_load.video;
+  if (g_load.window) SDL_DestroyWindow(g_load.window);
+  for (SDL_Surface* s : {g_load.image, g_load.back, g_load.front}) {
+    if (s) SDL_FreeSurface(s);
+  }
+  g_load = RLoadWindow();
+  if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void PlatformPumpEvents() {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_PumpEvents();
+}

@@ -1,0 +1,119 @@
+#include "script/Code_Command.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "runtime/Instance_Class.h"
+#include "runtime/Instance_Source.h"
+#include "script/Code_Error.h"
+#include "script/Code_Exec.h"
+#include "script/Code_Function.h"
+#include "script/Code_Main.h"
+#include "script/Script_Class.h"
+#include "script/Script_Main.h"
+#include "script/Variable_Main.h"
+
+namespace {
+bool ReadFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  text = ss.str();
+  return true;
+}
+
+// Error texts separate lines with CR; a terminal wants LF.
+void PrintError(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') out += '\n';
+    else if (c != '\n') out += c;
+  }
+  std::printf("%s\n", out.c_str());
+  std::fflush(stdout);
+}
+}  // namespace
+
+std::string FormatValue(const RValue& value) {
+  if (value.kind == RValue::kString) return "\"" + value.str + "\"";
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value.val);
+  return std::string(buf, res.ptr);
+}
+
+void ListFunctions(std::FILE* out) {
+  RegisterBuiltins();
+  for (int id = 0; id < FunctionCount(); ++id) {
+    const RFunction& f = FunctionGet(id);
+    std::fprintf(out, "%s %d\n", f.f_name.c_str(), f.f_argnumb);
+  }
+}
+
+void ListVariables(std::FILE* out) {
+  RegisterBuiltins();
+  for (int id = 0; id < BuiltinVariableCount(); ++id) {
+    const RBuiltinVariable& v = BuiltinVariableGet(id);
+    std::fprintf(out, "%s%s\n", v.name.c_str(), v.writable ? "" : " (read-only)");
+  }
+}
+
+int RunEvalCommand(const char* path, const char* scriptsdir) {
+  RegisterBuiltins();
+  GlobalClear();
+  if (scriptsdir) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(scriptsdir, ec), end; !ec && it != end; it.increment(ec))
+      if (it->is_regular_file()) files.push_back(it->path());
+    if (ec) {
+      std::printf("Cannot read the scripts folder %s\n", scriptsdir);
+      return 1;
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+      std::string text, name = file.filename().string();
+      name = name.substr(0, name.find('.'));
+      if (!ReadFile(file.string(), text)) {
+        std::printf("Cannot read %s\n", file.string().c_str());
+        return 1;
+      }
+      ScriptAdd(name, text);
+    }
+    SetHeadlessErrorChoice(true);
+    bool ok = true;
+    for (int i = 0; i < ScriptCount() && ok; ++i) {
+      if (!ScriptGet(i)->Compile()) {
+        PrintError("COMPILATION ERROR in Script: " + ScriptGetName(i) + "\r" + ErrorText());
+        ok = false;
+      }
+    }
+    if (!ok) return 1;
+  }
+  std::string text;
+  if (!ReadFile(path, text)) {
+    std::printf("Cannot read %s\n", path);
+    return 1;
+  }
+  CCode code(text, false);
+  if (!code.Compile()) {
+    PrintError(ErrorText());
+    return 1;
+  }
+  CInstance self(100001, 0);
+  SimpleInstanceList().list.push_back(&self);
+  RValue result;
+  bool ok = ExecuteCode(&self, &self, &code, result);
+  SimpleInstanceList().list.clear();
+  if (!ok) {
+    PrintError(ErrorText());
+    return 1;
+  }
+  std::printf("%s\n", FormatValue(result).c_str());
+  return 0;
+}

@@ -1,0 +1,92 @@
+#include "script/Code_Main.h"
+
+#include "script/Code_Error.h"
+#include "script/Code_Phases.h"
+#include "script/Code_Variable.h"
+
+void CCode::Create(const std::string& text, bool isexpression) {
+  i_str = text;
+  i_kind = isexpression ? 2 : 1;
+  i_compiled = false;
+  i_token = RToken();
+  i_value = RValue();
+  i_Args = 0;
+  i_ArgArray = false;
+}
+
+namespace {
+void CollectLocals(const RToken& n, std::vector<int>& ids) {
+  for (const RToken& child : n.items) CollectLocals(child, ids);
+  bool local = (n.kind == TK_CONSTOWNERVAR && n.ind2 == OWNER_LOCAL) ||
+               (n.kind == TK_VARIABLE && n.items[0].kind == TK_CONSTANT && n.items[0].value.IsReal() &&
+                n.items[0].value.val == static_cast<double>(OWNER_LOCAL));
+  if (local) {
+    for (int id : ids)
+      if (id == n.ind) return;
+    ids.push_back(n.ind);
+  }
+}
+void AssignSlots(RToken& n, const std::vector<int>& ids) {
+  for (RToken& child : n.items) AssignSlots(child, ids);
+  if (n.kind != TK_CONSTOWNERVAR && n.kind != TK_VARIABLE) return;
+  for (size_t k = 0; k < ids.size(); ++k)
+    if (ids[k] == n.ind) n.slot = static_cast<int>(k);
+}
+bool PureOperator(int op) {
+  switch (op) {
+    case SYM_PLUS: case SYM_MINUS: case SYM_TIMES: case SYM_DIVIDE: case SYM_DIV: case SYM_MOD:
+    case SYM_LT: case SYM_LE: case SYM_EQ: case SYM_ASSIGN: case SYM_NE: case SYM_GE: case SYM_GT:
+    case SYM_AND: case SYM_OR: case SYM_XOR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MarkPure(RToken& n) {
+  for (RToken& child : n.items) MarkPure(child);
+  switch (n.kind) {
+    case TK_CONSTANT: n.pure = n.value.IsReal(); break;
+    case TK_CONSTOWNERVAR:
+      n.pure = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999);
+      break;
+    case TK_BINARY: n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure; break;
+    case TK_UNARY: n.pure = (n.ind == SYM_MINUS || n.ind == SYM_PLUS || n.ind == SYM_NOT) && n.items[0].pure; break;
+    default: break;
+  }
+  for (RToken& child : n.items) child.pureroot = child.pure && !n.pure;
+}
+}  // namespace
+
+bool CCode::Compile() {
+  ErrorClear();
+  if (i_compiled) {
+    RecordCodeError(*this, 0, "Internal Error: Recompiling compiled code.");
+    return false;
+  }
+  CompileArgsReset();
+  RToken root;
+  {
+    std::vector<RToken1> lexemes;
+    std::vector<RToken2> tokens;
+    if (!CodePhase1(*this, lexemes)) return false;
+    if (!CodePhase2(*this, lexemes, tokens)) return false;
+    lexemes.clear();
+    if (!CodePhase3(*this, tokens, root)) return false;
+  }
+  if (!CodePhase4(*this, root)) return false;
+  i_token = std::move(root);
+  i_localIds.clear();
+  CollectLocals(i_token, i_localIds);
+  if (!i_localIds.empty()) AssignSlots(i_token, i_localIds);
+  MarkPure(i_token);
+  i_token.pureroot = i_token.pure;
+  if (i_kind == 2 && i_token.kind == TK_CONSTANT) {
+    i_value = i_token.value;
+    i_kind = 3;
+  }
+  i_compiled = true;
+  i_Args = CompileArgsCount();
+  i_ArgArray = CompileArgsArray();
+  return true;
+}

@@ -1,0 +1,113 @@
+#pragma once
+// Compiled code: the node tree the compiler builds and the interpreter walks,
+// the compiled unit CCode, and the argument slots of the running script.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/RValue.h"
+
+// Lexeme symbols; also the operator codes of the operator routines.
+enum : int {
+  SYM_END = -2, SYM_BAD = -1, SYM_IDENT = 0, SYM_NUMBER = 1, SYM_STRING = 2,
+  SYM_CONST = 5, SYM_FUNC = 6, SYM_VAR = 7,
+  SYM_BEGIN = 11, SYM_END_BLOCK = 12,
+  SYM_IF = 13, SYM_THEN = 14, SYM_ELSE = 15, SYM_WHILE = 16, SYM_DO = 17, SYM_FOR = 18,
+  SYM_UNTIL = 19, SYM_REPEAT = 20, SYM_EXIT = 21, SYM_BREAK = 22, SYM_CONTINUE = 23,
+  SYM_WITH = 24, SYM_RETURN = 25, SYM_SWITCH = 26, SYM_CASE = 27, SYM_DEFAULT = 28,
+  SYM_VARDECL = 29, SYM_GLOBALVAR = 30,
+  SYM_ASSIGN = 101, SYM_ADDASSIGN = 102, SYM_SUBASSIGN = 103, SYM_MULASSIGN = 104,
+  SYM_DIVASSIGN = 105, SYM_LPAREN = 106, SYM_RPAREN = 107, SYM_SEMI = 108, SYM_COMMA = 109,
+  SYM_LBRACKET = 110, SYM_RBRACKET = 111, SYM_DOT = 112, SYM_COLON = 113,
+  SYM_ORASSIGN = 114, SYM_ANDASSIGN = 115, SYM_XORASSIGN = 116,
+  SYM_AND = 201, SYM_OR = 202, SYM_NOT = 203, SYM_LT = 204, SYM_LE = 205, SYM_EQ = 206,
+  SYM_NE = 207, SYM_GE = 208, SYM_GT = 209, SYM_PLUS = 210, SYM_MINUS = 211, SYM_TIMES = 212,
+  SYM_DIVIDE = 213, SYM_DIV = 214, SYM_MOD = 215, SYM_XOR = 216, SYM_BITOR = 217,
+  SYM_BITAND = 218, SYM_BITXOR = 219, SYM_BITNOT = 220, SYM_SHL = 221, SYM_SHR = 222,
+};
+
+// Node kinds of the tree.
+enum : int {
+  TK_EMPTYPROGRAM = -2, TK_EMPTY = -1, TK_CONSTANT = 5, TK_CALL = 6, TK_VARIABLE = 7,
+  TK_CONSTOWNERVAR = 8, TK_IF = 13, TK_WHILE = 16, TK_DO = 17, TK_FOR = 18, TK_REPEAT = 20,
+  TK_EXIT = 21, TK_BREAK = 22, TK_CONTINUE = 23, TK_WITH = 24, TK_RETURN = 25, TK_SWITCH = 26,
+  TK_CASE = 27, TK_DEFAULT = 28, TK_VAR = 29, TK_GLOBALVAR = 30, TK_ASSIGN = 101,
+  TK_BLOCK = 1000, TK_UNARY = 1010, TK_BINARY = 1011,
+};
+
+// Owner codes.
+enum : int {
+  OWNER_SELF = -1, OWNER_OTHER = -2, OWNER_ALL = -3, OWNER_NOONE = -4, OWNER_GLOBAL = -5,
+  OWNER_UNQUALIFIED = -6, OWNER_LOCAL = -7,
+};
+
+// Function id ranges.
+constexpr int kScriptFunctionBase = 100000;
+constexpr int kExtensionFunctionBase = 500000;
+
+struct RToken {
+  int kind = -1;
+  int ind = 0;       // function id, variable id or operator symbol
+  int ind2 = 0;      // owner of a kind 8 node
+  RValue value;      // constant of a kind 5 node
+  int itemnumb = 0;  // == items.size()
+  std::vector<RToken> items;
+  int position = 0;  // 1-based position in the source text
+  // Interpreter hint: where the variable was found last in a variable list.
+  mutable int cache = -1;
+  // Variable nodes: the local slot of the variable id in this code, or -1.
+  int slot = -1;
+  // Set on expressions made only of real constants, plain variable reads and
+  // operators: the interpreter first tries them as pure arithmetic on doubles.
+  bool pure = false;
+  bool pureroot = false;  // pure, and the parent is not
+
+  RToken() = default;
+  RToken(int k, int pos) : kind(k), position(pos) {}
+  void Add(RToken&& child) {
+    items.push_back(std::move(child));
+    itemnumb = static_cast<int>(items.size());
+  }
+};
+
+class CCode {
+ public:
+  int i_kind = 1;           // 1 program, 2 expression, 3 folded constant expression
+  bool i_compiled = false;
+  std::string i_str;        // the source text (UTF-8)
+  RToken i_token;           // root of the tree
+  RValue i_value;           // the value when i_kind is 3
+  int i_Args = 0;           // 1 + highest N of argumentN used
+  bool i_ArgArray = false;  // `argument` used
+  // Variable ids that this code uses as locals with a constant owner; the
+  // interpreter keeps them in slots instead of a searched list.
+  std::vector<int> i_localIds;
+
+  CCode() = default;
+  CCode(const std::string& text, bool isexpression) { Create(text, isexpression); }
+  void Create(const std::string& text, bool isexpression);
+  // Runs the four phases; false with the error recorded (Code_Error).
+  bool Compile();
+  const std::string& GetText() const { return i_str; }
+};
+
+// ---- the argument slots of the running script ----
+struct RArgFrame {
+  RValue slots[16];
+  int count = 0;
+  const std::string* name = nullptr;  // nullptr outside any script
+};
+// The frame in use. Script calls switch to a fresh frame and back, which is
+// the same as saving and restoring every slot.
+RArgFrame& CurrentArgs();
+// Name of the running script, "<unknown>" outside any.
+std::string CurrentScriptName();
+
+// ---- bounds that keep hostile code from exhausting the process ----
+// Maximal length of a string the operators build.
+constexpr size_t kMaxStringLength = 64u << 20;
+// Nesting depth of statements and expressions the parser accepts.
+constexpr int kMaxParseDepth = 1000;
+// Optional budget of loop iterations and calls for one top-level execution
+// (negative: unlimited). Used by the fuzzer and by tests of endless loops.
+void SetExecutionBudget(long long steps);

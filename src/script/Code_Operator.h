@@ -1,0 +1,34 @@
+#pragma once
+// The operators of the language, shared by constant folding and the
+// interpreter, and the rounding rules for reals used as integers.
+#include <cmath>
+#include <cstdint>
+
+#include "script/RValue.h"
+
+class CCode;
+
+// Nearest integer, ties to even; NaN gives 0 and values beyond the range
+// saturate, so hostile reals never reach an undefined conversion.
+inline int64_t RoundToInt64(double v) {
+  if (!(v == v)) return 0;
+  if (v >= 9223372036854775807.0) return INT64_MAX;
+  if (v <= -9223372036854775808.0) return INT64_MIN;
+  return static_cast<int64_t>(std::nearbyint(v));
+}
+inline int RoundToInt(double v) {
+  if (!(v == v)) return 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return static_cast<int>(std::nearbyint(v));
+}
+
+constexpr double kCompareEpsilon = 1e-13;
+
+// Apply an operator in place; on failure the error is recorded for `code`
+// at `position` and false is returned.
+bool UnaryOperation(const CCode& code, int position, int op, RValue& value);
+bool BinaryOperation(const CCode& code, int position, int op, const RValue& right, RValue& left);
+// Text of a failed operation (nullptr when the operation would succeed);
+// lets the interpreter decide without building the error twice.
+const char* BinaryOperationError(int op, const RValue& right, const RValue& left);

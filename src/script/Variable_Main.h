@@ -1,0 +1,54 @@
+#pragma once
+// Global variables, the globalvar table, the built-in variable table and
+// variable access through instances and owner codes.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/Variable_Class.h"
+
+class CInstance;
+class CStream;
+
+// ---- global variables ----
+CVariableList& GlobalVars();
+bool GlobalGetVar(int id, int index, RValue& out);
+void GlobalSetVar(int id, int index, const RValue& value);
+void GlobalDeclare(int id);
+extern std::vector<char> g_globalDeclared;  // the globalvar table
+inline bool GlobalIsDeclared(int id) {
+  size_t p = static_cast<size_t>(id) - 100000u;
+  return id >= 100000 && p < g_globalDeclared.size() && g_globalDeclared[p] != 0;
+}
+int GlobalDeclaredLength();  // current length of the globalvar table
+void GlobalClear();
+void GlobalSaveToStream(CStream& stream);
+void GlobalLoadFromStream(CStream& stream);
+
+// ---- built-in variables ----
+using BuiltinGetter = bool (*)(CInstance* inst, int index, RValue& out);
+using BuiltinSetter = bool (*)(CInstance* inst, int index, const RValue& value);
+
+struct RBuiltinVariable {
+  std::string name;
+  BuiltinGetter getter = nullptr;
+  BuiltinSetter setter = nullptr;
+  bool writable = false;
+};
+
+constexpr int kMaxBuiltinVariables = 500;
+
+// Appends an entry and returns its id; a full table gives id 0 and the
+// message "INTERNAL ERROR: Adding too many variables".
+int BuiltinVariableAdd(const std::string& name, BuiltinGetter getter, BuiltinSetter setter, bool writable);
+int BuiltinVariableFind(std::string_view name);
+int BuiltinVariableCount();
+const RBuiltinVariable& BuiltinVariableGet(int id);
+
+// ---- access through instances and owners ----
+bool InstanceGetVar(CInstance* inst, int id, int index, RValue& out);
+bool InstanceSetVar(CInstance* inst, int id, int index, const RValue& value);
+bool OwnerGetVar(int owner, int id, int index, RValue& out);
+bool OwnerSetVar(int owner, int id, int index, const RValue& value);
+// The first active instance with that id (remembering the last two found).
+CInstance* FindInstanceById(int id);

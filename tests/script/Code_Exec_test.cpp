@@ -1,0 +1,276 @@
+// Values of snippets: operators, statements, variables, scripts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "Lang_Helpers.h"
+
+namespace {
+struct Case {
+  const char* code;
+  double real;           // expected real, when str is null
+  const char* str = nullptr;
+};
+
+class LangTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetLanguageState(); }
+};
+
+void ExpectValue(const Case& c) {
+  GlobalClear();
+  ErrorClear();
+  RunOutcome r = RunCode(c.code);
+  ASSERT_TRUE(r.compiled) << c.code << "\n" << r.error;
+  ASSERT_TRUE(r.ok) << c.code << "\n" << r.error;
+  if (c.str) {
+    EXPECT_TRUE(r.value.IsString()) << c.code << " gave " << Show(r.value);
+    EXPECT_EQ(r.value.str, c.str) << c.code;
+  } else {
+    EXPECT_TRUE(r.value.IsReal()) << c.code << " gave " << Show(r.value);
+    EXPECT_EQ(r.value.val, c.real) << c.code;
+  }
+}
+
+TEST_F(LangTest, OperatorsOnRealsAndStrings) {
+  const Case cases[] = {
+      {"return 2 + 3 * 4", 14},
+      {"return (2 + 3) * 4", 20},
+      {"return 7 - 2 - 1", 4},
+      {"return 1 / 4", 0.25},
+      {"return -7 div 2", -3},
+      {"return -7 mod 2", -1},
+      {"return 7 mod -2", 1},
+      {"return 5.5 mod 2", 1.5},
+      {"return 10000000000 div 1", 1e10},  // quotients beyond 32 bits stay exact
+      {"return 1 == 1 + 0.00000000000001", 1},
+      {"return 0.1 + 0.2 == 0.3", 1},
+      {"return 0.1 + 0.2", 0.1 + 0.2},
+      {"return 2 < 2", 0},
+      {"return 2 <= 2", 1},
+      {"return 3 <> 2", 1},
+      {"return 3 != 3", 0},
+      {"return 3 >= 4", 0},
+      {"return \"abc\" < \"abd\"", 1},
+      {"return \"b\" > \"abc\"", 1},
+      {"return \"ab\" == 'ab'", 1},
+      {"return \"ab\" + \"cd\"", 0, "abcd"},
+      {"return 3 * \"ab\"", 0, "ababab"},
+      {"return 0 * \"ab\"", 0, ""},
+      {"return -2 * \"ab\"", 0, ""},
+      {"return 2.5 * \"ab\"", 0, "abab"},  // ties to even
+      {"return 1 << 63", -9223372036854775808.0},
+      {"return -1 >> 1", 9223372036854775808.0},
+      {"return 1 << 64", 0},
+      {"return 1 << 65", 0},
+      {"return 1 << 257", 2},  // only the low eight bits count
+      {"return 6 | 3", 7},
+      {"return 6 & 3", 2},
+      {"return 6 ^ 3", 5},
+      {"return ~0", -1},
+      {"return 2.5 | 0", 2},
+      {"return 3.5 | 0", 4},
+      {"return !0.49", 1},
+      {"return not 0.5", 0},
+      {"return 0.5 && 1", 1},
+      {"return 0.4 or 0", 0},
+      {"return 1 xor 1", 0},
+      {"return 1 ^^ 0", 1},
+      {"return - - 5", 5},
+      {"return $ff", 255},
+      {"return $", 0},
+      {"return .5", 0.5},
+      {"return 1.2.3", 1.2 + 0.03},
+      {"return 0.3", 0.1 * 3},  // digits are accumulated one by one
+            {"x = 12abc = 3; return abc * 100 + x", 312},  // 12abc is a number and a name
+  };
+  for (const Case& c : cases) ExpectValue(c);
+}
+
+TEST_F(LangTest, StatementsAndResultSlot) {
+  const Case cases[] = {
+      {"x = 1 y = 2 return x + y", 3},
+      {"x = 0; if x == 0 y = 2 else y = 3; return y", 2},
+      {"a = 4; if (a = 5) b = 1 else b = 2; return b", 2},
+      {"if (0.5) return 1; return 2", 1},
+      {"if (0.4999) return 1; return 2", 2},
+      {"if (-1) return 1; return 2", 2},
+      {"i = 0; while (i < 10) i += 1; return i", 10},
+      {"i = 0; while i < 10 do begin i += 1 end; return i", 10},
+      {"i = 0; do i += 3 until i > 10; return i", 12},
+      {"s = 0; for (i = 0; i < 5; i += 1) s += i; return s", 10},
+      {"s = 0; for (i = 0; i < 10; i += 1) { if (i == 3) continue; if (i == 6) break; s += i; } return s", 12},
+      {"n = 0; repeat (3.5) n += 1; return n", 4},
+      {"n = 0; repeat (-2) n += 1; return n", 0},
+      {"n = 0; repeat (5) { n += 1; if (n == 2) break } return n", 2},
+      {"x = 5; exit; x = 6", 5},
+      {"x = 7; break; x = 8", 7},
+      {"x = 9", 9},
+      {"x = 2; x *= 3; x -= 1; x /= 2; return x", 2.5},
+      {"x = 6; x |= 1; x &= 5; x ^= 1; return x", 4},
+      {"s = 'a'; s += 'b'; return s", 0, "ab"},
+      {"switch (2) { case 1: x = 1; break; case 2: x = 2; case 3: x = 3; break; default: x = 4 } return x", 3},
+      {"x = 0; switch (5) { case 1: x = 1; default: x = 9 } return x", 9},
+      {"x = 0; switch (5) { case 1: x = 1 } return x", 0},
+      {"x = 0; switch (1) { default: x = 5; break; case 1: x = 1 } return x", 5},
+      {"x = 0; switch ('a') { case 'a': x = 1; break; case 1: x = 2 } return x", 1},
+      {"x = 0; switch (1) { case '1': x = 1; break; case 1: x = 2 } return x", 2},
+      {"x = 0; switch (1 / 3) { case 0.333333333333333: x = 1 } return x", 0},
+      {"return 1 / 3 == 0.333333333333333", 1},
+      {"s = 0; for (i = 0; i < 3; i += 1) switch (i) { case 1: continue; default: s += 10 } return s", 20},
+      {"{ x = 1; }", 1},
+      {"begin x = 2 end", 2},
+  };
+  for (const Case& c : cases) ExpectValue(c);
+}
+
+TEST_F(LangTest, VariablesArraysLocalsAndGlobals) {
+  const Case cases[] = {
+      {"a[5] = 1; return a", 0},
+      {"a[5] = 1; return a[3]", 0},
+      {"a[5] = 1; return a[5]", 1},
+      {"a = 7; return a[0]", 7},
+      {"a = 7; return a[0, 0]", 7},
+      {"a[0, 0] = 8; return a", 8},
+      {"a[2, 3] = 4; return a[2, 3] + a[2, 0]", 4},
+      {"a[1,] = 5; return a[1]", 5},
+      {"a[] = 6; return a", 6},
+      {"a[31999, 31999] = 1; return a[31999, 31999]", 1},
+      {"a[2.5] = 1; return a[2]", 1},
+      {"var i; i = 3; return i", 3},
+      {"var i, j; i = 1; j = 2; return local.i + j", 3},
+      {"globalvar g; g = 4; return global.g", 4},
+      {"global.h = 5; return global.h", 5},
+      {"self.x = 6; return x", 6},
+      {"x = 1; return self.x + other.x", 2},
+      {"x = 3; return (-1).x", 3},
+      {"x = 1; id.y = 2; return y", 2},
+      {"var s; s = \"\"; repeat (3) s += \"x\"; return s", 0, "xxx"},
+      {"x = 1; return id", 100001},
+      {"return object_index", 0},
+  };
+  for (const Case& c : cases) ExpectValue(c);
+}
+
+TEST_F(LangTest, LocalBeforeItsDeclarationStaysAnInstanceVariable) {
+  CInstance self(100001, 0);
+  RunOutcome r = RunCode("i = 5; var i; i = 1; return self.i * 10 + i", &self);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.value.val, 51);
+  RValue v;
+  EXPECT_TRUE(self.i_vars.GetVar(VariableFind("i"), 0, v));
+  EXPECT_EQ(v.val, 5);
+}
+
+TEST_F(LangTest, LocalsLiveForOneExecution) {
+  CInstance self(100001, 0);
+  CCode code("var n; if (argument_count == 99) n = 0; n += 1; return n", false);
+  ASSERT_TRUE(code.Compile()) << ErrorText();
+  RValue result;
+  EXPECT_FALSE(ExecuteCode(&self, &self, &code, result));  // n was never written
+  EXPECT_NE(ErrorText().find("Unknown variable n"), std::string::npos) << ErrorText();
+  opt_uninitzero = true;
+  result = RValue();
+  EXPECT_TRUE(ExecuteCode(&self, &self, &code, result)) << ErrorText();
+  EXPECT_EQ(result.val, 0);  // += on a missing variable ends the assignment, storing nothing
+}
+
+TEST_F(LangTest, BothOperandsOfLogicalOperatorsAreEvaluated) {
+  static int calls = 0;
+  FunctionAdd("test_count_calls", [](CInstance*, CInstance*, int, RValue& result, RValue*) {
+    ++calls;
+    result.SetReal(1);
+  }, 0);
+  calls = 0;
+  RunOutcome r = RunCode("a = 0; return a && test_count_calls()");
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.value.val, 0);
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(LangTest, CallResultIsTheProgramResultAndExitKeepsIt) {
+  FunctionAdd("test_forty_two", [](CInstance*, CInstance*, int, RValue& result, RValue*) { result.SetReal(42); }, 0);
+  FunctionAdd("test_sum_any", [](CInstance*, CInstance*, int argc, RValue& result, RValue* args) {
+    double s = 0;
+    for (int i = 0; i < argc; ++i) s += args[i].val;
+    result.SetReal(s);
+  }, -1);
+  ExpectValue({"x = 1; test_forty_two()", 42});
+  ExpectValue({"x = 3; exit", 3});
+  ExpectValue({"return test_sum_any(1, 2, 3,)", 6});
+  ExpectValue({"return test_sum_any()", 0});
+}
+
+TEST_F(LangTest, ScriptsArgumentsAndRecursion) {
+  ScriptAdd("fib", "if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2)");
+  ScriptAdd("count", "return argument_count");
+  ScriptAdd("pick", "return argument[argument0]");
+  ScriptAdd("noreturn", "x = argument0 * 2");
+  ScriptAdd("setarg", "argument1 = 5; return argument1 + argument[1]");
+  ScriptAdd("nest", "return count(1, 2) * 10 + argument0 + argument_count");
+  for (int i = 0; i < ScriptCount(); ++i) ASSERT_TRUE(ScriptGet(i)->s_code == nullptr);
+  for (int i = 0; i < ScriptCount(); ++i) {
+    CScript* s = ScriptGet(i);
+    ASSERT_TRUE(s->Compile()) << ScriptGetName(i) << ErrorText();
+  }
+  const Case cases[] = {
+      {"return fib(15)", 610},
+      {"return count(1, 2, 3)", 3},
+      {"return pick(2, 'a', 'b')", 0, "b"},
+      {"return pick(20, 'a')", 20},  // index outside 0..15 reads slot 0
+      {"return noreturn(4)", 8},
+      {"return setarg(0, 1)", 10},
+      {"return nest(7)", 28},
+      {"a = 2; count(1); return argument_count", 0},
+  };
+  for (const Case& c : cases) ExpectValue(c);
+}
+
+TEST_F(LangTest, ScriptNamedLikeABuiltinIsCalledInstead) {
+  FunctionAdd("test_shadowed", [](CInstance*, CInstance*, int, RValue& result, RValue*) { result.SetReal(1); }, 0);
+  ScriptAdd("test_shadowed", "return 2");
+  ASSERT_TRUE(ScriptGet(0)->Compile());
+  ExpectValue({"return test_shadowed()", 2});
+}
+
+TEST_F(LangTest, WithVisitsInstancesAndRestoresSelfAndOther) {
+  CInstance a(100001, 0), b(100002, 1), c(100003, 1), dead(100004, 1);
+  dead.i_marked = true;
+  SimpleInstanceList().list = {&a, &b, &c, &dead};
+  const Case cases[] = {
+      {"n = 0; with (all) other.n += 1; return n", 3},
+      {"n = 0; with (1) other.n += id; return n", 200005},
+      {"n = 0; with (100002) other.n = id; return n", 100002},
+      {"n = 0; with (100004) other.n = 1; return n", 0},
+      {"n = 0; with (noone) n = 1; return n", 0},
+      {"n = 0; with (all) { other.n += 1; break } return n", 1},
+      {"n = 0; for (i = 0; i < 5; i += 1) { with (self) break; n += 1 } return n", 0},
+      {"n = 0; for (i = 0; i < 5; i += 1) { with (other) continue; n += 1 } return n", 5},
+      {"with (1) z = id; return (1).z + (100002).z", 200004},
+      {"all.w = 3; return (100003).w + a.w", 0},
+  };
+  for (const Case& cs : cases) {
+    for (CInstance* i : {&a, &b, &c}) i->i_vars.Clear();
+    RunOutcome r = RunCode(cs.code, &a);
+    if (std::string(cs.code).find("a.w") != std::string::npos) {
+      EXPECT_FALSE(r.ok);  // `a` is not a variable of anyone
+      continue;
+    }
+    ASSERT_TRUE(r.ok) << cs.code << "\n" << r.error;
+    EXPECT_EQ(r.value.val, cs.real) << cs.code;
+  }
+}
+
+TEST_F(LangTest, OwnerWritesReachEveryInstanceOfAnObject) {
+  CInstance a(100001, 0), b(100002, 1), c(100003, 1);
+  SimpleInstanceList().list = {&a, &b, &c};
+  RunOutcome r = RunCode("(1).v = 7; all.u = 2; (100009).q = 1; (5).q = 1", &a);
+  ASSERT_TRUE(r.ok) << r.error;
+  RValue v;
+  int id = VariableFind("v"), u = VariableFind("u");
+  EXPECT_FALSE(a.i_vars.GetVar(id, 0, v));
+  EXPECT_TRUE(b.i_vars.GetVar(id, 0, v));
+  EXPECT_TRUE(c.i_vars.GetVar(id, 0, v));
+  for (CInstance* i : {&a, &b, &c}) EXPECT_TRUE(i->i_vars.GetVar(u, 0, v));
+}
+}  // namespace
