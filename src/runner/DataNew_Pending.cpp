@@ -65,4 +65,3 @@ bool LoadSection_Extensions(CStream& stream) {
   }
   return true;
 }
-
