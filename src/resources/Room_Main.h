@@ -18,13 +18,11 @@ int FindRoom(std::string_view name);
 // Appends an empty room named "__newroom" + index; returns the index.
 int AddRoom();
 int DuplicateRoom(int index);
+// Copies room source into target (creating it when empty); an empty source
+// clears the target. False when either index is outside the table.
 bool AssignRoom(int target, int source);
 bool DeleteRoom(int index);
 void ClearRooms();
-
-// Copies room source into target (creating it when empty); an empty source
-// clears the target. False when either index is outside the table.
-bool AssignRoomOrClear(int target, int source);
 
 // Navigation in a room order: the room before or after r, -1 when there is
 // none or r is not in the order.

@@ -371,9 +371,9 @@ TEST_F(SoundFixture, TableAddFromFiles) {
   ClearSounds();
   const std::string file = (dir / "boom.wav").string();
   std::ofstream(file, std::ios::binary) << "RIFF";
-  EXPECT_EQ(AddSoundFile(dir.string() + "/missing.wav", 0, true), -1);
+  EXPECT_EQ(AddSound(dir.string() + "/missing.wav", 0, true), -1);
   EXPECT_EQ(SoundCount(), 0);
-  EXPECT_EQ(AddSoundFile(file, 0, false), 0);
+  EXPECT_EQ(AddSound(file, 0, false), 0);
   EXPECT_EQ(GetSoundName(0), "__newsound0");
   EXPECT_EQ(GetSound(0)->s_extension, ".wav");
   EXPECT_EQ(GetSound(0)->s_origname, "boom.wav");
