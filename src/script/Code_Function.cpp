@@ -1,5 +1,8 @@
 #include "script/Code_Function.h"
 
+#include "library/Function_Data_Structures.h"
+#include "library/Function_Math.h"
+
 #include <unordered_map>
 
 #include "script/Code_Constant.h"
@@ -67,4 +70,6 @@ void RegisterBuiltins() {
   RegisterBuiltinVariables();
   ConstantsAddBuiltins();
   // Function libraries, in their fixed order.
+  InitFunction_Math();
+  InitFunction_Data_Structures();
 }

@@ -3,6 +3,8 @@
 // errors they report.
 #include <gtest/gtest.h>
 
+#include "script/Code_Error.h"
+
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -44,6 +46,10 @@ inline RValue Call(const std::string& name, std::initializer_list<RValue> args =
 // Runs `body` and returns what it reported through the error functions.
 template <typename F>
 std::string Errors(F&& body) {
+  // Each case reports on its own: a clean error state, and the headless
+  // answer "ignore" so one report does not end the run for the next.
+  ErrorResetForTests();
+  SetHeadlessErrorChoice(false);
   testing::internal::CaptureStderr();
   body();
   return testing::internal::GetCapturedStderr();
