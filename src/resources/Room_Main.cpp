@@ -56,3 +56,10 @@ void SaveSection_Rooms(CStream& stream) {
   stream.WriteInteger(LastInstanceId);
   stream.WriteInteger(LastTileId);
 }
+
+namespace {
+CRoom* g_current = nullptr;
+}  // namespace
+
+CRoom* RoomCurrent() { return g_current; }
+void SetRoomCurrent(CRoom* room) { g_current = room; }

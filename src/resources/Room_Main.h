@@ -33,3 +33,8 @@ int NextRoom(const std::vector<int>& order, int r);
 // instance id and the last tile id.
 bool LoadSection_Rooms(CStream& stream);
 void SaveSection_Rooms(CStream& stream);
+
+// The room being played: the live copy whose tiles the tile functions change.
+// The room runtime sets it when it enters a room (null: no room is running).
+CRoom* RoomCurrent();
+void SetRoomCurrent(CRoom* room);
