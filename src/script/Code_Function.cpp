@@ -1,6 +1,7 @@
 #include "script/Code_Function.h"
 
 #include "library/Function_Data_Structures.h"
+#include "resources/Function_Tile.h"
 #include "library/Function_Math.h"
 
 #include <unordered_map>
@@ -77,4 +78,5 @@ void RegisterBuiltins() {
   // Function libraries, in their fixed order.
   InitFunction_Math();
   InitFunction_Data_Structures();
+  InitFunction_Tile();
 }
