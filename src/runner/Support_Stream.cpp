@@ -369,14 +369,6 @@ CStream CStream::ReadStreamC(size_t max_size) {
   return CStream(InflateScratch().data(), total);
 }
 
-CStream CStream::ReadStreamCView(size_t max_size) {
-  int32_t n = ReadInteger();
-  if (n < 0) throw EStreamError("Stream read error: negative length");
-  const uint8_t* p = ReadSpan(size_t(n));
-  size_t total = InflateToScratch(p, size_t(n), max_size);
-  return View(InflateScratch().data(), total);
-}
-
 size_t CStream::SkipStreamC(size_t max_size) {
   int32_t n = ReadInteger();
   if (n < 0) throw EStreamError("Stream read error: negative length");

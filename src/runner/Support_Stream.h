@@ -87,10 +87,6 @@ class CStream {
   // inflated size; 0 picks the default: kInflateMaxRatio times the block's
   // compressed size, never above kInflateCeiling.
   CStream ReadStreamC(size_t max_size = 0);
-  // The same as a view of a per-thread buffer, without the copy. The view is
-  // valid only until the next inflation on this thread (any ReadStreamC,
-  // ReadStreamCView, ReadBitmap or InflateBlock): read it fully first.
-  CStream ReadStreamCView(size_t max_size = 0);
   // Inflates and checks the next compressed block without keeping it.
   // Returns the inflated size.
   size_t SkipStreamC(size_t max_size = 0);
