@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <exception>
 
@@ -116,13 +117,16 @@ bool LoadSection_IncludedFiles(CStream& stream) {
         ok = false;
       }
     };
+    std::thread helper;
     if (two_threads && n > 1) {
-      std::thread helper(work, 1);
-      work(0);
-      helper.join();
-    } else {
-      work(0);
+      try {
+        helper = std::thread(work, 1);
+      } catch (const std::system_error&) {
+        // No second thread to be had: this one does all the work.
+      }
     }
+    work(0);
+    if (helper.joinable()) helper.join();
     for (auto& e : error) {
       if (e) std::rethrow_exception(e);
     }
