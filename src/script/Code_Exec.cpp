@@ -353,8 +353,8 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
 
 inline bool ApplyReal(int op, double l, double r, double& out);
 
-// A leaf of pure arithmetic read in place: constants, local slots and
-// argument slots. False when the node is no such leaf (`leaf` false) or the
+// A leaf of pure arithmetic read in place: constants, local slots, argument
+// slots and unqualified user variables (pure kind 8 nodes are nothing else). False when the node is no such leaf (`leaf` false) or the
 // value is missing or not a real.
 inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
   leaf = true;
@@ -371,8 +371,10 @@ inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
     } else if (n.ind < 10000) {
       v = &g_frame->slots[n.ind - g_arg0];
     } else {
-      leaf = false;
-      return false;
+      CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+      const RVariable* var = list.Find(n.ind, n.cache);
+      if (!var) return false;
+      v = &var->simplevalue;
     }
     if (v->kind != RValue::kReal) return false;
     out = v->val;
