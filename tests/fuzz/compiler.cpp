@@ -7,17 +7,22 @@
 #include "runner/Option_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
+#include "script/Code_Constant.h"
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Function.h"
 #include "script/Code_Main.h"
 #include "script/Script_Class.h"
 #include "script/Script_Main.h"
+#include "script/Variable_BuiltIn.h"
 #include "script/Variable_Main.h"
 
 namespace {
 void Setup() {
-  RegisterBuiltins();
+  // The language alone: variables and constants, but no function libraries,
+  // whose own inputs (sizes, counts) are fuzzed by their own targets.
+  RegisterBuiltinVariables();
+  ConstantsAddBuiltins();
   opt_showerrors = false;
   opt_logerrors = false;
   SetHeadlessErrorChoice(false);
