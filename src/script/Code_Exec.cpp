@@ -949,9 +949,7 @@ __attribute__((noinline)) void ArgCountError(const std::string& name, bool atlea
                   " arguments, " + std::to_string(supplied) + " have been supplied.");
 }
 
-__attribute__((noinline)) void AddScriptLine(const std::string& name) {
-  RecordErrorText("In script " + name + ":\r" + ErrorText());
-}
+__attribute__((noinline)) void AddScriptLine(const std::string& name) { ErrorAddScriptLine(name); }
 
 int g_execDepth = 0;
 // Local slots of the executions in progress, one vector per nesting depth
