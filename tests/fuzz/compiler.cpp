@@ -26,7 +26,7 @@ void Setup() {
   opt_showerrors = false;
   opt_logerrors = false;
   SetHeadlessErrorChoice(false);
-  // With at most 20000 steps, these bounds keep a run within a few hundred MB.
+  // With at most 5000 steps, these bounds keep a run within a few hundred MB.
   SetResourceBoundsForFuzzing(16384, 1000);
   // Two scripts so that calls, arguments and recursion get exercised.
   ScriptAdd("scr_rec", "if (argument0 > 0) return scr_rec(argument0 - 1) + argument[1]; return argument1");
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!code.Compile()) return 0;
   CInstance a(100001, 0), b(100002, 1);
   SimpleInstanceList().list = {&a, &b};
-  SetExecutionBudget(20000);
+  SetExecutionBudget(5000);
   RValue result;
   ExecuteCode(&a, &b, &code, result);
   SetExecutionBudget(-1);
