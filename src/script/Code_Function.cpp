@@ -1,10 +1,13 @@
 #include "script/Code_Function.h"
 
 #include "library/Function_Data_Structures.h"
+#include "resources/Function_Tile.h"
 #include "library/Function_Math.h"
 
 #include <unordered_map>
 
+#include "library/Function_Data_Structures.h"
+#include "library/Function_Math.h"
 #include "script/Code_Constant.h"
 #include "script/Code_Main.h"
 #include "script/Script_Main.h"
@@ -75,4 +78,5 @@ void RegisterBuiltins() {
   // Function libraries, in their fixed order.
   InitFunction_Math();
   InitFunction_Data_Structures();
+  InitFunction_Tile();
 }
