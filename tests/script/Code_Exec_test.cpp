@@ -140,6 +140,9 @@ TEST_F(LangTest, VariablesArraysLocalsAndGlobals) {
       {"var i; i = 3; return i", 3},
       {"var i, j; i = 1; j = 2; return local.i + j", 3},
       {"globalvar g; g = 4; return global.g", 4},
+      {"globalvar g; g = 2; g += 1; self.g = 10; return g * 3 + global.g + self.g", 22},
+      {"var i; i[3] = 2; i[3] += 1; return i[3] * 10 + i", 30},
+      {"a = 1; a = a + 1; a -= 3; a = 'x' + 'y'; return a", 0, "xy"},
       {"global.h = 5; return global.h", 5},
       {"self.x = 6; return x", 6},
       {"x = 1; return self.x + other.x", 2},
@@ -173,6 +176,15 @@ TEST_F(LangTest, LocalsLiveForOneExecution) {
   result = RValue();
   EXPECT_TRUE(ExecuteCode(&self, &self, &code, result)) << ErrorText();
   EXPECT_EQ(result.val, 0);  // += on a missing variable ends the assignment, storing nothing
+}
+
+TEST_F(LangTest, UninitialisedVariablesReadAsZeroWhenAsked) {
+  opt_uninitzero = true;
+  ExpectValue({"x = y + 1; return x", 1});
+  ExpectValue({"var i; x = i * 2 + a[5, 3]; return x", 0});
+  ExpectValue({"z += 5; return z", 0});  // the compound assignment stores nothing
+  RunOutcome r = RunCode("z += 5; return z + 1");
+  EXPECT_EQ(r.value.val, 1);
 }
 
 TEST_F(LangTest, BothOperandsOfLogicalOperatorsAreEvaluated) {
