@@ -42,7 +42,6 @@ struct Ctx {
 };
 
 int g_arg0 = -1000;  // variable id of argument0
-int g_argArray = -1000;
 
 // ---- execution budget ----
 long long g_budget = -1;
@@ -846,7 +845,10 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
     case TK_CALL:
       return CallFunction(c, n, result) ? C_NORMAL : C_ERROR;
     case TK_IF: {
-      int cond = Condition(c, n.items[0], result, "Expression expected");
+      // Conditions do not write the result slot: only calls, assignments
+      // and return do.
+      RValue scratch;
+      int cond = Condition(c, n.items[0], scratch, "Expression expected");
       if (cond < 0) return C_ERROR;
       if (cond) return Exec(c, n.items[1], result);
       if (n.itemnumb > 2) return Exec(c, n.items[2], result);
@@ -1056,10 +1058,7 @@ void SetExecutionBudget(long long steps) { g_budget = steps; }
 
 bool IsArgumentVariable(int id) { return static_cast<unsigned>(id - g_arg0) < 16u; }
 
-void SetArgumentVariableIds(int argument0, int argument) {
-  g_arg0 = argument0;
-  g_argArray = argument;
-}
+void SetArgumentVariableIds(int argument0) { g_arg0 = argument0; }
 
 RArgFrame& CurrentArgs() {
   EnsureFrames();

@@ -209,6 +209,8 @@ TEST_F(LangTest, CallResultIsTheProgramResultAndExitKeepsIt) {
   }, -1);
   ExpectValue({"x = 1; test_forty_two()", 42});
   ExpectValue({"x = 3; exit", 3});
+  ExpectValue({"x = 5; if (test_forty_two()) {}", 5});  // conditions leave the result alone
+  ExpectValue({"x = 6; while (test_sum_any(x) < 0) {}", 6});
   ExpectValue({"return test_sum_any(1, 2, 3,)", 6});
   ExpectValue({"return test_sum_any()", 0});
 }
