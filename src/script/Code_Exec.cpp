@@ -847,8 +847,15 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
     case TK_IF: {
       // Conditions do not write the result slot: only calls, assignments
       // and return do.
-      RValue scratch;
-      int cond = Condition(c, n.items[0], scratch, "Expression expected");
+      const RToken& e = n.items[0];
+      double d;
+      int cond;
+      if (e.pure && Operand(c, e, d)) {
+        cond = d >= 0.5 ? 1 : 0;
+      } else {
+        RValue scratch;
+        cond = Condition(c, e, scratch, "Expression expected");
+      }
       if (cond < 0) return C_ERROR;
       if (cond) return Exec(c, n.items[1], result);
       if (n.itemnumb > 2) return Exec(c, n.items[2], result);
