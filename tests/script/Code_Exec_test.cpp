@@ -275,6 +275,36 @@ TEST_F(LangTest, WithVisitsInstancesAndRestoresSelfAndOther) {
   }
 }
 
+TEST_F(LangTest, NestedWithSeesTheRightOtherAndSharesLocals) {
+  CInstance a(100001, 0), b(100002, 1), c(100003, 2);
+  SimpleInstanceList().list = {&a, &b, &c};
+  RunOutcome r = RunCode(
+      "var n; n = 0; with (1) { with (2) { other.seen = id; n += other.id } } return n * 10 + (100002).seen - 100002",
+      &a);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.value.val, 1000020 + 1);
+}
+
+TEST_F(LangTest, ReportedFailuresGoToTheErrorReport) {
+  CInstance self(100001, 0);
+  CCode code("x = nosuch", false);
+  ASSERT_TRUE(code.Compile());
+  RValue result;
+  EXPECT_FALSE(ExecuteCodeReport(&self, &self, &code, result));
+  EXPECT_FALSE(ErrorPending());
+  EXPECT_NE(error_last.find("Unknown variable nosuch"), std::string::npos) << error_last;
+  EXPECT_TRUE(error_occurred);
+  EXPECT_FALSE(ExecuteCodeValue(&self, &self, &code, result));
+  EXPECT_EQ(result.str, "ERROR");
+  ScriptAdd("scr_x", "return argument0 + argument1");
+  ASSERT_TRUE(ScriptGet(0)->Compile());
+  RValue args[2] = {RValue(2.0), RValue(3.0)};
+  ASSERT_TRUE(ExecuteScript(0, &self, &self, result, true, args, 2));
+  EXPECT_EQ(result.val, 5);
+  EXPECT_EQ(args[0].val, 2);  // the caller's values are left alone
+  EXPECT_FALSE(ExecuteScript(7, &self, &self, result, true, args, 2));
+}
+
 TEST_F(LangTest, OwnerWritesReachEveryInstanceOfAnObject) {
   CInstance a(100001, 0), b(100002, 1), c(100003, 1);
   SimpleInstanceList().list = {&a, &b, &c};
