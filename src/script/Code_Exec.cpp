@@ -94,10 +94,12 @@ std::vector<std::unique_ptr<RArgFrame>> g_frames;
 size_t g_frameDepth = 0;
 RArgFrame* g_frame = nullptr;
 
-void EnsureFrames() {
-  if (g_frame) return;
+__attribute__((noinline)) void CreateFrames() {
   if (g_frames.empty()) g_frames.push_back(std::make_unique<RArgFrame>());
   g_frame = g_frames[0].get();
+}
+inline void EnsureFrames() {
+  if (!g_frame) CreateFrames();
 }
 
 RArgFrame& PushFrame() {
