@@ -1,5 +1,9 @@
 #include "script/Code_Function.h"
 
+#include "library/Function_Data_Structures.h"
+#include "resources/Function_Tile.h"
+#include "library/Function_Math.h"
+
 #include <unordered_map>
 
 #include "library/Function_Data_Structures.h"
@@ -8,6 +12,8 @@
 #include "script/Code_Main.h"
 #include "script/Script_Main.h"
 #include "script/Variable_BuiltIn.h"
+
+void InstallLanguageHooks();  // Code_Install.cpp
 
 namespace {
 std::vector<RFunction>& Table() {
@@ -68,7 +74,9 @@ void RegisterBuiltins() {
   done = true;
   RegisterBuiltinVariables();
   ConstantsAddBuiltins();
+  InstallLanguageHooks();
   // Function libraries, in their fixed order.
   InitFunction_Math();
   InitFunction_Data_Structures();
+  InitFunction_Tile();
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "script/Code_Error.h"
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -342,6 +344,8 @@ class IncludedFileTest : public ::testing::Test {
     std::filesystem::current_path(dir_);
     TempDir = (dir_ / "tmp").string();
     SecureMode = false;
+    ErrorResetForTests();
+    SetHeadlessErrorChoice(false);  // every refusal in a case is reported
   }
   void TearDown() override {
     std::filesystem::current_path(old_cwd_);
