@@ -3,11 +3,47 @@
 #include <iostream>
 
 #include "runner/Support_Stream.h"
+#include "runner/Support_Various.h"
+#include "script/Code_Error.h"
 #include "script/Code_Function.h"
+#include "script/Code_Main.h"
 
 RActionCompiler& ActionCompiler() {
   static RActionCompiler hooks;
   return hooks;
+}
+
+namespace {
+// The language's compiler, used when no other compiler is installed.
+CodeHandle CompileText(const std::string& text, bool expression, std::string& error) {
+  const auto& hooks = ActionCompiler();
+  if (hooks.compile) return hooks.compile(text, expression, error);
+  auto code = std::make_shared<CCode>(text, expression);
+  if (!code->Compile()) {
+    error = ErrorText();
+    ErrorClear();
+    return nullptr;
+  }
+  return code;
+}
+
+bool ConstantValue(const CodeHandle& code, RValue& value) {
+  const auto& hooks = ActionCompiler();
+  if (hooks.compile) return hooks.constant && hooks.constant(code, value);
+  if (code->i_kind != 3) return false;
+  value = code->i_value;
+  return true;
+}
+
+void Fatal(const std::string& text) {
+  const auto& hooks = ActionCompiler();
+  if (hooks.report_fatal) hooks.report_fatal(text);
+  else ReportError(text, true);
+}
+}  // namespace
+
+CodeHandle CompileActionCode(const std::string& text, bool expression, std::string& error) {
+  return CompileText(text, expression, error);
 }
 
 CAction CAction::CreateCode(const std::string& code) {
@@ -43,11 +79,11 @@ bool CAction::LoadFromStream(CStream& str) {
 
   const auto& hooks = ActionCompiler();
   act_functionid = hooks.find_function ? hooks.find_function(act_functionname)
-                                       : FunctionFindBuiltin(act_functionname);
+                                       : FunctionFind(act_functionname);
   if (act_exetype == kExeFunction && act_functionid < 0) {
     const std::string msg = "Failed to locate action function " + act_functionname;
     if (hooks.load_message) hooks.load_message(msg);
-    else std::cerr << msg << '\n';
+    else ShowMessage(msg);
   }
   return true;
 }
@@ -73,16 +109,7 @@ void CAction::SaveToStream(CStream& str) const {
   str.WriteBoolean(act_isnot);
 }
 
-namespace {
-void Fatal(const std::string& text) {
-  const auto& hooks = ActionCompiler();
-  if (hooks.report_fatal) hooks.report_fatal(text);
-  else std::cerr << text << '\n';
-}
-}  // namespace
-
 bool CAction::Compile() {
-  const auto& hooks = ActionCompiler();
   if (act_kind == kActVariable) {
     act_codestring = act_argstring[0] + (act_relative ? " += " : " = ") + act_argstring[1];
     act_kind = kActNormal;
@@ -93,8 +120,8 @@ bool CAction::Compile() {
     act_argumentcount = 0;
   }
   if (act_exetype == kExeCode) {
-    std::string err = "no compiler available";
-    act_codecode = hooks.compile ? hooks.compile(act_codestring, false, err) : nullptr;
+    std::string err;
+    act_codecode = CompileText(act_codestring, false, err);
     if (!act_codecode) {
       Fatal("COMPILATION ERROR in code action\n" + err);
       return false;
@@ -111,14 +138,14 @@ bool CAction::Compile() {
       act_argvalue[k] = RValue(text);
       act_argtype[k] = -1;
     } else {
-      std::string err = "no compiler available";
-      CodeHandle code = hooks.compile ? hooks.compile(text, true, err) : nullptr;
+      std::string err;
+      CodeHandle code = CompileText(text, true, err);
       if (!code) {
         Fatal("COMPILATION ERROR in argument " + std::to_string(i) + "\n" + err);
         return false;
       }
       RValue v;
-      if (hooks.constant && hooks.constant(code, v)) {
+      if (ConstantValue(code, v)) {
         act_argvalue[k] = v;
         act_argtype[k] = -1;
       } else {

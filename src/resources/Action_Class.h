@@ -28,8 +28,10 @@ inline constexpr int kMaxActionArgs = 8;
 // on how the compiler lays out its trees.
 using CodeHandle = std::shared_ptr<CCode>;
 
-// How actions are compiled. The language module installs these; until then
-// code cannot be compiled and Compile reports failure for code it meets.
+// Replacements for the language's compiler and messages, for tests. When
+// compile is not set, code is compiled by the language (CCode) and folded
+// constants are recognised by it; unset messages go to the message box and
+// the fatal error report.
 struct RActionCompiler {
   // Compiles text as a program (expression false) or an expression. On
   // failure returns null and sets error to the compiler's message.
@@ -45,6 +47,8 @@ struct RActionCompiler {
   std::function<void(const std::string& text)> report_fatal;
 };
 RActionCompiler& ActionCompiler();
+// Compiles code with the installed compiler (the language's by default).
+CodeHandle CompileActionCode(const std::string& text, bool expression, std::string& error);
 
 class CAction {
  public:

@@ -1,8 +1,15 @@
 #include "resources/Event_Action.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "resources/Event_Class.h"
+#include "runtime/Instance_Class.h"
+#include "runtime/Instance_Source.h"
+#include "script/Code_Exec.h"
+#include "script/Code_Function.h"
+#include "script/Code_Main.h"
+#include "script/Variable_BuiltIn.h"
 
 namespace {
 IActionHost* g_host = nullptr;
@@ -157,10 +164,78 @@ class CActionRun {
 };
 }  // namespace
 
+namespace {
+bool (*g_roomChangePending)() = nullptr;
+constexpr int kScriptBase = 100000;
+constexpr int kExtensionBase = 500000;
+}  // namespace
+
+void SetRoomChangePendingHook(bool (*pending)()) { g_roomChangePending = pending; }
+
+bool CInterpreterActionHost::RoomChangePending() { return g_roomChangePending && g_roomChangePending(); }
+
+std::vector<CInstance*> CInterpreterActionHost::InstancesOf(int obj) {
+  std::vector<CInstance*> out;
+  if (obj < 0) return out;
+  IInstanceSource& src = Instances();
+  const int n = src.ObjCount(obj);
+  for (int k = 0; k < n; ++k)
+    if (CInstance* inst = src.ObjAt(obj, k)) out.push_back(inst);
+  return out;
+}
+
+bool CInterpreterActionHost::IsMarked(CInstance* inst) { return inst == nullptr || inst->i_marked; }
+
+RValue CInterpreterActionHost::EvaluateArgument(CAction& act, int i, CInstance* self, CInstance* other) {
+  if (i < 0 || i >= kMaxActionArgs) return RValue();
+  const size_t k = size_t(i);
+  if (act.act_argtype[k] == 0 && act.act_argcode[k]) {
+    RValue v;
+    ExecuteCodeReport(self, other, act.act_argcode[k].get(), v);
+    return v;
+  }
+  return act.act_argvalue[k];
+}
+
+RValue CInterpreterActionHost::PerformAction(CAction& act, CInstance* self, CInstance* other) {
+  RValue result;
+  const int n = std::clamp(act.act_argumentcount, 0, kMaxActionArgs);
+  if (act.act_exetype == kExeFunction) {
+    argument_relative = (act.act_userelative && act.act_relative) ? 1 : 0;
+    RValue args[kMaxActionArgs];
+    for (int i = 0; i < n; ++i) args[i] = EvaluateArgument(act, i, self, other);
+    const int id = act.act_functionid;
+    if (id >= kExtensionBase) {
+      ExtensionFunctionCall(id - kExtensionBase, self, other, result, args, n);
+    } else if (id >= kScriptBase) {
+      ExecuteScript(id - kScriptBase, self, other, result, true, args, n);
+    } else if (id >= 0 && id < FunctionCount()) {
+      if (BuiltinRoutine r = FunctionGet(id).f_routine) r(self, other, n, result, args);
+    }
+  } else if (act.act_exetype == kExeCode && act.act_codecode) {
+    // The action's arguments are argument0.. while its code runs; what the
+    // surrounding code had there comes back afterwards.
+    RArgFrame& frame = CurrentArgs();
+    const RArgFrame saved = frame;
+    const double savedrel = argument_relative;
+    argument_relative = (act.act_userelative && act.act_relative) ? 1 : 0;
+    for (int i = 0; i < n; ++i) {
+      frame.slots[i] = EvaluateArgument(act, i, self, other);
+      frame.count = std::max(frame.count, i + 1);
+    }
+    ExecuteCodeReport(self, other, act.act_codecode.get(), result);
+    CurrentArgs() = saved;
+    argument_relative = savedrel;
+  }
+  return result;
+}
+
 void SetActionHost(IActionHost* host) { g_host = host; }
 IActionHost* GetActionHost() { return g_host; }
 
 void RunActionList(CInstance* self, CInstance* other, CEvent* event) {
-  if (g_host == nullptr || event == nullptr) return;
-  CActionRun(*g_host, self, other, *event).RunAll();
+  if (event == nullptr) return;
+  static CInterpreterActionHost interpreter;
+  IActionHost& host = g_host ? *g_host : interpreter;
+  CActionRun(host, self, other, *event).RunAll();
 }

@@ -30,8 +30,23 @@ class IActionHost {
   virtual void SetCurrentAction(int /*index*/) {}
 };
 
-// The host used by RunActionList; null runs nothing.
+// The host used by RunActionList; null selects the interpreter host below.
 void SetActionHost(IActionHost* host);
 IActionHost* GetActionHost();
+
+// The host that runs actions with the language's interpreter: functions by
+// id (built-ins, scripts, extension functions), code with its arguments in
+// argument0.. and argument_relative, instances from the language's instance
+// source. Whether a room change is pending is asked from the hook below,
+// which the room runtime installs (none: never pending).
+class CInterpreterActionHost : public IActionHost {
+ public:
+  bool RoomChangePending() override;
+  std::vector<CInstance*> InstancesOf(int obj) override;
+  bool IsMarked(CInstance* inst) override;
+  RValue PerformAction(CAction& act, CInstance* self, CInstance* other) override;
+  RValue EvaluateArgument(CAction& act, int i, CInstance* self, CInstance* other) override;
+};
+void SetRoomChangePendingHook(bool (*pending)());
 
 void RunActionList(CInstance* self, CInstance* other, CEvent* event);

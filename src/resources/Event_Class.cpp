@@ -11,14 +11,17 @@ bool CEvent::LoadFromStream(CStream& str) {
   Clear();
   if (str.ReadInteger() != 400) return false;
   const int n = str.ReadInteger();
-  // An action record takes far more than 16 bytes.
-  if (n < 0 || uint64_t(n) * 16 > str.Remaining()) return false;
-  e_actions.resize(size_t(n));
-  for (auto& a : e_actions)
+  // An action record takes at least 60 bytes; actions are added as they
+  // are read, so memory follows the data actually present.
+  if (n < 0 || uint64_t(n) * 60 > str.Remaining()) return false;
+  for (int i = 0; i < n; ++i) {
+    CAction a;
     if (!a.LoadFromStream(str)) {
       Clear();
       return false;
     }
+    e_actions.push_back(std::move(a));
+  }
   e_number = n;
   return true;
 }

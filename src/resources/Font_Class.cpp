@@ -1,6 +1,9 @@
 #include "resources/Font_Class.h"
 
+#include <iconv.h>
+
 #include <algorithm>
+#include <map>
 
 #include "resources/Sprite_Main.h"
 #include "runner/Support_Stream.h"
@@ -106,7 +109,86 @@ int CFont::CharShift(int c) const {
   return s_shift[size_t(std::clamp(s_first, 0, 255))];
 }
 
-int CFont::TextWidth(const std::string& codes) const {
+int CharsetCodePage(int charset) {
+  switch (charset) {
+    case 0: return 1252;
+    case 128: return 932;
+    case 129: return 949;
+    case 130: return 1361;
+    case 134: return 936;
+    case 136: return 950;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    default: return 1252;  // the ANSI code page of this platform's runner
+  }
+}
+
+namespace {
+// One converter per code page, opened on first use and kept until exit.
+struct CConverters {
+  std::map<int, iconv_t> open;
+  ~CConverters() {
+    for (auto& [cp, cd] : open)
+      if (cd != iconv_t(-1)) iconv_close(cd);
+  }
+};
+
+iconv_t Converter(int codepage) {
+  static CConverters cache;
+  auto it = cache.open.find(codepage);
+  if (it != cache.open.end()) return it->second;
+  const std::string name = codepage == 1361 ? "JOHAB" : "CP" + std::to_string(codepage);
+  iconv_t cd = iconv_open(name.c_str(), "UTF-8");
+  cache.open[codepage] = cd;
+  return cd;
+}
+
+// Length of the UTF-8 sequence starting with byte b (1 for a stray byte).
+size_t Utf8Length(unsigned char b) {
+  if (b >= 0xF0 && b < 0xF8) return 4;
+  if (b >= 0xE0) return b < 0xF0 ? 3 : 1;
+  if (b >= 0xC0) return 2;
+  return 1;
+}
+}  // namespace
+
+std::string CFont::ConvertText(const std::string& utf8) const {
+  std::string out;
+  out.reserve(utf8.size());
+  iconv_t cd = Converter(CharsetCodePage(s_charset));
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const unsigned char b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      out += char(b);
+      ++i;
+      continue;
+    }
+    const size_t n = std::min(Utf8Length(b), utf8.size() - i);
+    char in[4], buf[8];
+    std::copy(utf8.begin() + std::ptrdiff_t(i), utf8.begin() + std::ptrdiff_t(i + n), in);
+    char* ip = in;
+    char* op = buf;
+    size_t il = n, ol = sizeof buf;
+    if (cd != iconv_t(-1) && iconv(cd, &ip, &il, &op, &ol) != size_t(-1) && il == 0) {
+      out.append(buf, size_t(op - buf));
+    } else {
+      out += '?';
+    }
+    if (cd != iconv_t(-1)) iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+    i += n;
+  }
+  return out;
+}
+
+int CFont::TextWidthCodes(const std::string& codes) const {
   int w = 0;
   for (unsigned char c : codes) w += CharShift(c);
   return w;

@@ -8,6 +8,10 @@
 
 class CStream;
 
+// The code page of a character set number (1252 for the default set and any
+// number without its own page).
+int CharsetCodePage(int charset);
+
 class CFont {
  public:
   std::string s_name;
@@ -37,14 +41,20 @@ class CFont {
   bool LoadFromStream(CStream& str);
   void SaveToStream(CStream& str) const;
 
+  // A font rendered from an installed font through the installed
+  // rasteriser (Font_Atlas.h); without one the font has no glyphs.
+  void CreateFont(const std::string& name, int size, bool bold, bool italic, int first, int last);
   // Glyphs from the frames of sprite ind; the font stays cleared when the
   // sprite does not exist.
   void CreateFromSprite(int ind, int first, bool prop, int sep);
 
   // Advance of one character code.
   int CharShift(int c) const;
-  // Width and height of text given as character codes (already converted to
-  // the font's code page).
-  int TextWidth(const std::string& codes) const;
+  // The character codes of a UTF-8 text in the font's code page: one code
+  // per byte; characters the code page lacks become "?".
+  std::string ConvertText(const std::string& utf8) const;
+  // Width of a UTF-8 text, and of text already given as character codes.
+  int TextWidth(const std::string& utf8) const { return TextWidthCodes(ConvertText(utf8)); }
+  int TextWidthCodes(const std::string& codes) const;
   int TextHeight(const std::string&) const { return s_FontHeight; }
 };

@@ -26,16 +26,14 @@ void CObject::Assign(const CObject& obj) {
   for (int t = 0; t < kEventTypes; ++t) {
     auto& dst = o_events[size_t(t)];
     dst.clear();
-    for (const auto& e : obj.o_events[size_t(t)])
-      dst.push_back(e ? std::make_unique<CEvent>(*e) : nullptr);
+    for (const auto& [n, e] : obj.o_events[size_t(t)])
+      if (e) dst[n] = std::make_unique<CEvent>(*e);
   }
 }
 
 CEvent* CObject::CreateEvent(int type, int number) {
   if (type < 0 || type >= kEventTypes || number < 0 || number > kMaxEventNumber) return nullptr;
-  auto& table = o_events[size_t(type)];
-  if (size_t(number) >= table.size()) table.resize(size_t(number) + 1);
-  auto& slot = table[size_t(number)];
+  auto& slot = o_events[size_t(type)][number];
   if (!slot) slot = std::make_unique<CEvent>();
   return slot.get();
 }
@@ -74,10 +72,10 @@ void CObject::SaveToStream(CStream& str) const {
   str.WriteInteger(o_mask);
   str.WriteInteger(kEventTypes - 1);
   for (const auto& table : o_events) {
-    for (size_t n = 0; n < table.size(); ++n) {
-      if (table[n] && table[n]->e_number > 0) {
-        str.WriteInteger(int(n));
-        table[n]->SaveToStream(str);
+    for (const auto& [n, e] : table) {
+      if (e && e->e_number > 0) {
+        str.WriteInteger(n);
+        e->SaveToStream(str);
       }
     }
     str.WriteInteger(-1);
@@ -87,11 +85,11 @@ void CObject::SaveToStream(CStream& str) const {
 bool CObject::Compile() {
   for (int t = 0; t < kEventTypes; ++t) {
     const auto& table = o_events[size_t(t)];
-    for (size_t n = 0; n < table.size(); ++n) {
-      if (!table[n]) continue;
+    for (const auto& [n, e] : table) {
+      if (!e) continue;
       CompileContext().type = t;
-      CompileContext().number = int(n);
-      if (!table[n]->Compile()) return false;
+      CompileContext().number = n;
+      if (!e->Compile()) return false;
     }
   }
   return true;
@@ -100,14 +98,15 @@ bool CObject::Compile() {
 CEvent* CObject::GetEventDirect(int type, int number) const {
   if (type < 0 || type >= kEventTypes || number < 0) return nullptr;
   const auto& table = o_events[size_t(type)];
-  if (size_t(number) >= table.size()) return nullptr;
-  CEvent* ev = table[size_t(number)].get();
+  auto it = table.find(number);
+  if (it == table.end()) return nullptr;
+  CEvent* ev = it->second.get();
   return (ev != nullptr && ev->e_number > 0) ? ev : nullptr;
 }
 
 bool CObject::HasEventDirect(int type) const {
   if (type < 0 || type >= kEventTypes) return false;
-  for (const auto& e : o_events[size_t(type)])
+  for (const auto& [n, e] : o_events[size_t(type)])
     if (e && e->e_number > 0) return true;
   return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Objects: the templates of instances, with their events by (type, number).
 #include <array>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -37,7 +38,9 @@ class CObject {
   bool o_persistent = false;
   int o_parent = -1;
   int o_mask = -1;
-  std::array<std::vector<std::unique_ptr<CEvent>>, kEventTypes> o_events;
+  // Per event type, the events by number. Kept sparse: numbers go up to
+  // 99999 (key codes, object indices) and most are unused.
+  std::array<std::map<int, std::unique_ptr<CEvent>>, kEventTypes> o_events;
 
   void Clear();
   void Assign(const CObject& obj);

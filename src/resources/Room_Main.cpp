@@ -16,11 +16,10 @@ std::string GetRoomName(int index) { return RoomList().Name(index); }
 int FindRoom(std::string_view name) { return RoomList().Find(name); }
 int AddRoom() { return RoomList().Add(std::make_unique<CRoom>(), "room"); }
 int DuplicateRoom(int index) { return RoomList().Duplicate(index, "room"); }
-bool AssignRoom(int target, int source) { return RoomList().Assign(target, source); }
 bool DeleteRoom(int index) { return RoomList().Delete(index); }
 void ClearRooms() { RoomList().Clear(); }
 
-bool AssignRoomOrClear(int target, int source) {
+bool AssignRoom(int target, int source) {
   auto& list = RoomList();
   if (target < 0 || target >= list.Count() || source < 0 || source >= list.Count()) return false;
   if (target == source) return true;
@@ -57,3 +56,10 @@ void SaveSection_Rooms(CStream& stream) {
   stream.WriteInteger(LastInstanceId);
   stream.WriteInteger(LastTileId);
 }
+
+namespace {
+CRoom* g_current = nullptr;
+}  // namespace
+
+CRoom* RoomCurrent() { return g_current; }
+void SetRoomCurrent(CRoom* room) { g_current = room; }

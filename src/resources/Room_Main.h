@@ -18,13 +18,11 @@ int FindRoom(std::string_view name);
 // Appends an empty room named "__newroom" + index; returns the index.
 int AddRoom();
 int DuplicateRoom(int index);
+// Copies room source into target (creating it when empty); an empty source
+// clears the target. False when either index is outside the table.
 bool AssignRoom(int target, int source);
 bool DeleteRoom(int index);
 void ClearRooms();
-
-// Copies room source into target (creating it when empty); an empty source
-// clears the target. False when either index is outside the table.
-bool AssignRoomOrClear(int target, int source);
 
 // Navigation in a room order: the room before or after r, -1 when there is
 // none or r is not in the order.
@@ -35,3 +33,8 @@ int NextRoom(const std::vector<int>& order, int r);
 // instance id and the last tile id.
 bool LoadSection_Rooms(CStream& stream);
 void SaveSection_Rooms(CStream& stream);
+
+// The room being played: the live copy whose tiles the tile functions change.
+// The room runtime sets it when it enters a room (null: no room is running).
+CRoom* RoomCurrent();
+void SetRoomCurrent(CRoom* room);

@@ -34,7 +34,7 @@ bool PrepareSounds() {
   return true;
 }
 
-int AddSoundFile(const std::string& file, int kind, bool preload) {
+int AddSound(const std::string& file, int kind, bool preload) {
   auto snd = std::make_unique<CSound>();
   if (!snd->LoadFromFile(file, kind, preload)) return -1;
   return SoundList().Add(std::move(snd), "sound");

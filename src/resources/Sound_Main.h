@@ -31,6 +31,6 @@ int PresentSoundCount();
 bool PrepareSounds();
 // Appends a sound loaded from a file; -1 (and no new entry) when the file
 // cannot be loaded.
-int AddSoundFile(const std::string& file, int kind, bool preload);
+int AddSound(const std::string& file, int kind, bool preload);
 // Loads a file into a valid index (creating the sound when empty).
 bool ReplaceSound(int index, const std::string& file, int kind, bool preload);

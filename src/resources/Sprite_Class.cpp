@@ -240,3 +240,38 @@ TRect CSprite::GetBoundingBoxImg(int ind) const {
   if (ind < 0 || ind >= i_numb) return TRect{0, 0, 0, 0};
   return i_bitmap[size_t(ind)].BoundingBox(0);
 }
+
+bool CSprite::CheckCollision(int img1, TRect bb1, int x1, int y1, double scale1x, double scale1y,
+                             double angle1, const CSprite* spr, int img2, TRect bb2, int x2, int y2,
+                             double scale2x, double scale2y, double angle2) const {
+  if (spr == nullptr || i_numb <= 0 || spr->i_numb <= 0) return false;
+  const TMask* a = MaskForFrame(img1);
+  const TMask* b = spr->MaskForFrame(img2);
+  if (a == nullptr) return false;
+  return a->CollisionMask(Place(bb1, x1, y1, scale1x, scale1y, angle1), b,
+                          spr->Place(bb2, x2, y2, scale2x, scale2y, angle2));
+}
+
+bool CSprite::CheckCollisionPoint(int img1, TRect bb1, int x1, int y1, double scalex, double scaley,
+                                  double angle, int x, int y) const {
+  const TMask* m = MaskForFrame(img1);
+  return m != nullptr && m->CollisionPoint(Place(bb1, x1, y1, scalex, scaley, angle), x, y);
+}
+
+bool CSprite::CheckCollisionRectangle(int img1, TRect bb1, int x1, int y1, double scalex, double scaley,
+                                      double angle, TRect rr) const {
+  const TMask* m = MaskForFrame(img1);
+  return m != nullptr && m->CollisionRectangle(Place(bb1, x1, y1, scalex, scaley, angle), rr);
+}
+
+bool CSprite::CheckCollisionEllipse(int img1, TRect bb1, int x1, int y1, double scalex, double scaley,
+                                    double angle, TRect rr) const {
+  const TMask* m = MaskForFrame(img1);
+  return m != nullptr && m->CollisionEllipse(Place(bb1, x1, y1, scalex, scaley, angle), rr);
+}
+
+bool CSprite::CheckCollisionLine(int img1, TRect bb1, int x1, int y1, double scalex, double scaley,
+                                 double angle, int xl, int yl, int xr, int yr) const {
+  const TMask* m = MaskForFrame(img1);
+  return m != nullptr && m->CollisionLine(Place(bb1, x1, y1, scalex, scaley, angle), xl, yl, xr, yr);
+}

@@ -49,6 +49,20 @@ class CSprite {
   void ComputeBoundingBox();
   void FreeMask();
 
+  // Collision tests of frame img1 placed with the instance's bounding box
+  // bb1, position, scales and angle, the sprite origin being the mask origin.
+  bool CheckCollision(int img1, TRect bb1, int x1, int y1, double scale1x, double scale1y, double angle1,
+                      const CSprite* spr, int img2, TRect bb2, int x2, int y2, double scale2x, double scale2y,
+                      double angle2) const;
+  bool CheckCollisionPoint(int img1, TRect bb1, int x1, int y1, double scalex, double scaley, double angle,
+                           int x, int y) const;
+  bool CheckCollisionRectangle(int img1, TRect bb1, int x1, int y1, double scalex, double scaley,
+                               double angle, TRect rr) const;
+  bool CheckCollisionEllipse(int img1, TRect bb1, int x1, int y1, double scalex, double scaley, double angle,
+                             TRect rr) const;
+  bool CheckCollisionLine(int img1, TRect bb1, int x1, int y1, double scalex, double scaley, double angle,
+                          int xl, int yl, int xr, int yr) const;
+
   int GetTexture(int ind) const;
   // Copy of frame ind; empty for an index outside 0 .. i_numb-1.
   TBitmap32 GetBitmap(int ind) const;
@@ -56,5 +70,8 @@ class CSprite {
   TRect GetBoundingBoxImg(int ind) const;
 
  private:
+  RMaskPlace Place(TRect bb, int x, int y, double sx, double sy, double angle) const {
+    return RMaskPlace{bb, x, y, i_xorig, i_yorig, sx, sy, angle};
+  }
   void ResetTextures() { i_tex.assign(size_t(i_numb), -1); }
 };

@@ -1,8 +1,8 @@
 #include "resources/Trigger_Class.h"
 
-#include <iostream>
 
 #include "runner/Support_Stream.h"
+#include "script/Code_Error.h"
 
 bool CTrigger::LoadFromStream(CStream& str) {
   Clear();
@@ -23,13 +23,13 @@ void CTrigger::SaveToStream(CStream& str) const {
 }
 
 bool CTrigger::Prepare() {
-  const auto& hooks = ActionCompiler();
-  std::string err = "no compiler available";
-  i_code = hooks.compile ? hooks.compile(i_condition, false, err) : nullptr;
+  std::string err;
+  i_code = CompileActionCode(i_condition, false, err);
   if (!i_code) {
     const std::string msg = "COMPILATION ERROR in condition of trigger " + i_name + "\n" + err;
+    const auto& hooks = ActionCompiler();
     if (hooks.report_fatal) hooks.report_fatal(msg);
-    else std::cerr << msg << '\n';
+    else ReportError(msg, true);
     return false;
   }
   return true;

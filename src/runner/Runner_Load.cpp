@@ -12,6 +12,9 @@
 #include "runner/Support_File.h"
 #include "runner/Support_Stream.h"
 #include "runner/Support_Various.h"
+#include "resources/Object_Main.h"
+#include "resources/TimeLine_Main.h"
+#include "resources/Trigger_Main.h"
 #include "script/Constant_Main.h"
 #include "script/Script_Main.h"
 
@@ -45,7 +48,10 @@ bool ExportStep() {
 const RPrepareStep kPrepareSteps[] = {
     {50, "Extracting included files", ExportStep, nullptr},
     {60, "Preparing constants", ConstantsDefine, "Failed to define the constants."},
+    {61, "Preparing triggers", PrepareTriggers, "Failed to prepare triggers."},
     {62, "Compiling scripts", ScriptsCompileAll, "Failed to compile the scripts."},
+    {70, "Compiling time line actions", CompileTimeLines, "Failed to compile the actions in the time lines."},
+    {72, "Compiling object actions", CompileObjects, "Failed to compile the actions in the objects."},
 };
 
 void ApplyPriority() {
@@ -73,7 +79,8 @@ void SetupLoadForm(bool debug_mode) {
     pictures.image = opt_loadimage ? &*opt_loadimage : nullptr;
     pictures.back = opt_progressback ? &*opt_progressback : nullptr;
     pictures.front = opt_progressfront ? &*opt_progressfront : nullptr;
-    PlatformLoadWindowOpen(pictures, opt_showprogress, opt_scaleprogress, debug_mode, opt_loadalpha);
+    PlatformLoadWindowOpen(pictures, opt_showprogress, opt_scaleprogress, debug_mode, opt_loadalpha,
+                           opt_loadtransparent);
   }
   SetLoadProgress(0, "Loading");
 }

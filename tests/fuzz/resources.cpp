@@ -16,8 +16,15 @@
 #include "resources/TimeLine_Main.h"
 #include "resources/Trigger_Main.h"
 #include "runner/Support_Stream.h"
+#include "runner/Support_Various.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool quiet = [] {
+    // Actions naming unknown functions report it while loading.
+    SetMessageSink([](const std::string&) {});
+    return true;
+  }();
+  (void)quiet;
   if (size < 1) return 0;
   CStream s(data + 1, size - 1);
   try {

@@ -152,6 +152,23 @@ TEST(FontTest, AdvancesAndSpriteFonts) {
   f.s_first = 40;  // the space out of range: the first character's advance
   EXPECT_EQ(f.CharShift(20), f.s_shift[40]);
 
+  // Texts are measured in the font's code page, one code per byte.
+  CFont cp;
+  cp.s_charset = 0;  // 1252
+  EXPECT_EQ(cp.ConvertText("a\xE2\x82\xAC\xC3\xA9"), "a\x80\xE9");  // euro sign, e acute
+  EXPECT_EQ(cp.ConvertText("\xD0\x96"), "?");  // Cyrillic: not in 1252
+  cp.s_charset = 204;  // 1251
+  EXPECT_EQ(cp.ConvertText("\xD0\x96"), "\xC6");
+  cp.s_charset = 128;  // 932: two bytes, two codes
+  EXPECT_EQ(cp.ConvertText("\xE3\x81\x82").size(), 2u);
+  EXPECT_EQ(cp.ConvertText("\xFF"), "?");  // not UTF-8
+  cp.s_charset = 0;
+  cp.s_first = 0;
+  cp.s_last = 255;
+  cp.s_shift[0x80] = 9;
+  cp.s_shift['a'] = 1;
+  EXPECT_EQ(cp.TextWidth("a\xE2\x82\xAC"), 10);
+
   ClearSprites();
   const int spr = AddSprite();
   CSprite* s = GetSprite(spr);
@@ -354,9 +371,9 @@ TEST_F(SoundFixture, TableAddFromFiles) {
   ClearSounds();
   const std::string file = (dir / "boom.wav").string();
   std::ofstream(file, std::ios::binary) << "RIFF";
-  EXPECT_EQ(AddSoundFile(dir.string() + "/missing.wav", 0, true), -1);
+  EXPECT_EQ(AddSound(dir.string() + "/missing.wav", 0, true), -1);
   EXPECT_EQ(SoundCount(), 0);
-  EXPECT_EQ(AddSoundFile(file, 0, false), 0);
+  EXPECT_EQ(AddSound(file, 0, false), 0);
   EXPECT_EQ(GetSoundName(0), "__newsound0");
   EXPECT_EQ(GetSound(0)->s_extension, ".wav");
   EXPECT_EQ(GetSound(0)->s_origname, "boom.wav");

@@ -257,15 +257,15 @@ TEST(RoomTable, AssignAndOrderNavigation) {
   GetRoom(0)->r_caption = "first";
   EXPECT_EQ(GetRoomName(1), "__newroom1");
   DeleteRoom(1);
-  EXPECT_TRUE(AssignRoomOrClear(1, 0));
+  EXPECT_TRUE(AssignRoom(1, 0));
   EXPECT_EQ(GetRoom(1)->r_caption, "first");
   AddRoom();
-  EXPECT_TRUE(AssignRoomOrClear(0, 2));  // an empty-caption room clears it
+  EXPECT_TRUE(AssignRoom(0, 2));  // an empty-caption room clears it
   EXPECT_EQ(GetRoom(0)->r_caption, "");
   DeleteRoom(2);
-  EXPECT_TRUE(AssignRoomOrClear(1, 2));  // empty source clears
+  EXPECT_TRUE(AssignRoom(1, 2));  // empty source clears
   EXPECT_EQ(GetRoom(1)->r_caption, "");
-  EXPECT_FALSE(AssignRoomOrClear(1, 3));
+  EXPECT_FALSE(AssignRoom(1, 3));
   EXPECT_EQ(DuplicateRoom(5), -1);
 
   const std::vector<int> order = {3, 1, 4, 1};

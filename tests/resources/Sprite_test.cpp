@@ -54,6 +54,24 @@ TEST(SpriteTest, SharedMaskMergesFrames) {
   EXPECT_EQ(s.i_bbox, (TRect{1, 1, 2, 2}));
 }
 
+TEST(SpriteTest, CollisionsUseTheFramesMaskAndOrigin) {
+  CSprite s = TwoFrames();  // origin (2, 1); dots at (1, 0) and (2, 2)
+  s.ComputeMask(true, kBBoxAutomatic, TRect{}, kMaskPrecise, 0);
+  const TRect box{0, 0, 100, 100};
+  // Frame 0 at (10, 10): its dot is at room (9, 9); frame 1's at (10, 11).
+  EXPECT_TRUE(s.CheckCollisionPoint(0, box, 10, 10, 1, 1, 0, 9, 9));
+  EXPECT_FALSE(s.CheckCollisionPoint(1, box, 10, 10, 1, 1, 0, 9, 9));
+  EXPECT_TRUE(s.CheckCollisionPoint(-1, box, 10, 10, 1, 1, 0, 10, 11));
+  EXPECT_TRUE(s.CheckCollisionRectangle(1, box, 10, 10, 1, 1, 0, TRect{10, 11, 20, 20}));
+  EXPECT_FALSE(s.CheckCollisionLine(0, box, 10, 10, 1, 1, 0, 0, 20, 30, 20));
+  // Frame 0 of one instance at (10, 10) meets frame 1 of another at (9, 8).
+  EXPECT_TRUE(s.CheckCollision(0, box, 10, 10, 1, 1, 0, &s, 1, box, 9, 8, 1, 1, 0));
+  EXPECT_FALSE(s.CheckCollision(0, box, 10, 10, 1, 1, 0, &s, 1, box, 9, 9, 1, 1, 0));
+  CSprite none;
+  EXPECT_FALSE(s.CheckCollision(0, box, 10, 10, 1, 1, 0, &none, 0, box, 9, 8, 1, 1, 0));
+  EXPECT_FALSE(none.CheckCollisionPoint(0, box, 0, 0, 1, 1, 0, 0, 0));
+}
+
 TEST(SpriteTest, NoFramesMeansNoMaskAndUnitSize) {
   CSprite s;
   s.ComputeMask(true, kBBoxFull, TRect{}, kMaskPrecise, 0);
