@@ -230,7 +230,9 @@ class CDS_Grid {
   std::vector<RValue> i_val;  // column-major: cell (x, y) is i_val[x * i_h + y]
 
   // Callers check the size with ValidSize first.
-  static bool ValidSize(int64_t w, int64_t h) { return w >= 0 && h >= 0 && w * h <= kDSMaxGridCells; }
+  static bool ValidSize(int64_t w, int64_t h) {
+    return w >= 0 && h >= 0 && w <= kDSMaxGridCells && h <= kDSMaxGridCells && w * h <= kDSMaxGridCells;
+  }
   void Resize(int w, int h);
   void Assign(const CDS_Grid& other);
   bool Inside(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < i_w && y < i_h; }

@@ -441,7 +441,7 @@ TEST(DataStructureGrid, GridToGridCopiesWithoutSmearing) {
 }
 
 TEST(DataStructureGrid, SizesAreCheckedAndShuffleKeepsCells) {
-  for (auto [w, h] : {std::pair{-1.0, 5.0}, {5.0, -1.0}, {1e6, 1e6}, {1e300, 1.0}}) {
+  for (auto [w, h] : {std::pair{-1.0, 5.0}, {5.0, -1.0}, {1e6, 1e6}, {1e300, 1.0}, {1e300, 1e300}, {-1e300, -1e300}}) {
     RValue r;
     std::string err = Errors([&] { r = Call("ds_grid_create", {R(w), R(h)}); });
     EXPECT_NE(err.find("Grid size is not valid."), std::string::npos) << w << "x" << h;
