@@ -436,6 +436,14 @@ TEST(DataStructureGrid, GridToGridCopiesWithoutSmearing) {
   Call("ds_grid_set_grid_region", {R(t), R(s), R(0), R(0), R(2), R(2), R(5), R(5)});  // entirely outside
   Call("ds_grid_set_grid_region", {R(t), R(s), R(7), R(7), R(9), R(9), R(0), R(0)});  // empty source
   EXPECT_EQ(Call("ds_grid_get", {R(t), R(2), R(2)}).val, 11 * 22);
+  // Coordinates far outside any range change nothing and cannot overflow.
+  for (double far : {1e300, -1e300, 9.3e18, -9.3e18}) {
+    Call("ds_grid_set_grid_region", {R(t), R(s), R(far), R(-far), R(far), R(far), R(far), R(-far)});
+    Call("ds_grid_add_grid_region", {R(t), R(s), R(0), R(0), R(2), R(2), R(far), R(far)});
+    Call("ds_grid_set_region", {R(t), R(far), R(far), R(far), R(far), R(1)});
+    Call("ds_grid_set", {R(t), R(far), R(0), R(1)});
+  }
+  EXPECT_EQ(Call("ds_grid_get", {R(t), R(2), R(2)}).val, 11 * 22);
   std::string err = Errors([&] { Call("ds_grid_set_grid_region", {R(t), R(999), R(0), R(0), R(1), R(1), R(0), R(0)}); });
   EXPECT_NE(err.find(kNoStructure), std::string::npos);
 }
