@@ -2,6 +2,7 @@
 #include <cstring>
 #include <algorithm>
 #include <tuple>
+#include <unordered_map>
 
 #include "LibTest.h"
 #include "library/Support_Data_Structures.h"
@@ -761,4 +762,41 @@ TEST(DataStructureMap, RealKeysFoundAsTheSearchFindsThem) {
       EXPECT_EQ(read.FindValue(probe).val, map.FindValue(probe).val);
     }
   }
+}
+
+TEST(DataStructureMap, RealSlotTableMatchesAHashMap) {
+  // Many collisions (few distinct keys, wrapping runs) and deletions.
+  RandomSetSeed(55);
+  RealSlotTable table;
+  std::unordered_map<double, uint32_t> model;
+  for (int step = 0; step < 20000; ++step) {
+    double k = RandomInt(300) * 0.5 - 20;
+    if (RandomInt(50) == 0) k = -0.0;
+    double key = k == 0 ? 0.0 : k;
+    uint32_t v = static_cast<uint32_t>(RandomInt(1000000));
+    switch (RandomInt(4)) {
+      case 0:
+        table.put(k, v, true);
+        model.emplace(key, v);
+        break;
+      case 1:
+        table.put(k, v, false);
+        model[key] = v;
+        break;
+      case 2:
+        table.erase(k);
+        model.erase(key);
+        break;
+      default:
+        break;
+    }
+    double probe = RandomInt(300) * 0.5 - 20;
+    auto it = model.find(probe == 0 ? 0.0 : probe);
+    ASSERT_EQ(table.find(probe), it == model.end() ? -1 : static_cast<int64_t>(it->second)) << step;
+    if (step == 10000) {
+      table.clear();
+      model.clear();
+    }
+  }
+  for (auto [k, v] : model) EXPECT_EQ(table.find(k), static_cast<int64_t>(v));
 }
