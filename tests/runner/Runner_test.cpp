@@ -289,7 +289,8 @@ TEST_F(RunnerTest, TraceHasTheBannerAndTheLoadingStepsInOrder) {
         "Loading sprites",      "Loading backgrounds", "Loading paths", "Loading scripts",
         "Loading fonts",        "Loading time lines", "Loading objects", "Loading rooms",
         "Loading included files", "Loading help", "Loading library init code", "Loading room order",
-        "Extracting included files", "Preparing constants", "Compiling scripts", "Ready"};
+        "Extracting included files", "Preparing constants", "Preparing triggers", "Compiling scripts",
+        "Compiling time line actions", "Compiling object actions", "Ready"};
     std::vector<std::string> got(lines.begin() + 3, lines.end());
     EXPECT_EQ(got, expected);
   }
