@@ -73,6 +73,11 @@ double RoundEven(double x) {
 }
 
 int64_t RoundToInt64(double x) {
+  // Handles and positions are nearly always integral already.
+  if (x >= -2147483648.0 && x <= 2147483647.0) {
+    int64_t i = static_cast<int64_t>(x);
+    if (static_cast<double>(i) == x) return i;
+  }
   if (std::isnan(x)) return 0;
   double r = RoundEven(x);
   if (r >= kTwo63) return INT64_MAX;
@@ -240,8 +245,7 @@ size_t Utf16Length(std::string_view s) {
 
 int CompareUtf16(std::string_view a, std::string_view b) {
   size_t n = std::min(a.size(), b.size());
-  size_t i = 0;
-  while (i < n && a[i] == b[i]) ++i;
+  size_t i = static_cast<size_t>(std::mismatch(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(n), b.begin()).first - a.begin());
   bool prefix_ascii = i == 0 || static_cast<unsigned char>(a[i - 1]) < 0x80;
   if (i == n) {
     if (a.size() == b.size()) return 0;
@@ -340,8 +344,8 @@ std::string RealToString(double x) {
   double r = RoundEven(x);
   if (r == x) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(static_cast<int64_t>(r)));
-    return buf;
+    auto res = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(r));
+    return std::string(buf, res.ptr);
   }
   return FormatFixed(x, 2, 10);
 }
@@ -632,7 +636,10 @@ ROUTINE(F_string_format) {
   dec = std::clamp(dec, 0, 18);
   text = FormatFixed(args[0].val, dec, 18);
   int64_t tot = RoundToInt64(args[1].val);
-  if (tot > static_cast<int64_t>(kMaxStringBytes)) tot = static_cast<int64_t>(kMaxStringBytes);
+  if (tot > static_cast<int64_t>(kMaxStringBytes)) {
+    result.SetString("");
+    return Fail("Error in function string_format().");
+  }
   if (tot > static_cast<int64_t>(text.size())) text.insert(0, static_cast<size_t>(tot) - text.size(), ' ');
   result.SetString(std::move(text));
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 #include "library/Function_Math.h"
@@ -9,17 +10,28 @@
 
 double DS_Precision = 1e-08;
 
-int DS_Compare(const RValue& a, const RValue& b) {
-  if (a.kind == RValue::kReal) {
-    if (b.kind != RValue::kReal) return -1;
-    double d = std::fabs(a.val - b.val);
-    double p = DS_Precision;
-    if (p <= 0) p = std::max(std::min(std::fabs(a.val), std::fabs(b.val)) * 1e-12, 1e-12);
-    if (d <= p) return 0;
-    return a.val < b.val ? -1 : 1;
+int DS_CompareReals(double a, double b) {
+  double d = std::fabs(a - b);
+  double p = DS_Precision;
+  if (p <= 0) p = std::max(std::min(std::fabs(a), std::fabs(b)) * 1e-12, 1e-12);
+  if (d <= p) return 0;
+  return a < b ? -1 : 1;
+}
+
+int DS_CompareStrings(const std::string& a, const std::string& b) {
+  // Texts that part at ASCII bytes (after an ASCII byte or at the start)
+  // order as those bytes; anything else takes the UTF-16 comparison.
+  size_t n = std::min(a.size(), b.size());
+  const unsigned char* pa = reinterpret_cast<const unsigned char*>(a.data());
+  const unsigned char* pb = reinterpret_cast<const unsigned char*>(b.data());
+  size_t i = 0;
+  while (i < n && pa[i] == pb[i]) ++i;
+  if (i < n && pa[i] < 0x80 && pb[i] < 0x80 && (i == 0 || pa[i - 1] < 0x80)) return pa[i] < pb[i] ? -1 : 1;
+  if (i == n) {
+    if (a.size() == b.size()) return 0;
+    if (i == 0 || pa[i - 1] < 0x80) return a.size() < b.size() ? -1 : 1;
   }
-  if (b.kind == RValue::kReal) return 1;
-  return mathlib::CompareUtf16(a.str, b.str);
+  return mathlib::CompareUtf16(a, b);
 }
 
 // ---------------------------------------------------------------------------
@@ -78,9 +90,12 @@ bool ReadText(const std::string& text, int header, bool* malformed, F&& body) {
 }  // namespace
 
 void DS_WriteValue(CStream& s, const RValue& v) {
+  // Only the field of the value's kind is meaningful; the other one may hold
+  // whatever an earlier use of the value left there, so it is written as 0 or
+  // the empty text and the text depends on the contents alone.
   s.WriteInteger(v.kind);
-  s.WriteReal(v.val);
-  s.WriteString(v.str);
+  s.WriteReal(v.IsReal() ? v.val : 0.0);
+  s.WriteString(v.IsString() ? std::string_view(v.str) : std::string_view());
 }
 
 RValue DS_ReadValue(CStream& s) {
@@ -289,34 +304,118 @@ bool CDS_List::ReadFromString(const std::string& text, bool* malformed) {
 // Map
 // ---------------------------------------------------------------------------
 
+namespace {
+bool ValidUtf8(const std::string& s) {
+  size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len;
+    unsigned cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2; cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3; cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4; cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + len > n) return false;
+    for (size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+      return false;
+    i += len;
+  }
+  return true;
+}
+}  // namespace
+
 void CDS_Map::Clear() {
   i_entries.clear();
   i_free.clear();
   i_order.clear();
+  i_index.clear();
+  i_indexed = true;
+  i_rindex.clear();
+  i_rseparated = true;
+  i_rprecision = DS_Precision;
+}
+
+void CDS_Map::ValidateReals() const {
+  i_rprecision = DS_Precision;
+  i_rindex.clear();
+  // An undefined precision makes no real equal to itself.
+  bool ok = !std::isnan(DS_Precision);
+  bool have_previous = false;
+  double previous = 0;
+  for (const Position& e : i_order) {
+    if (!ok) break;
+    if (e.is_text) continue;
+    double v = e.real;
+    if (!std::isfinite(v) || (have_previous && (v < previous || (v != previous && DS_CompareRealValues(previous, v) == 0)))) {
+      ok = false;
+      break;
+    }
+    previous = v;
+    have_previous = true;
+  }
+  i_rseparated = ok;
+  if (!ok) return;
+  for (const Position& e : i_order)
+    if (!e.is_text) i_rindex.emplace(e.real, e.slot);  // keeps the first copy
+}
+
+bool CDS_Map::RealIndexUsable() const {
+  bool same = i_rprecision == DS_Precision || (std::isnan(i_rprecision) && std::isnan(DS_Precision));
+  if (!same) ValidateReals();
+  return i_rseparated;
 }
 
 void CDS_Map::Assign(const CDS_Map& other) {
+  if (&other == this) return;
   // Copies compactly: slot k holds position k.
   std::vector<Entry> entries;
   entries.reserve(other.i_order.size());
-  for (uint32_t slot : other.i_order) entries.push_back(other.i_entries[slot]);
+  for (const Position& e : other.i_order) entries.push_back(other.i_entries[e.slot]);
   i_entries = std::move(entries);
   i_free.clear();
   i_order.resize(i_entries.size());
-  for (size_t k = 0; k < i_order.size(); ++k) i_order[k] = static_cast<uint32_t>(k);
+  for (size_t k = 0; k < i_order.size(); ++k) i_order[k] = MakePosition(static_cast<uint32_t>(k), i_entries[k].key);
+  i_indexed = other.i_indexed;
+  RebuildIndex();
+  ValidateReals();
 }
+
+void CDS_Map::RebuildIndex() {
+  i_index.clear();
+  if (!i_indexed) return;
+  for (const Position& e : i_order) {
+    const RValue& k = i_entries[e.slot].key;
+    if (k.IsString()) i_index.emplace(k.str, e.slot);  // keeps the first of equal keys
+  }
+}
+
+bool CDS_Map::UsesIndex(const RValue& key) const { return i_indexed && key.IsString() && ValidUtf8(key.str); }
 
 int CDS_Map::LowerSearch(const RValue& key) const {
   int first = 0, last = Size() - 1;
   while (last - first > 7) {
     int mid = (first + last) / 2;
-    if (DS_Compare(Key(mid), key) < 0)
+    if (CompareAt(mid, key) < 0)
       first = mid + 1;
     else
       last = mid;
   }
   for (int p = first; p <= last; ++p)
-    if (DS_Compare(Key(p), key) >= 0) return p;
+    if (CompareAt(p, key) >= 0) return p;
   return last + 1;
 }
 
@@ -324,23 +423,36 @@ int CDS_Map::UpperSearch(const RValue& key) const {
   int first = 0, last = Size() - 1;
   while (last - first > 7) {
     int mid = (first + last) / 2;
-    if (DS_Compare(Key(mid), key) > 0)
+    if (CompareAt(mid, key) > 0)
       last = mid - 1;
     else
       first = mid;
   }
   for (int p = last; p >= first; --p)
-    if (DS_Compare(Key(p), key) <= 0) return p;
+    if (CompareAt(p, key) <= 0) return p;
   return first - 1;
 }
 
 int CDS_Map::FindExact(const RValue& key) const {
   int p = LowerSearch(key);
-  if (p < Size() && DS_Compare(Key(p), key) == 0) return p;
+  if (p < Size() && CompareAt(p, key) == 0) return p;
   return -1;
 }
 
-void CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
+int CDS_Map::FindExactSlot(const RValue& key) const {
+  if (UsesIndex(key)) {
+    auto it = i_index.find(key.str);
+    return it == i_index.end() ? -1 : static_cast<int>(it->second);
+  }
+  if (key.IsReal() && RealIndexUsable()) {
+    auto it = i_rindex.find(key.val);
+    if (it != i_rindex.end()) return static_cast<int>(it->second);
+  }
+  int p = FindExact(key);
+  return p < 0 ? -1 : static_cast<int>(i_order[static_cast<size_t>(p)].slot);
+}
+
+uint32_t CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
   uint32_t slot;
   if (!i_free.empty()) {
     slot = i_free.back();
@@ -351,30 +463,71 @@ void CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
     slot = static_cast<uint32_t>(i_entries.size());
     i_entries.push_back(Entry{key, value});
   }
-  i_order.insert(i_order.begin() + p, slot);
+  i_order.insert(i_order.begin() + p, MakePosition(slot, key));
+  return slot;
 }
 
-void CDS_Map::Add(const RValue& key, const RValue& value) { InsertAt(UpperSearch(key) + 1, key, value); }
+void CDS_Map::Add(const RValue& key, const RValue& value) {
+  if (key.IsReal() && RealIndexUsable()) {
+    int p = UpperSearch(key) + 1;
+    uint32_t slot = InsertAt(p, key, value);
+    // Everything before p compares not greater than the key; only the key
+    // just before it can be a different one equal within the precision.
+    bool near = p > 0 && !i_order[static_cast<size_t>(p - 1)].is_text &&
+                i_order[static_cast<size_t>(p - 1)].real != key.val && CompareAt(p - 1, key) == 0;
+    if (!std::isfinite(key.val) || near) {
+      i_rseparated = false;
+      i_rindex.clear();
+    } else {
+      i_rindex.emplace(key.val, slot);
+    }
+    return;
+  }
+  uint32_t slot = InsertAt(UpperSearch(key) + 1, key, value);
+  if (!key.IsString() || !i_indexed) return;
+  if (!ValidUtf8(key.str)) {
+    i_indexed = false;
+    i_index.clear();
+    return;
+  }
+  i_index.emplace(key.str, slot);  // an earlier equal key stays the first
+}
 
 void CDS_Map::Replace(const RValue& key, const RValue& value) {
-  int p = FindExact(key);
-  if (p >= 0) i_entries[i_order[static_cast<size_t>(p)]].val = value;
+  int slot = FindExactSlot(key);
+  if (slot >= 0) i_entries[static_cast<size_t>(slot)].val = value;
 }
 
 void CDS_Map::Delete(const RValue& key) {
   int p = FindExact(key);
   if (p < 0) return;
-  uint32_t slot = i_order[static_cast<size_t>(p)];
+  uint32_t slot = i_order[static_cast<size_t>(p)].slot;
+  i_order.erase(i_order.begin() + p);
+  if (i_rseparated && i_entries[slot].key.IsReal()) {
+    // The next copy of the same real, if any, now stands at p.
+    double v = i_entries[slot].key.val;
+    if (p < Size() && !i_order[static_cast<size_t>(p)].is_text && i_order[static_cast<size_t>(p)].real == v)
+      i_rindex[v] = i_order[static_cast<size_t>(p)].slot;
+    else
+      i_rindex.erase(v);
+  }
+  if (i_indexed && i_entries[slot].key.IsString()) {
+    // The next entry with the same text, if any, now stands at p.
+    const std::string& text = i_entries[slot].key.str;
+    if (p < Size() && Key(p).IsString() && Key(p).str == text)
+      i_index[text] = i_order[static_cast<size_t>(p)].slot;
+    else
+      i_index.erase(text);
+  }
   i_entries[slot] = Entry{};  // let go of the texts now
   i_free.push_back(slot);
-  i_order.erase(i_order.begin() + p);
 }
 
-bool CDS_Map::Exists(const RValue& key) const { return FindExact(key) >= 0; }
+bool CDS_Map::Exists(const RValue& key) const { return FindExactSlot(key) >= 0; }
 
 RValue CDS_Map::FindValue(const RValue& key) const {
-  int p = FindExact(key);
-  return p >= 0 ? Value(p) : RValue();
+  int slot = FindExactSlot(key);
+  return slot >= 0 ? i_entries[static_cast<size_t>(slot)].val : RValue();
 }
 
 RValue CDS_Map::FindPrevious(const RValue& key) const {
@@ -411,10 +564,23 @@ bool CDS_Map::ReadFromString(const std::string& text, bool* malformed) {
   // reads, and the searches then behave as they would on that order.
   Clear();
   i_entries.reserve(keys.size());
+  const RValue* previous_text = nullptr;
+  for (size_t k = 0; k < keys.size(); ++k) {
+    const RValue& key = keys[k];
+    if (key.IsString()) {
+      if (!ValidUtf8(key.str) || (previous_text && mathlib::CompareUtf16(previous_text->str, key.str) > 0))
+        i_indexed = false;
+      previous_text = &key;
+    } else if (previous_text) {
+      i_indexed = false;  // a real after a text
+    }
+  }
   for (size_t k = 0; k < keys.size(); ++k) {
     i_entries.push_back(Entry{std::move(keys[k]), std::move(values[k])});
-    i_order.push_back(static_cast<uint32_t>(k));
+    i_order.push_back(MakePosition(static_cast<uint32_t>(k), i_entries.back().key));
   }
+  RebuildIndex();
+  ValidateReals();
   return true;
 }
 

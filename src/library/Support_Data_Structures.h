@@ -5,6 +5,7 @@
 // stream, see WriteToString) and can be restored from one.
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "script/RValue.h"
@@ -17,7 +18,24 @@ extern double DS_Precision;
 // -1, 0 or 1. Reals are equal within DS_Precision (or a relative 1e-12 when the
 // precision is 0); strings compare as UTF-16 code units; a real is smaller than
 // any string.
-int DS_Compare(const RValue& a, const RValue& b);
+int DS_CompareReals(double a, double b);
+int DS_CompareStrings(const std::string& a, const std::string& b);
+inline int DS_CompareRealValues(double a, double b) {
+  if (DS_Precision > 0) {
+    double d = a - b;
+    if (d >= -DS_Precision && d <= DS_Precision) return 0;
+    return a < b ? -1 : 1;
+  }
+  return DS_CompareReals(a, b);
+}
+inline int DS_Compare(const RValue& a, const RValue& b) {
+  if (a.kind == RValue::kReal) {
+    if (b.kind != RValue::kReal) return -1;
+    return DS_CompareRealValues(a.val, b.val);
+  }
+  if (b.kind == RValue::kReal) return 1;
+  return DS_CompareStrings(a.str, b.str);
+}
 
 // Values written by the text forms: integer kind, real val, string str.
 void DS_WriteValue(CStream& s, const RValue& v);
@@ -93,8 +111,8 @@ class CDS_Map {
 
   int Size() const { return static_cast<int>(i_order.size()); }
   // Key and value at position p of the sorted sequence (0 <= p < Size()).
-  const RValue& Key(int p) const { return i_entries[i_order[static_cast<size_t>(p)]].key; }
-  const RValue& Value(int p) const { return i_entries[i_order[static_cast<size_t>(p)]].val; }
+  const RValue& Key(int p) const { return i_entries[i_order[static_cast<size_t>(p)].slot].key; }
+  const RValue& Value(int p) const { return i_entries[i_order[static_cast<size_t>(p)].slot].val; }
   void Clear();
   void Assign(const CDS_Map& other);
   void Add(const RValue& key, const RValue& value);
@@ -120,11 +138,53 @@ class CDS_Map {
   };
   // Position of the first entry whose key equals key, or -1.
   int FindExact(const RValue& key) const;
-  void InsertAt(int p, const RValue& key, const RValue& value);
+  // Slot of the first entry whose key equals key, or -1.
+  int FindExactSlot(const RValue& key) const;
+  uint32_t InsertAt(int p, const RValue& key, const RValue& value);
+  bool UsesIndex(const RValue& key) const;
+  void RebuildIndex();
+
+  // One position of the sorted sequence: the entry's slot, with a copy of a
+  // real key so that searches over reals stay inside this array.
+  struct Position {
+    double real;
+    uint32_t slot;
+    uint32_t is_text;
+  };
+  static Position MakePosition(uint32_t slot, const RValue& key) {
+    return Position{key.IsString() ? 0.0 : key.val, slot, key.IsString() ? 1u : 0u};
+  }
+  // DS_Compare(Key(p), key).
+  int CompareAt(int p, const RValue& key) const {
+    const Position& e = i_order[static_cast<size_t>(p)];
+    if (!e.is_text) return key.IsString() ? -1 : DS_CompareRealValues(e.real, key.val);
+    if (!key.IsString()) return 1;
+    return DS_CompareStrings(i_entries[e.slot].key.str, key.str);
+  }
 
   std::vector<Entry> i_entries;   // the store; freed slots are listed in i_free
   std::vector<uint32_t> i_free;
-  std::vector<uint32_t> i_order;  // slots in ascending key order
+  std::vector<Position> i_order;  // ascending key order
+  // Text keys also lead through a hash to the slot of their first entry. The
+  // searches would find that same entry: every real key sorts before every
+  // text, and texts compare exactly (no tolerance), so the sequence is
+  // partitioned for any text. A map read from a text whose keys are out of
+  // order, or holding a key that is not valid UTF-8 (which the UTF-16
+  // comparison could find equal to another text), goes without the index.
+  std::unordered_map<std::string, uint32_t> i_index;
+  bool i_indexed = true;
+  // Real keys likewise lead to the slot of their first entry, while the map
+  // is "separated": its real keys are finite, in ascending order, and no two
+  // different ones are equal within the precision. Then the keys equal to an
+  // existing key k are exactly the copies of k, and an exact hit is what the
+  // search finds; a miss still searches (a key may be equal within the
+  // precision without being identical). Checked again whenever the precision
+  // has changed since.
+  bool RealIndexUsable() const;
+  void ValidateReals() const;
+  mutable std::unordered_map<double, uint32_t> i_rindex;
+  mutable bool i_rseparated = true;
+  mutable double i_rprecision = DS_Precision;
 };
 
 class CDS_Priority {

@@ -1,6 +1,9 @@
 #include "platform/Platform_LoadWindow.h"
 
 #include <SDL.h>
+#include <SDL_shape.h>
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -79,8 +82,24 @@ void Paint() {
 
 }  // namespace
 
+namespace {
+// The colour of the bottom-left pixel of a picture.
+bool BottomLeftColour(SDL_Surface* image, SDL_Color& colour) {
+  SDL_Surface* rgba = SDL_ConvertSurfaceFormat(image, SDL_PIXELFORMAT_RGBA32, 0);
+  if (!rgba) return false;
+  bool ok = rgba->w > 0 && rgba->h > 0 && SDL_LockSurface(rgba) == 0;
+  if (ok) {
+    const Uint8* p = static_cast<const Uint8*>(rgba->pixels) + size_t(rgba->h - 1) * size_t(rgba->pitch);
+    colour = SDL_Color{p[0], p[1], p[2], 255};
+    SDL_UnlockSurface(rgba);
+  }
+  SDL_FreeSurface(rgba);
+  return ok;
+}
+}  // namespace
+
 bool PlatformLoadWindowOpen(const RLoadPictures& pictures, bool show_progress, bool scale_progress,
-                            bool debug_mode, int alpha) {
+                            bool debug_mode, int alpha, bool transparent) {
   if (g_load.window) return true;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   g_load.video = true;
@@ -94,8 +113,25 @@ bool PlatformLoadWindowOpen(const RLoadPictures& pictures, bool show_progress, b
   g_load.layout = ComputeLoadLayout(g_load.image ? g_load.image->w : 0, g_load.image ? g_load.image->h : 0,
                                     screen.w, screen.h, show_progress, scale_progress, debug_mode);
   const RLoadLayout& l = g_load.layout;
-  g_load.window = SDL_CreateWindow("", screen.x + l.left, screen.y + l.top, l.width, l.height,
-                                   SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN | SDL_WINDOW_SKIP_TASKBAR);
+  const Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN | SDL_WINDOW_SKIP_TASKBAR;
+  SDL_Color key;
+  if (transparent && g_load.image && BottomLeftColour(g_load.image, key)) {
+    g_load.window = SDL_CreateShapedWindow("", unsigned(std::max(0, screen.x + l.left)),
+                                           unsigned(std::max(0, screen.y + l.top)), unsigned(l.width),
+                                           unsigned(l.height), flags);
+    if (g_load.window) {
+      SDL_WindowShapeMode mode;
+      mode.mode = ShapeModeColorKey;
+      mode.parameters.colorKey = key;
+      if (SDL_SetWindowShape(g_load.window, g_load.image, &mode) != 0) {
+        SDL_DestroyWindow(g_load.window);
+        g_load.window = nullptr;
+      }
+    }
+  }
+  if (!g_load.window) {
+    g_load.window = SDL_CreateWindow("", screen.x + l.left, screen.y + l.top, l.width, l.height, flags);
+  }
   if (!g_load.window) {
     PlatformLoadWindowClose();
     return false;

@@ -31,8 +31,10 @@ struct RLoadPictures {
 
 // Opens the window (needs a display). False when it cannot be shown; the
 // load goes on without it.
+// With transparent, the colour of the picture's bottom-left pixel is see-
+// through where the window system supports shaped windows.
 bool PlatformLoadWindowOpen(const RLoadPictures& pictures, bool show_progress, bool scale_progress,
-                            bool debug_mode, int alpha);
+                            bool debug_mode, int alpha, bool transparent = false);
 bool PlatformLoadWindowIsOpen();
 void PlatformLoadWindowProgress(int percent);
 void PlatformLoadWindowClose();

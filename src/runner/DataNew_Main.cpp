@@ -70,7 +70,9 @@ bool LoadSection_IncludedFiles(CStream& stream) {
   if (!ReadSectionHeader(stream, kSectionVersionIncludedFiles, count)) return false;
   // Grown as records arrive, so memory follows the data actually present.
   for (int32_t i = 0; i < count; ++i) {
-    CStream block = stream.ReadStreamC();
+    // The record is read straight from the inflated bytes; it copies out
+    // only its data.
+    CStream block = stream.ReadStreamCView();
     IncludedFiles.emplace_back();
     if (!IncludedFiles.back().LoadFromStream(block)) return false;
   }
@@ -251,8 +253,10 @@ bool LoadGameFromBuffer(std::vector<uint8_t> bytes) {
     } else {
       ShowMessage(kMsgCorrupted);
     }
+    ReleaseInflateScratch();
     return ok;
   } catch (const std::exception& e) {
+    ReleaseInflateScratch();
     TraceWrite(std::string("Load error: ") + e.what());
     ShowMessage(kMsgCorrupted);
     return false;

@@ -79,7 +79,8 @@ void SetupLoadForm(bool debug_mode) {
     pictures.image = opt_loadimage ? &*opt_loadimage : nullptr;
     pictures.back = opt_progressback ? &*opt_progressback : nullptr;
     pictures.front = opt_progressfront ? &*opt_progressfront : nullptr;
-    PlatformLoadWindowOpen(pictures, opt_showprogress, opt_scaleprogress, debug_mode, opt_loadalpha);
+    PlatformLoadWindowOpen(pictures, opt_showprogress, opt_scaleprogress, debug_mode, opt_loadalpha,
+                           opt_loadtransparent);
   }
   SetLoadProgress(0, "Loading");
 }

@@ -75,13 +75,19 @@ size_t InflateChunks(const uint8_t* src, size_t size, size_t max_size, uint8_t* 
 
 }  // namespace
 
-void InflateBlock(const uint8_t* src, size_t size, size_t max_size, std::vector<uint8_t>& out) {
+namespace {
+// Blocks are inflated into one buffer per thread that keeps its size between
+// calls, so the pages are touched once and never zero-filled again; the
+// result is then copied out at its exact size.
+std::vector<uint8_t>& InflateScratch() {
+  thread_local std::vector<uint8_t> scratch;
+  return scratch;
+}
+
+size_t InflateToScratch(const uint8_t* src, size_t size, size_t max_size) {
   max_size = DefaultInflateCap(size, max_size);
-  out.clear();
-  // Inflate straight into the result buffer, growing it geometrically; the
-  // first guess is a few times the compressed size.
-  size_t guess = std::min(max_size, std::max<size_t>(size * 4, 4096));
-  out.resize(guess);
+  std::vector<uint8_t>& out = InflateScratch();
+  if (out.size() < 65536) out.resize(std::min<size_t>(std::max<size_t>(max_size, 1), 65536));
   z_stream zs{};
   if (inflateInit(&zs) != Z_OK) throw EStreamError("Stream read error: cannot start inflation");
   size_t fed = 0;
@@ -96,8 +102,9 @@ void InflateBlock(const uint8_t* src, size_t size, size_t max_size, std::vector<
         zs.avail_in = uInt(n);
         fed += n;
       }
-      if (total == out.size()) {
-        if (out.size() >= max_size) {
+      size_t limit = std::min(out.size(), max_size);
+      if (total == limit) {
+        if (limit >= max_size) {
           // Full: only the end of the stream may follow. Probe with one byte.
           uint8_t probe;
           zs.next_out = &probe;
@@ -108,9 +115,10 @@ void InflateBlock(const uint8_t* src, size_t size, size_t max_size, std::vector<
             throw EStreamError("Stream read error: corrupt compressed block");
           continue;
         }
-        out.resize(std::min(max_size, std::max(out.size() * 2, size_t(4096))));
+        out.resize(std::min(max_size, out.size() * 2));
+        limit = out.size();
       }
-      size_t room = std::min(out.size() - total, size_t(1) << 30);
+      size_t room = std::min(limit - total, size_t(1) << 30);
       zs.next_out = out.data() + total;
       zs.avail_out = uInt(room);
       rc = inflate(&zs, Z_NO_FLUSH);
@@ -123,7 +131,18 @@ void InflateBlock(const uint8_t* src, size_t size, size_t max_size, std::vector<
     throw;
   }
   inflateEnd(&zs);
-  out.resize(total);
+  return total;
+}
+}  // namespace
+
+void InflateBlock(const uint8_t* src, size_t size, size_t max_size, std::vector<uint8_t>& out) {
+  size_t total = InflateToScratch(src, size, max_size);
+  const std::vector<uint8_t>& scratch = InflateScratch();
+  out.assign(scratch.begin(), scratch.begin() + ptrdiff_t(total));
+}
+
+void ReleaseInflateScratch() {
+  std::vector<uint8_t>().swap(InflateScratch());
 }
 
 std::vector<uint8_t> DeflateBlock(const uint8_t* src, size_t size) {
@@ -346,9 +365,16 @@ CStream CStream::ReadStreamC(size_t max_size) {
   int32_t n = ReadInteger();
   if (n < 0) throw EStreamError("Stream read error: negative length");
   const uint8_t* p = ReadSpan(size_t(n));
-  std::vector<uint8_t> out;
-  InflateBlock(p, size_t(n), max_size, out);
-  return CStream(std::move(out));
+  size_t total = InflateToScratch(p, size_t(n), max_size);
+  return CStream(InflateScratch().data(), total);
+}
+
+CStream CStream::ReadStreamCView(size_t max_size) {
+  int32_t n = ReadInteger();
+  if (n < 0) throw EStreamError("Stream read error: negative length");
+  const uint8_t* p = ReadSpan(size_t(n));
+  size_t total = InflateToScratch(p, size_t(n), max_size);
+  return View(InflateScratch().data(), total);
 }
 
 size_t CStream::SkipStreamC(size_t max_size) {
@@ -416,23 +442,34 @@ void CStream::RestorePermuted(uint8_t* d, size_t len, const uint8_t table[256]) 
   // the window is final afterwards and the lower half is carried into the
   // next window; the lower half is unchained as it is loaded (the byte
   // before it still holds its stored value). One sweep, no chain of
-  // dependent swaps.
+  // dependent swaps, each byte read and written once.
   uint16_t perm[512];
   for (int j = 0; j < 512; ++j) perm[j] = uint16_t(j);
   for (int off = 255; off >= 0; --off) std::swap(perm[256 + off], perm[256 + off - table[off]]);
-  uint8_t window[512];
-  std::memcpy(window + 256, d + 256 * (groups - 1), 256);
+  // Two windows take turns: the carried half is written straight into the
+  // upper half of the other one.
+  uint8_t windows[2][512];
+  int cur = 0;
+  std::memcpy(windows[cur] + 256, d + 256 * (groups - 1), 256);
   for (size_t m = groups - 1; m >= 1; --m) {
+    uint8_t* w = windows[cur];
     uint8_t* lo = d + 256 * (m - 1);
-    unchain(256 * (m - 1), 256 * m);
-    std::memcpy(window, lo, 256);
+    // Unchain the lower group into the window; its positions are a multiple
+    // of 256 plus j, so the position byte is j.
+    uint8_t prev = m == 1 ? 0 : lo[-1];
+    for (int j = 0; j < 256; ++j) {
+      uint8_t stored = lo[j];
+      w[j] = uint8_t(inv[stored] - uint8_t(j) - prev);
+      prev = stored;
+    }
+    if (m == 1) w[0] = lo[0];  // byte 0 is stored as it is
     uint8_t* hi = lo + 256;
-    for (int j = 0; j < 256; ++j) hi[j] = window[perm[256 + j]];
-    uint8_t carry[256];
-    for (int j = 0; j < 256; ++j) carry[j] = window[perm[j]];
-    std::memcpy(window + 256, carry, 256);
+    for (int j = 0; j < 256; ++j) hi[j] = w[perm[256 + j]];
+    uint8_t* next = windows[cur ^ 1] + 256;
+    for (int j = 0; j < 256; ++j) next[j] = w[perm[j]];
+    cur ^= 1;
   }
-  std::memcpy(d, window + 256, 256);
+  std::memcpy(d, windows[cur] + 256, 256);
   swap_down(256, 0);
 }
 

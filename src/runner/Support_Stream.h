@@ -87,6 +87,10 @@ class CStream {
   // inflated size; 0 picks the default: kInflateMaxRatio times the block's
   // compressed size, never above kInflateCeiling.
   CStream ReadStreamC(size_t max_size = 0);
+  // The same as a view of a per-thread buffer, without the copy. The view is
+  // valid only until the next inflation on this thread (any ReadStreamC,
+  // ReadStreamCView, ReadBitmap or InflateBlock): read it fully first.
+  CStream ReadStreamCView(size_t max_size = 0);
   // Inflates and checks the next compressed block without keeping it.
   // Returns the inflated size.
   size_t SkipStreamC(size_t max_size = 0);
@@ -162,5 +166,8 @@ std::string PayloadKeyText(uint32_t k1);
 
 // Inflates zlib data, checking it ends properly. Throws EStreamError.
 void InflateBlock(const uint8_t* src, size_t size, size_t max_size, std::vector<uint8_t>& out);
+// Frees the per-thread inflation buffer (it keeps the size of the largest
+// block inflated so far).
+void ReleaseInflateScratch();
 // Deflates at zlib's default level.
 std::vector<uint8_t> DeflateBlock(const uint8_t* src, size_t size);

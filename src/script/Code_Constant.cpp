@@ -3,6 +3,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "resources/Background_Main.h"
+#include "resources/Font_Main.h"
+#include "resources/Object_Main.h"
+#include "resources/Path_Main.h"
+#include "resources/Room_Main.h"
+#include "resources/Sound_Main.h"
+#include "resources/Sprite_Main.h"
+#include "resources/TimeLine_Main.h"
+#include "resources/Trigger_Main.h"
 #include "script/Script_Main.h"
 
 namespace {
@@ -16,6 +25,17 @@ Table& Constants() {
   return t;
 }
 ResourceNameLookup g_resourceLookup = nullptr;
+
+// The resource tables in their lookup order.
+int FindResource(std::string_view name) {
+  int (*const finders[])(std::string_view) = {FindObject, FindSprite,   FindSound, FindBackground, FindPath,
+                                               FindFont,   FindTimeLine, ScriptFind, FindRoom, FindTriggerConstant};
+  for (auto find : finders) {
+    int index = find(name);
+    if (index >= 0) return index;
+  }
+  return -1;
+}
 }  // namespace
 
 void SetResourceNameLookup(ResourceNameLookup lookup) { g_resourceLookup = lookup; }
@@ -36,8 +56,7 @@ bool ConstantFind(std::string_view name, RValue& out) {
       out.SetReal(index);
       return true;
     }
-  } else if ((index = ScriptFind(name)) >= 0) {
-    // Without resource tables the scripts are the only resources known.
+  } else if ((index = FindResource(name)) >= 0) {
     out.SetReal(index);
     return true;
   }

@@ -21,8 +21,9 @@ int ConstantCount();
 // Adds the built-in constants (once per process).
 void ConstantsAddBuiltins();
 
-// Resource lookup by name in the order objects, sprites, sounds, backgrounds,
-// paths, fonts, time lines, scripts, rooms, trigger constant names. The
-// resource tables install it; it gives the index of the first match.
+// Resource names are looked up in the order objects, sprites, sounds,
+// backgrounds, paths, fonts, time lines, scripts, rooms, trigger constant
+// names. A lookup installed here replaces that search (tests use it); it
+// gives the index of the first match.
 using ResourceNameLookup = bool (*)(std::string_view name, int& index);
 void SetResourceNameLookup(ResourceNameLookup lookup);

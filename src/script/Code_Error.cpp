@@ -10,8 +10,9 @@
 std::string error_last;
 bool error_occurred = false;
 
+bool g_errorPending = false;
+
 namespace {
-bool g_pending = false;
 std::string g_text;
 bool g_logFresh = true;
 bool g_terminating = false;
@@ -33,7 +34,7 @@ void SetHeadlessErrorChoice(bool abort) { g_headlessAbort = abort; }
 bool ErrorTerminating() { return g_terminating; }
 
 void ErrorResetForTests() {
-  g_pending = false;
+  g_errorPending = false;
   g_text.clear();
   g_logFresh = true;
   g_terminating = false;
@@ -41,15 +42,14 @@ void ErrorResetForTests() {
   error_occurred = false;
 }
 
-void ErrorClear() {
-  g_pending = false;
+void ErrorClearSlow() {
+  g_errorPending = false;
   g_text.clear();
 }
-bool ErrorPending() { return g_pending; }
 const std::string& ErrorText() { return g_text; }
 
 void RecordErrorText(const std::string& text) {
-  g_pending = true;
+  g_errorPending = true;
   g_text = text;
 }
 
@@ -94,8 +94,8 @@ std::string FormatCodeError(const std::string& source, bool isexpression, int po
 }
 
 void RecordCodeError(const CCode& code, int position, const std::string& message) {
-  if (g_pending) return;
-  g_pending = true;
+  if (g_errorPending) return;
+  g_errorPending = true;
   g_text = FormatCodeError(code.i_str, code.i_kind != 1, position, message);
 }
 

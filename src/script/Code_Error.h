@@ -17,8 +17,12 @@ void ReportActionError(const std::string& text, bool fatal);
 void RecordCodeError(const CCode& code, int position, const std::string& message);
 // Replaces the recorded text and marks the record as set.
 void RecordErrorText(const std::string& text);
-void ErrorClear();
-bool ErrorPending();
+extern bool g_errorPending;
+void ErrorClearSlow();
+inline void ErrorClear() {
+  if (g_errorPending) ErrorClearSlow();
+}
+inline bool ErrorPending() { return g_errorPending; }
 const std::string& ErrorText();
 // The text that pinpoints `position` in `source` (used by RecordCodeError).
 std::string FormatCodeError(const std::string& source, bool isexpression, int position, const std::string& message);

@@ -79,7 +79,9 @@ void InitStackLimit() {
     g_stackLimit = here - (size_t{4} << 20);
     return;
   }
-  size_t margin = size >= (size_t{4} << 20) ? (size_t{1} << 20) : size / 4;
+  // The margin covers what one code may still need below the check: its
+  // tree is at most kMaxParseDepth deep.
+  size_t margin = size >= (size_t{8} << 20) ? (size_t{2} << 20) : size / 4;
   g_stackLimit = low + margin;
 }
 
@@ -89,24 +91,25 @@ inline bool StackLow() {
 }
 
 // ---- argument frames ----
-std::vector<std::unique_ptr<RArgFrame>>& Frames() {
-  static std::vector<std::unique_ptr<RArgFrame>> frames;
-  if (frames.empty()) frames.push_back(std::make_unique<RArgFrame>());
-  return frames;
-}
+std::vector<std::unique_ptr<RArgFrame>> g_frames;
 size_t g_frameDepth = 0;
 RArgFrame* g_frame = nullptr;
 
+void EnsureFrames() {
+  if (g_frame) return;
+  if (g_frames.empty()) g_frames.push_back(std::make_unique<RArgFrame>());
+  g_frame = g_frames[0].get();
+}
+
 RArgFrame& PushFrame() {
-  auto& frames = Frames();
   ++g_frameDepth;
-  if (g_frameDepth >= frames.size()) frames.push_back(std::make_unique<RArgFrame>());
-  g_frame = frames[g_frameDepth].get();
+  if (g_frameDepth >= g_frames.size()) g_frames.push_back(std::make_unique<RArgFrame>());
+  g_frame = g_frames[g_frameDepth].get();
   return *g_frame;
 }
 void PopFrame() {
   --g_frameDepth;
-  g_frame = Frames()[g_frameDepth].get();
+  g_frame = g_frames[g_frameDepth].get();
 }
 
 // ---- locals pool ----
@@ -171,6 +174,8 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
                bool moveargs);
 
 bool Eval(Ctx& c, const RToken& n, RValue& out);
+bool EvalReal(Ctx& c, const RToken& n, double& out);
+inline bool Operand(Ctx& c, const RToken& n, double& out);
 int Exec(Ctx& c, const RToken& n, RValue& result);
 
 // ---- variables ----
@@ -189,17 +194,26 @@ bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
     return true;
   }
   RValue v;
-  if (!Eval(c, n.items[0], v)) return false;
-  if (v.kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
-  ref.owner = RoundToInt(v.val);
+  if (n.constowner) {
+    ref.owner = n.ind2;
+  } else {
+    if (!Eval(c, n.items[0], v)) return false;
+    if (v.kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
+    ref.owner = RoundToInt(v.val);
+  }
   ref.index = 0;
   for (int k = 1; k < n.itemnumb && k <= 2; ++k) {
     const RToken& idx = n.items[static_cast<size_t>(k)];
-    if (!Eval(c, idx, v)) return false;
-    if (v.kind != RValue::kReal) return Fail(c, idx.position, "Wrong type of array index");
+    double d;
+    if (idx.pure && Operand(c, idx, d)) {
+      v.val = d;
+    } else {
+      if (!Eval(c, idx, v)) return false;
+      if (v.kind != RValue::kReal) return Fail(c, idx.position, "Wrong type of array index");
+    }
     int64_t i = RoundToInt64(v.val);
     if (i < 0) return Fail(c, idx.position, "Negative array index");
-    if (i >= kArrayDim) return Fail(c, idx.position, "Array index >= 32000");
+    if (i >= g_maxArrayIndex) return Fail(c, idx.position, "Array index >= 32000");
     ref.index = k == 1 ? static_cast<int>(i) : ref.index * kArrayDim + static_cast<int>(i);
   }
   return true;
@@ -337,18 +351,91 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
   return ok;
 }
 
-// Pure arithmetic on a pure expression. False when a variable on the way is
-// missing or not a real, or an operation would fail; the caller then
-// evaluates the expression the general way, which is safe because pure
-// expressions have no side effects.
-bool EvalReal(Ctx& c, const RToken& n, double& out) {
+inline bool ApplyReal(int op, double l, double r, double& out);
+
+// A leaf of pure arithmetic read in place: constants, local slots and
+// argument slots. False when the node is no such leaf (`leaf` false) or the
+// value is missing or not a real.
+inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
+  leaf = true;
+  if (n.kind == TK_CONSTANT) {
+    out = n.value.val;
+    return true;
+  }
+  if (n.kind == TK_CONSTOWNERVAR) {
+    const RValue* v;
+    if (n.ind2 == OWNER_LOCAL) {
+      const LocalSlot& s = c.lslots[n.slot];
+      if (!s.defined) return false;
+      v = &s.var.simplevalue;
+    } else if (n.ind < 10000) {
+      v = &g_frame->slots[n.ind - g_arg0];
+    } else {
+      leaf = false;
+      return false;
+    }
+    if (v->kind != RValue::kReal) return false;
+    out = v->val;
+    return true;
+  }
+  leaf = false;
+  return false;
+}
+
+// An operand of pure arithmetic: leaves and operators on two leaves are
+// computed in place, anything else through EvalReal.
+inline bool Operand(Ctx& c, const RToken& n, double& out) {
+  bool leaf;
+  bool ok = Leaf(c, n, out, leaf);
+  if (leaf) return ok;
+  if (n.kind == TK_BINARY) {
+    double l, r;
+    bool leafl, leafr;
+    bool okl = Leaf(c, n.items[0], l, leafl);
+    if (leafl) {
+      if (!okl) return false;
+      bool okr = Leaf(c, n.items[1], r, leafr);
+      if (!leafr) okr = EvalReal(c, n.items[1], r);
+      return okr && ApplyReal(n.ind, l, r, out);
+    }
+  }
+  return EvalReal(c, n, out);
+}
+
+// The operators of pure arithmetic; false when the operation would fail.
+inline bool ApplyReal(int op, double l, double r, double& out) {
+  const double e = kCompareEpsilon;
+  switch (op) {
+    case SYM_PLUS: out = l + r; return true;
+    case SYM_MINUS: out = l - r; return true;
+    case SYM_TIMES: out = l * r; return true;
+    case SYM_DIVIDE: if (r == 0) return false; out = l / r; return true;
+    case SYM_DIV: if (r == 0) return false; out = std::trunc(l / r); return true;
+    case SYM_MOD: if (r == 0) return false; out = l - std::trunc(l / r) * r; return true;
+    case SYM_LT: out = l - r < -e ? 1 : 0; return true;
+    case SYM_LE: out = l - r <= e ? 1 : 0; return true;
+    case SYM_ASSIGN: case SYM_EQ: out = (l - r > -e && l - r < e) ? 1 : 0; return true;
+    case SYM_NE: out = (l - r < -e || l - r > e) ? 1 : 0; return true;
+    case SYM_GE: out = l - r >= -e ? 1 : 0; return true;
+    case SYM_GT: out = l - r > e ? 1 : 0; return true;
+    case SYM_AND: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
+    case SYM_OR: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
+    case SYM_XOR: out = ((l >= 0.5) != (r >= 0.5)) ? 1 : 0; return true;
+    default: return false;
+  }
+}
+
+// The other node kinds of pure arithmetic.
+__attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& out) {
   switch (n.kind) {
     case TK_CONSTANT:
       out = n.value.val;
       return true;
     case TK_CONSTOWNERVAR: {
       const RValue* v;
-      if (n.ind2 == OWNER_LOCAL) {
+      if (n.ind < 10000) {
+        v = &g_frame->slots[n.ind - g_arg0];  // argument0..argument15
+      } else if (n.ind2 == OWNER_LOCAL) {
         const LocalSlot& s = c.lslots[n.slot];
         if (!s.defined) return false;
         v = &s.var.simplevalue;
@@ -362,44 +449,57 @@ bool EvalReal(Ctx& c, const RToken& n, double& out) {
       out = v->val;
       return true;
     }
+    case TK_VARIABLE: {
+      int index = 0;
+      for (size_t k = 1; k < n.items.size(); ++k) {
+        double d;
+        if (!Operand(c, n.items[k], d)) return false;
+        int64_t i = RoundToInt64(d);
+        if (i < 0 || i >= g_maxArrayIndex) return false;
+        index = index * kArrayDim + static_cast<int>(i);
+      }
+      const RVariable* var;
+      if (n.ind2 == OWNER_LOCAL) {
+        const LocalSlot& s = c.lslots[n.slot];
+        if (!s.defined) return false;
+        var = &s.var;
+      } else {
+        CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+        var = list.Find(n.ind, n.cache);
+        if (!var) return false;
+      }
+      const RValue* v = CVariableList::Element(*var, index);
+      if (!v || v->kind != RValue::kReal) return false;
+      out = v->val;
+      return true;
+    }
     case TK_UNARY: {
       if (!EvalReal(c, n.items[0], out)) return false;
       if (n.ind == SYM_MINUS) out = -out;
       else if (n.ind == SYM_NOT) out = out < 0.5 ? 1 : 0;
       return true;
     }
-    case TK_BINARY: {
-      double l, r;
-      if (!EvalReal(c, n.items[0], l) || !EvalReal(c, n.items[1], r)) return false;
-      const double e = kCompareEpsilon;
-      switch (n.ind) {
-        case SYM_PLUS: out = l + r; return true;
-        case SYM_MINUS: out = l - r; return true;
-        case SYM_TIMES: out = l * r; return true;
-        case SYM_DIVIDE: if (r == 0) return false; out = l / r; return true;
-        case SYM_DIV: if (r == 0) return false; out = std::trunc(l / r); return true;
-        case SYM_MOD: if (r == 0) return false; out = l - std::trunc(l / r) * r; return true;
-        case SYM_LT: out = l - r < -e ? 1 : 0; return true;
-        case SYM_LE: out = l - r <= e ? 1 : 0; return true;
-        case SYM_ASSIGN: case SYM_EQ: out = (l - r > -e && l - r < e) ? 1 : 0; return true;
-        case SYM_NE: out = (l - r < -e || l - r > e) ? 1 : 0; return true;
-        case SYM_GE: out = l - r >= -e ? 1 : 0; return true;
-        case SYM_GT: out = l - r > e ? 1 : 0; return true;
-        case SYM_AND: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
-        case SYM_OR: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
-        case SYM_XOR: out = ((l >= 0.5) != (r >= 0.5)) ? 1 : 0; return true;
-        default: return false;
-      }
-    }
     default:
       return false;
   }
 }
 
+// Pure arithmetic on a pure expression. False when a variable on the way is
+// missing or not a real, or an operation would fail; the caller then
+// evaluates the expression the general way, which is safe because pure
+// expressions have no side effects.
+bool EvalReal(Ctx& c, const RToken& n, double& out) {
+  if (n.kind == TK_BINARY) {
+    double l, r;
+    return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && ApplyReal(n.ind, l, r, out);
+  }
+  return EvalRealOther(c, n, out);
+}
+
 bool Eval(Ctx& c, const RToken& n, RValue& out) {
   if (n.pureroot && n.kind != TK_CONSTANT) {
     double d;
-    if (EvalReal(c, n, d)) {
+    if (Operand(c, n, d)) {
       out.SetReal(d);
       return true;
     }
@@ -479,7 +579,7 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
     double d;
     if (n.ind == SYM_ASSIGN) {
       // The value first: the target must not exist while it is computed.
-      if (EvalReal(c, expr, d)) {
+      if (Operand(c, expr, d)) {
         RVariable* var = PlainVar(c, target, target.ind2, target.ind, true, generic);
         if (var) {
           var->simplevalue.SetReal(d);
@@ -489,13 +589,27 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
       }
     } else if (RVariable* var = PlainVar(c, target, target.ind2, target.ind, false, generic)) {
       RValue& v = var->simplevalue;
-      if (v.kind == RValue::kReal && EvalReal(c, expr, d)) {
+      if (v.kind == RValue::kReal && Operand(c, expr, d)) {
         if (n.ind == SYM_ADDASSIGN) v.val += d;
         else v.val -= d;
         result.SetReal(v.val);
         return C_NORMAL;
       }
     }
+  }
+  if (expr.pureroot && target.pure && n.ind == SYM_ASSIGN) {
+    // An element of a plain array set to pure arithmetic.
+    double d;
+    VarRef ref;
+    if (Operand(c, expr, d) && Resolve(c, target, ref)) {
+      bool generic;
+      if (RVariable* var = PlainVar(c, target, ref.owner, ref.id, true, generic)) {
+        CVariableList::ElementForWrite(*var, ref.index).SetReal(d);
+        result.SetReal(d);
+        return C_NORMAL;
+      }
+    }
+    if (ErrorPending()) return C_ERROR;
   }
   VarRef ref;
   if (!Resolve(c, target, ref)) return C_ERROR;
@@ -545,8 +659,54 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
   return C_NORMAL;
 }
 
+// The shortest path of an assignment (see RToken::fastassign); anything it
+// cannot finish goes to Assign, which starts from scratch (the value is pure,
+// so computing it twice has no effect).
+inline int FastAssign(Ctx& c, const RToken& n, RValue& result) {
+  const RToken& target = n.items[0];
+  double d;
+  RValue* v;
+  if (n.fastassign == 1) {
+    LocalSlot& s = c.lslots[target.slot];
+    if (n.ind == SYM_ASSIGN) {
+      if (!Operand(c, n.items[1], d)) return Assign(c, n, result);
+      s.defined = true;
+      s.var.ind = target.ind;
+      s.var.simplevalue.SetReal(d);
+      result.SetReal(d);
+      return C_NORMAL;
+    }
+    if (!s.defined) return Assign(c, n, result);
+    v = &s.var.simplevalue;
+  } else {
+    CVariableList& list = GlobalIsDeclared(target.ind) ? GlobalVars() : c.self->i_vars;
+    RVariable* var = list.Find(target.ind, target.cache);
+    if (!var) return Assign(c, n, result);
+    v = &var->simplevalue;
+    if (n.ind == SYM_ASSIGN) {
+      if (!Operand(c, n.items[1], d)) return Assign(c, n, result);
+      v->SetReal(d);
+      result.SetReal(d);
+      return C_NORMAL;
+    }
+  }
+  if (v->kind != RValue::kReal || !Operand(c, n.items[1], d)) return Assign(c, n, result);
+  if (n.ind == SYM_ADDASSIGN) v->val += d;
+  else v->val -= d;
+  result.SetReal(v->val);
+  return C_NORMAL;
+}
+
+// One statement of a list: assignments without the general dispatch.
+inline int Statement(Ctx& c, const RToken& s, RValue& result) {
+  if (s.fastassign) return FastAssign(c, s, result);
+  return s.kind == TK_ASSIGN ? Assign(c, s, result) : Exec(c, s, result);
+}
+
 // A condition: -1 error, 0 false, 1 true.
 inline int Condition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
+  double d;
+  if (e.pure && Operand(c, e, d)) return d >= 0.5 ? 1 : 0;
   if (!Eval(c, e, scratch)) return -1;
   if (scratch.kind != RValue::kReal) {
     Fail(c, e.position, msg);
@@ -675,12 +835,12 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
   switch (n.kind) {
     case TK_BLOCK:
       for (const RToken& s : n.items) {
-        int r = Exec(c, s, result);
+        int r = Statement(c, s, result);
         if (r != C_NORMAL) return r;
       }
       return C_NORMAL;
     case TK_ASSIGN:
-      return Assign(c, n, result);
+      return n.fastassign ? FastAssign(c, n, result) : Assign(c, n, result);
     case TK_CALL:
       return CallFunction(c, n, result) ? C_NORMAL : C_ERROR;
     case TK_IF: {
@@ -724,9 +884,9 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
         if (cond < 0) return C_ERROR;
         if (!cond) return C_NORMAL;
         if (!Spend(c, n.position)) return C_ERROR;
-        r = Exec(c, n.items[3], result);
+        r = Statement(c, n.items[3], result);
         if (r == C_NORMAL || r == C_CONTINUE) {
-          r = Exec(c, n.items[2], scratch);
+          r = Statement(c, n.items[2], scratch);
           continue;
         }
         return r == C_BREAK ? C_NORMAL : r;
@@ -781,75 +941,24 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
   }
 }
 
-std::string ScriptArgCountText(const std::string& name, bool atleast, int required, int supplied) {
-  return "Illegal argument count calling script \"" + name + "\".\r" +
-         (atleast ? "Script requires at least " : "Script requires ") + std::to_string(required) +
-         " arguments, " + std::to_string(supplied) + " have been supplied.";
+__attribute__((noinline)) void ArgCountError(const std::string& name, bool atleast, int required, int supplied) {
+  RecordErrorText("Illegal argument count calling script \"" + name + "\".\r" +
+                  (atleast ? "Script requires at least " : "Script requires ") + std::to_string(required) +
+                  " arguments, " + std::to_string(supplied) + " have been supplied.");
 }
 
-bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RValue* args, int count,
-               bool moveargs) {
-  CScript* script = ScriptGet(index);
-  if (!script) return false;
-  if (count > 16) count = 16;
-  if (count < 0) count = 0;
-  const std::string& name = ScriptGetName(index);
-  RArgFrame& f = PushFrame();
-  f.count = count;
-  f.name = &name;
-  for (int k = 0; k < count; ++k) {
-    if (moveargs) std::swap(f.slots[k], args[k]);
-    else CopyValue(f.slots[k], args[k]);
-  }
-  for (int k = count; k < 16; ++k) f.slots[k].SetReal(0);
-  result.SetReal(0);
-  const CCode* code = script->s_code.get();
-  bool ok;
-  if (!code) {
-    static const CCode kNotCompiled;
-    ok = ExecuteCodeValue(self, other, &kNotCompiled, result);
-  } else {
-    ok = ExecuteCodeValue(self, other, code, result);
-  }
-  if (!ok) RecordErrorText("In script " + name + ":\r" + ErrorText());
-  if (checkargs && opt_argerrors && code) {
-    bool atleast = code->i_ArgArray;
-    bool bad = atleast ? count < code->i_Args : count != code->i_Args;
-    if (bad) {
-      RecordErrorText(ScriptArgCountText(name, atleast, code->i_Args, count));
-      ok = false;
-    }
-  }
-  PopFrame();
-  return ok;
+__attribute__((noinline)) void AddScriptLine(const std::string& name) {
+  RecordErrorText("In script " + name + ":\r" + ErrorText());
 }
 
 int g_execDepth = 0;
 // Local slots of the executions in progress, one vector per nesting depth
 // (a vector's storage does not move when the outer vector grows).
 std::vector<std::vector<LocalSlot>> g_slotPool;
-}  // namespace
 
-void SetExecutionBudget(long long steps) { g_budget = steps; }
-
-void SetArgumentVariableIds(int argument0, int argument) {
-  g_arg0 = argument0;
-  g_argArray = argument;
-}
-
-RArgFrame& CurrentArgs() {
-  if (!g_frame) g_frame = Frames()[0].get();
-  return *g_frame;
-}
-
-std::string CurrentScriptName() {
-  const RArgFrame& f = CurrentArgs();
-  return f.name ? *f.name : std::string("<unknown>");
-}
-
-bool ExecuteCode(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
+inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
   ErrorClear();
-  if (!g_frame) g_frame = Frames()[0].get();
+  EnsureFrames();
   if (g_execDepth == 0) InitStackLimit();
   if (!code || !code->i_compiled) {
     if (code) RecordCodeError(*code, 0, "Internal Error: Executing non-compiled code.");
@@ -867,6 +976,13 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode* code, RValue& r
   if (StackLow()) {
     RecordCodeError(*code, 0, "Recursion too deep: out of stack space.");
     return false;
+  }
+  if (g_budget >= 0) {
+    if (g_budget == 0) {
+      RecordCodeError(*code, 0, kBudgetText);
+      return false;
+    }
+    --g_budget;
   }
   size_t nslots = code->i_localIds.size();
   LocalSlot* slots = nullptr;
@@ -889,8 +1005,74 @@ bool ExecuteCode(CInstance* self, CInstance* other, const CCode* code, RValue& r
     s.var.simplevalue.SetReal(0);
     if (!s.var.value.empty()) s.var.value.clear();
   }
-  FreeLocals(c.locals);
+  if (c.locals) FreeLocals(c.locals);
   return ok;
+}
+
+
+bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RValue* args, int count,
+               bool moveargs) {
+  CScript* script = ScriptGet(index);
+  if (!script) return false;
+  if (count > 16) count = 16;
+  if (count < 0) count = 0;
+  const std::string& name = ScriptGetName(index);
+  RArgFrame& f = PushFrame();
+  f.count = count;
+  f.name = &name;
+  for (int k = 0; k < count; ++k) {
+    RValue& slot = f.slots[k];
+    if (moveargs && args[k].kind == RValue::kString) {
+      slot.kind = RValue::kString;
+      slot.str.swap(args[k].str);
+    } else {
+      CopyValue(slot, args[k]);
+    }
+  }
+  for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
+  f.dirty = count;
+  result.SetReal(0);
+  const CCode* code = script->s_code.get();
+  bool ok;
+  static const CCode kNotCompiled;
+  ok = RunCompiled(self, other, code ? code : &kNotCompiled, result);
+  if (!ok) result.SetString("ERROR");
+  if (!ok) AddScriptLine(name);
+  if (checkargs && opt_argerrors && code) {
+    bool atleast = code->i_ArgArray;
+    bool bad = atleast ? count < code->i_Args : count != code->i_Args;
+    if (bad) {
+      ArgCountError(name, atleast, code->i_Args, count);
+      ok = false;
+    }
+  }
+  PopFrame();
+  return ok;
+}
+
+}  // namespace
+
+void SetExecutionBudget(long long steps) { g_budget = steps; }
+
+bool IsArgumentVariable(int id) { return static_cast<unsigned>(id - g_arg0) < 16u; }
+
+void SetArgumentVariableIds(int argument0, int argument) {
+  g_arg0 = argument0;
+  g_argArray = argument;
+}
+
+RArgFrame& CurrentArgs() {
+  EnsureFrames();
+  return *g_frame;
+}
+
+std::string CurrentScriptName() {
+  const RArgFrame& f = CurrentArgs();
+  return f.name ? *f.name : std::string("<unknown>");
+}
+
+bool ExecuteCode(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
+  return RunCompiled(self, other, code, result);
 }
 
 bool ExecuteCodeReport(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
@@ -908,6 +1090,6 @@ bool ExecuteCodeValue(CInstance* self, CInstance* other, const CCode* code, RVal
 
 bool ExecuteScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, const RValue* args,
                    int count) {
-  if (!g_frame) g_frame = Frames()[0].get();
+  EnsureFrames();
   return RunScript(index, self, other, result, checkargs, const_cast<RValue*>(args), count, false);
 }

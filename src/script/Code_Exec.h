@@ -18,3 +18,5 @@ bool ExecuteScript(int index, CInstance* self, CInstance* other, RValue& result,
 // The variable ids of argument0 (argument0..15 are consecutive) and of the
 // argument array; set when the built-in variables are registered.
 void SetArgumentVariableIds(int argument0, int argument);
+// True for the ids of argument0..argument15.
+bool IsArgumentVariable(int id);

@@ -6,10 +6,14 @@
 
 #include <unordered_map>
 
+#include "library/Function_Data_Structures.h"
+#include "library/Function_Math.h"
 #include "script/Code_Constant.h"
 #include "script/Code_Main.h"
 #include "script/Script_Main.h"
 #include "script/Variable_BuiltIn.h"
+
+void InstallLanguageHooks();  // Code_Install.cpp
 
 namespace {
 std::vector<RFunction>& Table() {
@@ -70,6 +74,7 @@ void RegisterBuiltins() {
   done = true;
   RegisterBuiltinVariables();
   ConstantsAddBuiltins();
+  InstallLanguageHooks();
   // Function libraries, in their fixed order.
   InitFunction_Math();
   InitFunction_Data_Structures();

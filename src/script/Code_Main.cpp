@@ -1,6 +1,8 @@
 #include "script/Code_Main.h"
 
 #include "script/Code_Error.h"
+#include "script/Code_Exec.h"
+#include "script/Code_Operator.h"
 #include "script/Code_Phases.h"
 #include "script/Code_Variable.h"
 
@@ -12,6 +14,14 @@ void CCode::Create(const std::string& text, bool isexpression) {
   i_value = RValue();
   i_Args = 0;
   i_ArgArray = false;
+}
+
+size_t g_maxStringLength = size_t{64} << 20;
+int g_maxArrayIndex = 32000;
+
+void SetResourceBoundsForFuzzing(size_t maxstring, int maxindex) {
+  g_maxStringLength = maxstring;
+  g_maxArrayIndex = maxindex;
 }
 
 namespace {
@@ -48,10 +58,31 @@ void MarkPure(RToken& n) {
   switch (n.kind) {
     case TK_CONSTANT: n.pure = n.value.IsReal(); break;
     case TK_CONSTOWNERVAR:
-      n.pure = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999);
+      n.pure = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999) ||
+               ((n.ind2 == OWNER_UNQUALIFIED || n.ind2 == OWNER_SELF) && IsArgumentVariable(n.ind));
       break;
+    case TK_VARIABLE: {
+      const RToken& owner = n.items[0];
+      if (owner.kind == TK_CONSTANT && owner.value.IsReal()) {
+        n.constowner = true;
+        n.ind2 = RoundToInt(owner.value.val);
+      }
+      bool plain = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999);
+      n.pure = n.constowner && plain;
+      for (size_t k = 1; k < n.items.size(); ++k) n.pure = n.pure && n.items[k].pure;
+      break;
+    }
     case TK_BINARY: n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure; break;
     case TK_UNARY: n.pure = (n.ind == SYM_MINUS || n.ind == SYM_PLUS || n.ind == SYM_NOT) && n.items[0].pure; break;
+    case TK_ASSIGN: {
+      const RToken& t = n.items[0];
+      if (n.items[1].pure && t.kind == TK_CONSTOWNERVAR &&
+          (n.ind == SYM_ASSIGN || n.ind == SYM_ADDASSIGN || n.ind == SYM_SUBASSIGN)) {
+        if (t.ind2 == OWNER_LOCAL && t.slot >= 0) n.fastassign = 1;
+        else if (t.ind2 == OWNER_UNQUALIFIED && t.ind > 9999) n.fastassign = 2;
+      }
+      break;
+    }
     default: break;
   }
   for (RToken& child : n.items) child.pureroot = child.pure && !n.pure;

@@ -61,6 +61,12 @@ struct RToken {
   // operators: the interpreter first tries them as pure arithmetic on doubles.
   bool pure = false;
   bool pureroot = false;  // pure, and the parent is not
+  // Kind 7 nodes whose owner child is a real constant: the owner, rounded, is
+  // kept in ind2 so that it need not be evaluated.
+  bool constowner = false;
+  // Assignments of pure arithmetic to a local slot (1) or to an unqualified
+  // user variable (2) with =, += or -=: the interpreter's shortest path.
+  unsigned char fastassign = 0;
 
   RToken() = default;
   RToken(int k, int pos) : kind(k), position(pos) {}
@@ -96,6 +102,7 @@ struct RArgFrame {
   RValue slots[16];
   int count = 0;
   const std::string* name = nullptr;  // nullptr outside any script
+  int dirty = 0;  // slots from here on are known to hold real 0
 };
 // The frame in use. Script calls switch to a fresh frame and back, which is
 // the same as saving and restoring every slot.
@@ -104,8 +111,12 @@ RArgFrame& CurrentArgs();
 std::string CurrentScriptName();
 
 // ---- bounds that keep hostile code from exhausting the process ----
-// Maximal length of a string the operators build.
-constexpr size_t kMaxStringLength = 64u << 20;
+// Maximal length of a string the operators build (64 MB).
+extern size_t g_maxStringLength;
+// Array indices the interpreter accepts are below this (32000). The fuzzer
+// lowers both bounds so that a step budget also bounds memory.
+extern int g_maxArrayIndex;
+void SetResourceBoundsForFuzzing(size_t maxstring, int maxindex);
 // Nesting depth of statements and expressions the parser accepts.
 constexpr int kMaxParseDepth = 1000;
 // Optional budget of loop iterations and calls for one top-level execution

@@ -54,13 +54,13 @@ const char* BinaryOperationError(int op, const RValue& right, const RValue& left
   bool strings = left.kind == RValue::kString && right.kind == RValue::kString;
   switch (op) {
     case SYM_PLUS:
-      if (strings) return left.str.size() + right.str.size() > kMaxStringLength ? kTooLong : nullptr;
+      if (strings) return left.str.size() + right.str.size() > g_maxStringLength ? kTooLong : nullptr;
       return reals ? nullptr : KindError(op);
     case SYM_TIMES:
       if (left.kind == RValue::kReal && right.kind == RValue::kString) {
         int64_t n = RoundToInt64(left.val);
         if (n > 0 && !right.str.empty() &&
-            static_cast<uint64_t>(n) > kMaxStringLength / right.str.size())
+            static_cast<uint64_t>(n) > g_maxStringLength / right.str.size())
           return kTooLong;
         return nullptr;
       }

@@ -15,10 +15,8 @@ struct List {
   std::vector<std::string> names;
   std::unordered_map<std::string, int> first;  // name -> lowest present index
 };
-List& Scripts() {
-  static List list;
-  return list;
-}
+List g_scripts;
+inline List& Scripts() { return g_scripts; }
 const std::string kUndefined = "<undefined>";
 }  // namespace
 

@@ -204,13 +204,13 @@ bool GetArgN(CInstance*, int, RValue& out) {
 }
 template <int N>
 bool SetArgN(CInstance*, int, const RValue& v) {
+  CurrentArgs().dirty = 16;
   CopyValue(CurrentArgs().slots[N], v);
   return true;
 }
 
 bool GetArgArray(CInstance*, int index, RValue& out) {
   RArgFrame& f = CurrentArgs();
-  if (index < 0 || index > 15) index = 0;
   if (opt_argerrors && index >= f.count) {
     ReportError("Illegal array index in script \"" + CurrentScriptName() + "\".\rtrying to access argument[" +
                     std::to_string(index) + "], but only " + std::to_string(f.count) +
@@ -218,11 +218,13 @@ bool GetArgArray(CInstance*, int index, RValue& out) {
                 false);
     return false;
   }
+  if (index < 0 || index > 15) index = 0;
   CopyValue(out, f.slots[index]);
   return true;
 }
 bool SetArgArray(CInstance*, int index, const RValue& v) {
   if (index < 0 || index > 15) index = 0;
+  CurrentArgs().dirty = 16;
   CopyValue(CurrentArgs().slots[index], v);
   return true;
 }

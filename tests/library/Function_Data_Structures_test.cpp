@@ -85,6 +85,15 @@ TEST(DataStructureStack, PushPopTopAndItsText) {
   std::string text = Call("ds_stack_write", {R(id)}).str;
   EXPECT_EQ(text, HInt(101) + HInt(2) + HValue(R(1)) + HValue(S("a")));
   EXPECT_EQ(text, "650000000200000000000000000000000000F03F00000000010000000000000000000000010000006" "1");
+  // Only the field of a value's kind reaches the text, whatever the other holds.
+  RValue stale_string("a");
+  stale_string.val = 1;
+  RValue stale_real(1.0);
+  stale_real.str = "old";
+  double other = Call("ds_stack_create").val;
+  Call("ds_stack_push", {R(other), stale_real});
+  Call("ds_stack_push", {R(other), stale_string});
+  EXPECT_EQ(Call("ds_stack_write", {R(other)}).str, text);
   EXPECT_EQ(Str(Call("ds_stack_pop", {R(id)})), "a");
   EXPECT_EQ(Call("ds_stack_pop", {R(id)}).val, 1);
   EXPECT_EQ(Call("ds_stack_size", {R(id)}).val, 0);
@@ -636,4 +645,112 @@ TEST(DataStructureMap, RandomOperationsMatchASortedVector) {
   EXPECT_EQ(copy.WriteToString(), map.WriteToString());
   copy.Add(RValue(-1.0), RValue(0.0));
   EXPECT_EQ(copy.Size(), map.Size() + 1);
+}
+
+TEST(DataStructureMap, TextKeysFoundAsTheSearchFindsThem) {
+  // Random adds and deletes over text and real keys; every lookup must agree
+  // with a scan for the first equal key in the sorted sequence.
+  RandomSetSeed(33);
+  const char* texts[] = {"a", "b", "ab", "B", "", "\xC3\xA9", "\xF0\x9F\x98\x80", "\xEF\xBC\xA1", "zz", "a\xC3\xA9"};
+  auto pick = [&]() -> RValue {
+    if (RandomInt(4) == 0) return RValue(static_cast<double>(RandomInt(5)));
+    return RValue(texts[RandomInt(10)]);
+  };
+  CDS_Map map;
+  for (int step = 0; step < 2000; ++step) {
+    RValue key = pick();
+    if (RandomInt(3) < 2)
+      map.Add(key, RValue(static_cast<double>(step)));
+    else
+      map.Delete(key);
+    RValue probe = pick();
+    RValue expected;
+    bool found = false;
+    for (int p = 0; p < map.Size(); ++p)
+      if (DS_Compare(map.Key(p), probe) == 0) {
+        expected = map.Value(p);
+        found = true;
+        break;
+      }
+    ASSERT_EQ(map.Exists(probe), found) << step;
+    ASSERT_EQ(map.FindValue(probe).val, expected.val) << step;
+    if (step % 100 == 0) {
+      CDS_Map copy;
+      copy.Assign(map);
+      ASSERT_EQ(copy.FindValue(probe).val, expected.val);
+      copy.Replace(probe, RValue(-1.0));
+      if (found) ASSERT_EQ(copy.FindValue(probe).val, -1.0);
+    }
+  }
+}
+
+TEST(DataStructureMap, OddTextsAndKeysFollowTheSearch) {
+  // Keys written out of order are kept as written; the search then misses "a"
+  // behind "b", and so must every lookup.
+  CDS_Map map;
+  std::string text = HInt(401) + HInt(2) + HValue(S("b")) + HValue(S("a")) + HValue(R(1)) + HValue(R(2));
+  ASSERT_TRUE(map.ReadFromString(text));
+  EXPECT_FALSE(map.Exists(S("a")));
+  EXPECT_EQ(map.FindValue(S("b")).val, 1);
+  EXPECT_EQ(map.WriteToString(), text);
+  map.Clear();
+  // A key that is not valid UTF-8 compares equal to U+FFFD as UTF-16.
+  map.Add(RValue(std::string(1, '\xC8')), R(5));
+  EXPECT_EQ(map.FindValue(S("\xEF\xBF\xBD")).val, 5);
+  EXPECT_TRUE(map.Exists(RValue(std::string(1, '\xC9'))));
+  map.Delete(S("\xEF\xBF\xBD"));
+  EXPECT_EQ(map.Size(), 0);
+}
+
+TEST(DataStructureMap, RealKeysFoundAsTheSearchFindsThem) {
+  // Lookups of real keys must give what the lower search gives, also with keys
+  // equal only within the precision, odd values and changes of the precision.
+  PrecisionGuard guard;
+  RandomSetSeed(44);
+  const double precisions[] = {1e-8, 0, 0.1, 1e-12, 2, 0.3};
+  for (int round = 0; round < 12; ++round) {
+    DS_Precision = precisions[round % 6];
+    CDS_Map map;
+    for (int step = 0; step < 1500; ++step) {
+      auto pick = [&] {
+        double v = RandomInt(40) * 0.25;
+        int r = RandomInt(20);
+        if (round >= 6 && r == 0) v += 0.5e-8;  // near an existing key
+        if (round >= 9 && r == 1) v = INFINITY;
+        if (round >= 9 && r == 2) v = -0.0;
+        if (r == 3) return RValue("t");
+        return RValue(v);
+      };
+      RValue key = pick();
+      int op = RandomInt(10);
+      if (op < 6)
+        map.Add(key, RValue(static_cast<double>(step)));
+      else if (op < 8)
+        map.Delete(key);
+      else if (op == 8)
+        map.Replace(key, RValue(-static_cast<double>(step)));
+      else if (RandomInt(30) == 0)
+        DS_Precision = precisions[RandomInt(6)];
+      RValue probe = pick();
+      int p = map.LowerSearch(probe);
+      bool found = p < map.Size() && DS_Compare(map.Key(p), probe) == 0;
+      ASSERT_EQ(map.Exists(probe), found) << round << " " << step << " " << probe.val;
+      ASSERT_EQ(map.FindValue(probe).val, found ? map.Value(p).val : 0.0) << round << " " << step;
+    }
+    CDS_Map copy;
+    copy.Assign(map);
+    EXPECT_EQ(copy.WriteToString(), map.WriteToString());
+    if (round == 11) {
+      // An undefined precision: nothing is equal, not even a key to itself.
+      DS_Precision = NAN;
+      for (int k = 0; k < 40; ++k) EXPECT_FALSE(map.Exists(RValue(k * 0.25)));
+      DS_Precision = 1e-8;
+    }
+    CDS_Map read;
+    ASSERT_TRUE(read.ReadFromString(map.WriteToString()));
+    for (int k = 0; k < 40; ++k) {
+      RValue probe(k * 0.25);
+      EXPECT_EQ(read.FindValue(probe).val, map.FindValue(probe).val);
+    }
+  }
 }

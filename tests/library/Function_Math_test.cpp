@@ -382,7 +382,10 @@ TEST(MathStrings, CaseFiltersRepeatReplaceCount) {
   // A repeat that would need gigabytes is refused instead of attempted.
   RValue r;
   std::string err = Errors([&] { r = Call("string_repeat", {RValue("abcd"), 1e9}); });
-  EXPECT_NE(err.find("string_repeat"), std::string::npos);
+  EXPECT_NE(err.find("Error in function string_repeat()."), std::string::npos);
+  EXPECT_EQ(Str(r), "");
+  err = Errors([&] { r = Call("string_format", {RValue(1.0), RValue(1e12), RValue(0.0)}); });
+  EXPECT_NE(err.find("Error in function string_format()."), std::string::npos);
   EXPECT_EQ(Str(r), "");
 }
 

@@ -11,6 +11,7 @@
 #include "GameFixture.h"
 #include "runner/Option_Main.h"
 #include "runner/Support_File.h"
+#include "script/Code_Error.h"
 
 using fixture::LoadCaptured;
 using fixture::MinimalGame;
@@ -426,12 +427,16 @@ TEST_F(IncludedFileTest, SecureModeRefusesPathsAndChosenDirectories) {
   CDataFile chosen = File("c.txt", 3);
   chosen.s_exportdir = (dir_ / "d").string();
   CDataFile plain = File("p.txt", 2);
-  testing::internal::CaptureStderr();
+  // Each refusal is reported as a non-fatal error.
+  ErrorResetForTests();
+  error_last.clear();
   EXPECT_FALSE(sub.Prepare());
+  EXPECT_EQ(error_last, "In secure mode you cannot export a data file to sub/x.txt");
+  ErrorResetForTests();
+  error_last.clear();
   EXPECT_FALSE(chosen.Prepare());
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("In secure mode you cannot export a data file to sub/x.txt"), std::string::npos) << err;
-  EXPECT_NE(err.find("In secure mode you cannot export a data file to an indicated directory."), std::string::npos);
+  EXPECT_EQ(error_last, "In secure mode you cannot export a data file to an indicated directory.");
+  ErrorResetForTests();
   EXPECT_TRUE(sub.s_exists);  // refused before any export attempt
   EXPECT_FALSE(std::filesystem::exists(dir_ / "d"));
   EXPECT_TRUE(plain.Prepare());
@@ -519,7 +524,7 @@ TEST(LoadWindow, OpensPaintsAndClosesOnTheDummyVideoDriver) {
   pictures.back = &junk;  // undecodable pictures are simply not shown
   pictures.front = &bar;
   for (bool stretched : {false, true}) {
-    ASSERT_TRUE(PlatformLoadWindowOpen(pictures, true, stretched, true, 200)) << SDL_GetError();
+    ASSERT_TRUE(PlatformLoadWindowOpen(pictures, true, stretched, true, 200, stretched)) << SDL_GetError();
     EXPECT_TRUE(PlatformLoadWindowIsOpen());
     for (int p : {0, 1, 49, 100}) PlatformLoadWindowProgress(p);
     PlatformLoadWindowClose();

@@ -208,6 +208,13 @@ TEST_F(ErrorsTest, ArgumentArrayBeyondTheCountIsReported) {
             "Illegal array index in script \"peek\".\rtrying to access argument[3], but only 1 arguments have been "
             "supplied.");
   EXPECT_NE(r.error.find("Unknown variable argument or array index out of bounds"), std::string::npos);
+  r = RunCode("return peek(20)");
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(error_last.find("trying to access argument[20], but only 1 arguments"), std::string::npos) << error_last;
+  opt_argerrors = false;
+  r = RunCode("return peek(20)");
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.value.val, 20);  // outside 0..15 reads slot 0
 }
 
 TEST_F(ErrorsTest, HostileInputGivesErrorsNotCrashes) {

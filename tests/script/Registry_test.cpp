@@ -10,6 +10,8 @@
 #include "Lang_Helpers.h"
 #include "runner/Support_Stream.h"
 #include "script/Code_Constant.h"
+#include "resources/Action_Class.h"
+#include "resources/Sprite_Main.h"
 #include "script/Constant_Main.h"
 
 namespace {
@@ -57,6 +59,36 @@ TEST_F(RegistryTest, UserConstantsHideBuiltinsAndResourcesHideConstants) {
   RunOutcome r = RunCode("spr_x = 1");
   EXPECT_NE(r.error.find("Variable name expected."), std::string::npos);
   EXPECT_EQ(RunCode("spr_x.y = 3; return (4).y", nullptr).compiled, true);
+}
+
+TEST_F(RegistryTest, ResourceNamesAreConstants) {
+  ClearSprites();
+  int index = AddSprite();
+  AddSprite();
+  std::string name = GetSpriteName(index + 1);
+  RunOutcome r = RunCode("return " + name);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.value.val, index + 1);
+  r = RunCode(name + " = 1");
+  EXPECT_NE(r.error.find("Variable name expected."), std::string::npos);
+  ClearSprites();
+}
+
+TEST_F(RegistryTest, ActionsCompileThroughTheInstalledHooks) {
+  RActionCompiler& hooks = ActionCompiler();
+  ASSERT_TRUE(hooks.compile);
+  std::string error;
+  EXPECT_EQ(hooks.compile("x = ", false, error), nullptr);
+  EXPECT_NE(error.find("Unexpected symbol in expression."), std::string::npos);
+  CodeHandle folded = hooks.compile("2 * 3", true, error);
+  ASSERT_NE(folded, nullptr);
+  RValue v;
+  ASSERT_TRUE(hooks.constant(folded, v));
+  EXPECT_EQ(v.val, 6);
+  CodeHandle prog = hooks.compile("y = 3", false, error);
+  ASSERT_NE(prog, nullptr);
+  EXPECT_FALSE(hooks.constant(prog, v));
+  EXPECT_EQ(hooks.find_function("no_such_function_here"), -1);
 }
 
 TEST_F(RegistryTest, ConstantsDefineStopsAtTheFirstFailure) {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -19,6 +20,9 @@
 #include "runner/Option_Main.h"
 #include "runner/Support_Stream.h"
 #include "runner/Support_Various.h"
+#include "script/Constant_Main.h"
+#include "script/Script_Class.h"
+#include "script/Script_Main.h"
 
 namespace fs = std::filesystem;
 
@@ -62,8 +66,12 @@ RRun RunProgram(const fs::path& program, const std::vector<std::string>& args) {
 RRun Pack(const std::vector<std::string>& args) { return RunProgram(kBin / "roompack", args); }
 
 std::vector<uint8_t> ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  std::ifstream in(p, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  std::vector<uint8_t> bytes(size_t(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+  return bytes;
 }
 
 void WriteText(const fs::path& p, const std::string& text) {
@@ -103,21 +111,9 @@ RLoaded LoadWithRunner(std::vector<uint8_t> bytes) {
   return out;
 }
 
-// What the runner keeps of the header and of the sections whose records its
-// own loaders do not keep yet, read from the game file in the same order.
-struct RRawGame {
-  std::string library_name;
-  std::vector<uint8_t> library;
-  std::vector<std::pair<std::string, std::string>> constants;
-  struct RScript {
-    bool exists = false;
-    std::string name, text;
-  };
-  std::vector<RScript> scripts;
-};
-
-RRawGame ReadRaw(std::vector<uint8_t> bytes) {
-  RRawGame g;
+// The graphics helper library as stored in the header (the runner only writes
+// it out, so it is read here from the file, in the reader's order).
+std::pair<std::string, std::vector<uint8_t>> ReadLibrary(std::vector<uint8_t> bytes) {
   CStream file(std::move(bytes));
   int64_t marker = FindGameData(file);
   EXPECT_GE(marker, 0);
@@ -129,37 +125,17 @@ RRawGame ReadRaw(std::vector<uint8_t> bytes) {
   file.ReadInteger();
   RGameSettings settings;
   EXPECT_TRUE(ReadGameSettingsRecord(file, settings));
-  g.library_name = file.ReadString();
-  g.library = file.ReadStreamC().Bytes();
-  CStream s = file.ReadStreamE();
-  s.Skip(size_t(s.ReadInteger()) * 4);
-  s.Skip(4 + 4 + 16);  // flags, game id, GUID
-  EXPECT_TRUE(LoadSection_Extensions(s));
-  EXPECT_TRUE(LoadSection_Triggers(s));
-  int32_t count;
-  EXPECT_TRUE(ReadSectionHeader(s, kSectionVersionConstants, count));
-  for (int32_t i = 0; i < count; ++i) {
-    std::string name = s.ReadString();
-    g.constants.emplace_back(name, s.ReadString());
+  std::string name = file.ReadString();
+  return {name, file.ReadStreamC().Bytes()};
+}
+
+std::vector<std::pair<std::string, std::string>> LoadedScripts() {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (int i = 0; i < ScriptCount(); ++i) {
+    CScript* s = ScriptGet(i);
+    out.emplace_back(ScriptGetName(i), s ? s->s_text : "<empty>");
   }
-  for (int version : {kSectionVersionSounds, kSectionVersionSprites, kSectionVersionBackgrounds,
-                      kSectionVersionPaths}) {
-    EXPECT_TRUE(SkipResourceList(s, version));
-  }
-  EXPECT_TRUE(ReadSectionHeader(s, kSectionVersionScripts, count));
-  for (int32_t i = 0; i < count; ++i) {
-    CStream block = s.ReadStreamC();
-    RRawGame::RScript script;
-    script.exists = block.ReadBoolean();
-    if (script.exists) {
-      script.name = block.ReadString();
-      EXPECT_EQ(block.ReadInteger(), 800);
-      script.text = block.ReadString();
-    }
-    EXPECT_EQ(block.Remaining(), 0u);
-    g.scripts.push_back(script);
-  }
-  return g;
+  return out;
 }
 
 uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
@@ -244,7 +220,7 @@ TEST(Roompack, EveryFieldOfAFullProjectComesBack) {
   EXPECT_EQ(Le32(*opt_progressfront, 18), 2u);
 
   // Included files.
-  ASSERT_EQ(IncludedFiles.size(), 3u);
+  ASSERT_EQ(IncludedFiles.size(), 4u);
   const CDataFile& a = IncludedFiles[0];
   EXPECT_EQ(a.s_filename, "data.bin");
   EXPECT_EQ(a.s_origname, "files/data.bin");
@@ -272,6 +248,16 @@ TEST(Roompack, EveryFieldOfAFullProjectComesBack) {
   EXPECT_FALSE(c.s_overwrite);
   EXPECT_TRUE(c.s_freedata);
   EXPECT_TRUE(c.s_removeend);
+  const CDataFile& d = IncludedFiles[3];
+  EXPECT_EQ(d.s_filename, "defaults.dat");
+  EXPECT_EQ(d.s_origname, "");
+  EXPECT_FALSE(d.s_exists);
+  EXPECT_TRUE(d.s_store);
+  EXPECT_EQ(d.s_exportaction, 1);  // the private temporary directory
+  EXPECT_EQ(d.s_exportdir, "");
+  EXPECT_FALSE(d.s_overwrite);
+  EXPECT_TRUE(d.s_freedata);
+  EXPECT_TRUE(d.s_removeend);
 
   // Game information, the plain text wrapped into rich text.
   EXPECT_EQ(GameInfo.InfoColor, 255);
@@ -293,24 +279,23 @@ TEST(Roompack, EveryFieldOfAFullProjectComesBack) {
   EXPECT_EQ(LibraryInitCode, (std::vector<std::string>{"global.one = 1;\n", "global.two = \"{two}\";\n"}));
   EXPECT_EQ(RoomOrder, (std::vector<int>{2, 0}));
 
-  // Header library, constants and scripts, read in the reader's order.
-  RRawGame raw = ReadRaw(bytes);
-  EXPECT_EQ(raw.library_name, "helper.so");
+  const std::vector<std::pair<std::string, std::string>> constants = {
+      {"SPACED", "7"}, {"HALF", "0.5"}, {"GREETING", "\"Grüße\""}, {"_DERIVED", "HALF * 4 + SPACED"},
+      {"TINY", "0.0000001"}, {"HUGE", "-250000000000000000000"}, {"BIG", "18446744073709551615"}};
+  EXPECT_EQ(UserConstants(), constants);
+  const std::vector<std::pair<std::string, std::string>> scripts = {
+      {"scr_first", "// first script\nreturn argument0 * 2;\n"},
+      {"<undefined>", "<empty>"},
+      {"scr_third", "var s;\r\ns = \"h\xc3\xa9\";\r\nreturn s;"}};  // byte-order mark dropped
+  EXPECT_EQ(LoadedScripts(), scripts);
+
+  auto [library_name, library] = ReadLibrary(bytes);
+  EXPECT_EQ(library_name, "helper.so");
   std::vector<uint8_t> lib;
   for (int i = 0; i < 3; ++i) {
     for (int v = 0; v < 256; ++v) lib.push_back(uint8_t(v));
   }
-  EXPECT_EQ(raw.library, lib);
-  const std::vector<std::pair<std::string, std::string>> constants = {
-      {"SPACED", "7"}, {"HALF", "0.5"}, {"GREETING", "\"Grüße\""}, {"_DERIVED", "HALF * 4 + SPACED"}};
-  EXPECT_EQ(raw.constants, constants);
-  ASSERT_EQ(raw.scripts.size(), 3u);
-  EXPECT_TRUE(raw.scripts[0].exists);
-  EXPECT_EQ(raw.scripts[0].name, "scr_first");
-  EXPECT_EQ(raw.scripts[0].text, "// first script\nreturn argument0 * 2;\n");
-  EXPECT_FALSE(raw.scripts[1].exists);
-  EXPECT_EQ(raw.scripts[2].name, "scr_third");
-  EXPECT_EQ(raw.scripts[2].text, "var s;\r\ns = \"h\xc3\xa9\";\r\nreturn s;");  // byte-order mark dropped
+  EXPECT_EQ(library, lib);
 }
 
 TEST(Roompack, MinimalProjectGetsTheDocumentedDefaults) {
@@ -347,11 +332,11 @@ TEST(Roompack, MinimalProjectGetsTheDocumentedDefaults) {
   EXPECT_TRUE(LibraryInitCode.empty());
   // Without a room order every room is used in index order.
   EXPECT_EQ(RoomOrder, std::vector<int>{1});
-  RRawGame raw = ReadRaw(bytes);
-  EXPECT_EQ(raw.library_name, "D3DX8.dll");
-  EXPECT_TRUE(raw.library.empty());
-  EXPECT_TRUE(raw.constants.empty());
-  EXPECT_TRUE(raw.scripts.empty());
+  EXPECT_TRUE(UserConstants().empty());
+  EXPECT_EQ(ScriptCount(), 0);
+  auto [library_name, library] = ReadLibrary(bytes);
+  EXPECT_EQ(library_name, "D3DX8.dll");
+  EXPECT_TRUE(library.empty());
 }
 
 TEST(Roompack, DemoGamePacksAndLoads) {
@@ -363,9 +348,8 @@ TEST(Roompack, DemoGamePacksAndLoads) {
   ASSERT_TRUE(LoadWithRunner(bytes).ok);
   EXPECT_EQ(IncludedFiles.size(), 1u);
   EXPECT_FALSE(RoomOrder.empty());
-  RRawGame raw = ReadRaw(bytes);
-  EXPECT_FALSE(raw.constants.empty());
-  EXPECT_FALSE(raw.scripts.empty());
+  EXPECT_EQ(UserConstants().size(), 4u);
+  EXPECT_EQ(ScriptCount(), 2);
 }
 
 TEST(Roompack, RunnableCopyCarriesTheRunnerAndPlays) {
@@ -379,7 +363,7 @@ TEST(Roompack, RunnableCopyCarriesTheRunnerAndPlays) {
   std::vector<uint8_t> runner = ReadBytes(kBin / "roomrun");
   std::vector<uint8_t> bytes = ReadBytes(out);
   ASSERT_GT(bytes.size(), runner.size());
-  EXPECT_TRUE(std::equal(runner.begin(), runner.end(), bytes.begin()));
+  EXPECT_EQ(std::memcmp(runner.data(), bytes.data(), runner.size()), 0);
   ASSERT_TRUE(LoadWithRunner(bytes).ok);
   EXPECT_GE(GameDataOffset, kGameDataOffset);
 
@@ -390,7 +374,7 @@ TEST(Roompack, RunnableCopyCarriesTheRunnerAndPlays) {
   ASSERT_EQ(r.status, 0) << r.output;
   std::vector<uint8_t> bytes2 = ReadBytes(out2);
   ASSERT_GT(bytes2.size(), runner.size());
-  EXPECT_TRUE(std::equal(runner.begin(), runner.end(), bytes2.begin()));
+  EXPECT_EQ(std::memcmp(runner.data(), bytes2.data(), runner.size()), 0);
   // The copy plays the game appended to itself.
   RRun played = RunProgram(out2, {"--headless"});
   EXPECT_EQ(played.status, 0) << played.output;

@@ -2,6 +2,7 @@
 // initialisation code.
 #include "Pack.h"
 #include "runner/DataNew_Write.h"
+#include "script/Script_Class.h"
 
 void PackConstants(const Project& project, CGameWriter& out) {
   out.BeginList(kSectionVersionConstants, int32_t(project.constants.size()));
@@ -12,7 +13,6 @@ void PackConstants(const Project& project, CGameWriter& out) {
 }
 
 void PackScripts(const Project& project, CGameWriter& out) {
-  constexpr int kScriptVersion = 800;
   const ResourceList& scripts = project.Resources("scripts");
   out.BeginList(kSectionVersionScripts, int32_t(scripts.names.size()));
   for (size_t i = 0; i < scripts.names.size(); ++i) {
@@ -20,9 +20,10 @@ void PackScripts(const Project& project, CGameWriter& out) {
       out.WriteEmptyResource();
       continue;
     }
+    CScript script;
+    script.s_text = *project.script_texts[i];
     CStream record;
-    record.WriteInteger(kScriptVersion);
-    record.WriteString(*project.script_texts[i]);
+    script.SaveToStream(record);
     out.WriteResource(*scripts.names[i], record);
   }
 }

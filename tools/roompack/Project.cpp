@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -349,13 +350,12 @@ std::string TrimControls(const std::string& s) {
   return s.substr(a, b - a);
 }
 
+// The code's number syntax has no exponent, so reals are written out in
+// fixed notation, with the fewest digits that read back as the same double.
 std::string RealText(double d) {
-  char buf[64];
-  for (int prec = 1; prec <= 17; ++prec) {
-    std::snprintf(buf, sizeof buf, "%.*g", prec, d);
-    if (std::strtod(buf, nullptr) == d) break;
-  }
-  return buf;
+  char buf[400];
+  auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed);
+  return std::string(buf, r.ptr);
 }
 
 // A setting given either as a readable word/number or as its stored code.
@@ -477,8 +477,13 @@ void LoadConstants(Project& p, const JsonField& root) {
     JsonField vf = e.Member("value");
     std::string value;
     if (vf.Value().is_number()) {
-      value = vf.Value().is_number_integer() ? std::to_string(vf.Value().get<int64_t>())
-                                             : RealText(vf.Value().get<double>());
+      if (vf.Value().is_number_unsigned()) {
+        value = std::to_string(vf.Value().get<uint64_t>());
+      } else if (vf.Value().is_number_integer()) {
+        value = std::to_string(vf.Value().get<int64_t>());
+      } else {
+        value = RealText(vf.Value().get<double>());
+      }
     } else if (vf.Value().is_string()) {
       value = vf.AsString();
     } else {
@@ -509,6 +514,10 @@ void LoadIncludedFiles(Project& p, const JsonField& root) {
     e.CheckKeys({"file", "name", "original_name", "store", "export", "export_dir", "overwrite", "free_data",
                  "remove_at_end"});
     CDataFile inc;
+    // Exporting to the game's private temporary directory is the default: a
+    // file exported elsewhere and removed at the end could be one the player
+    // already had under that name.
+    inc.s_exportaction = 1;
     std::string path = e.GetString("file", "");
     if (auto nf = e.Find("name")) {
       inc.s_filename = nf->AsString();
