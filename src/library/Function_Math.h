@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "script/Code_Text.h"
+
 // ---- The process-wide random generator ----
 // Every draw advances the seed: seed = seed * 134775813 + 1 (mod 2^32). A game
 // that sets the seed therefore replays the same chances everywhere.
@@ -47,15 +49,11 @@ int RoundToInt(double x);
 int32_t FloorInt(double x);
 int32_t CeilInt(double x);
 
-// UTF-8 <-> UTF-16. Invalid UTF-8 bytes become U+FFFD; lone surrogates written
-// back to UTF-8 become U+FFFD as well.
-std::u16string Utf8ToUtf16(std::string_view s);
-std::string Utf16ToUtf8(std::u16string_view s);
-// Number of UTF-16 code units of a UTF-8 text.
-size_t Utf16Length(std::string_view s);
-
-// Ordinal comparison of two UTF-8 texts as their UTF-16 code units: -1, 0 or 1.
-int CompareUtf16(std::string_view a, std::string_view b);
+// UTF-8 <-> UTF-16 and UTF-16 order, shared with the language.
+using ::CompareUtf16;
+using ::Utf16Length;
+using ::Utf16ToUtf8;
+using ::Utf8ToUtf16;
 
 // The text of a real as string() gives it: an integer when the real is integral,
 // otherwise fixed notation with two decimals; "ERROR" beyond the 64-bit range.

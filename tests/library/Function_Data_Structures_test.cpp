@@ -688,7 +688,9 @@ TEST(DataStructureMap, TextKeysFoundAsTheSearchFindsThem) {
       copy.Assign(map);
       ASSERT_EQ(copy.FindValue(probe).val, expected.val);
       copy.Replace(probe, RValue(-1.0));
-      if (found) ASSERT_EQ(copy.FindValue(probe).val, -1.0);
+      if (found) {
+        ASSERT_EQ(copy.FindValue(probe).val, -1.0);
+      }
     }
   }
 }
