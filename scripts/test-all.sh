@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# Let ccache share results between clones of the repository.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 JOBS=${JOBS:-$(nproc)}
 FUZZ_SECONDS=${FUZZ_SECONDS:-45}
 

@@ -59,7 +59,9 @@ T* Lookup(const DSTable<T>& table, const RValue& id) {
   return p;
 }
 
-int64_t Int(const RValue& v) { return RoundToInt64(v.val); }
+// Positions and coordinates, rounded and held to the 32-bit range so that
+// the arithmetic on them can never overflow.
+int64_t Int(const RValue& v) { return mathlib::RoundToInt(v.val); }
 
 #define ROUTINE(name) \
   void name(CInstance*, CInstance*, [[maybe_unused]] int argc, [[maybe_unused]] RValue& result, [[maybe_unused]] RValue* args)

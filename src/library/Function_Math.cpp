@@ -72,12 +72,7 @@ double RoundEven(double x) {
   return std::fmod(r, 2.0) == 0.0 ? r : r + 1.0;
 }
 
-int64_t RoundToInt64(double x) {
-  // Handles and positions are nearly always integral already.
-  if (x >= -2147483648.0 && x <= 2147483647.0) {
-    int64_t i = static_cast<int64_t>(x);
-    if (static_cast<double>(i) == x) return i;
-  }
+int64_t RoundToInt64Slow(double x) {
   if (std::isnan(x)) return 0;
   double r = RoundEven(x);
   if (r >= kTwo63) return INT64_MAX;

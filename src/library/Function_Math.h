@@ -29,7 +29,15 @@ namespace mathlib {
 // integral) come back unchanged; NaN gives 0.
 double RoundEven(double x);
 // Round-to-even as a 64-bit integer, saturating beyond the 64-bit range.
-int64_t RoundToInt64(double x);
+int64_t RoundToInt64Slow(double x);
+inline int64_t RoundToInt64(double x) {
+  // Handles and positions are nearly always integral already.
+  if (x >= -2147483648.0 && x <= 2147483647.0) {
+    int64_t i = static_cast<int64_t>(x);
+    if (static_cast<double>(i) == x) return i;
+  }
+  return RoundToInt64Slow(x);
+}
 // Round-to-even as a 32-bit integer, saturating beyond the 32-bit range; used for
 // handles, positions and counts.
 int RoundToInt(double x);

@@ -370,7 +370,7 @@ void CDS_Map::ValidateReals() const {
   i_rseparated = ok;
   if (!ok) return;
   for (const Position& e : i_order)
-    if (!e.is_text) i_rindex.emplace(e.real, e.slot);  // keeps the first copy
+    if (!e.is_text) i_rindex.put(e.real, e.slot, true);  // keeps the first copy
 }
 
 bool CDS_Map::RealIndexUsable() const {
@@ -445,8 +445,8 @@ int CDS_Map::FindExactSlot(const RValue& key) const {
     return it == i_index.end() ? -1 : static_cast<int>(it->second);
   }
   if (key.IsReal() && RealIndexUsable()) {
-    auto it = i_rindex.find(key.val);
-    if (it != i_rindex.end()) return static_cast<int>(it->second);
+    int64_t slot = i_rindex.find(key.val);
+    if (slot >= 0) return static_cast<int>(slot);
   }
   int p = FindExact(key);
   return p < 0 ? -1 : static_cast<int>(i_order[static_cast<size_t>(p)].slot);
@@ -479,7 +479,7 @@ void CDS_Map::Add(const RValue& key, const RValue& value) {
       i_rseparated = false;
       i_rindex.clear();
     } else {
-      i_rindex.emplace(key.val, slot);
+      i_rindex.put(key.val, slot, true);
     }
     return;
   }
@@ -507,7 +507,7 @@ void CDS_Map::Delete(const RValue& key) {
     // The next copy of the same real, if any, now stands at p.
     double v = i_entries[slot].key.val;
     if (p < Size() && !i_order[static_cast<size_t>(p)].is_text && i_order[static_cast<size_t>(p)].real == v)
-      i_rindex[v] = i_order[static_cast<size_t>(p)].slot;
+      i_rindex.put(v, i_order[static_cast<size_t>(p)].slot, false);
     else
       i_rindex.erase(v);
   }

@@ -101,6 +101,91 @@ class CDS_List {
   bool ReadFromString(const std::string& text, bool* malformed = nullptr);
 };
 
+// Open-addressing hash table from real keys to entry slots (linear probing,
+// at most half full, deletion by shifting back), used by the map's index of
+// real keys. -0 and 0 are one key; keys are finite.
+class RealSlotTable {
+ public:
+  void clear() {
+    keys_.clear();
+    vals_.clear();
+    used_.clear();
+    size_ = 0;
+  }
+  // The slot stored for k, or -1.
+  int64_t find(double k) const {
+    if (size_ == 0) return -1;
+    size_t mask = used_.size() - 1;
+    for (size_t i = Hash(k) & mask; used_[i]; i = (i + 1) & mask)
+      if (keys_[i] == k) return vals_[i];
+    return -1;
+  }
+  // Stores v for k unless k is present (keep = true) or always (keep = false).
+  void put(double k, uint32_t v, bool keep) {
+    if (k == 0) k = 0;
+    if ((size_ + 1) * 2 > used_.size()) Grow();
+    size_t mask = used_.size() - 1;
+    size_t i = Hash(k) & mask;
+    for (; used_[i]; i = (i + 1) & mask)
+      if (keys_[i] == k) {
+        if (!keep) vals_[i] = v;
+        return;
+      }
+    used_[i] = 1;
+    keys_[i] = k;
+    vals_[i] = v;
+    ++size_;
+  }
+  void erase(double k) {
+    if (size_ == 0) return;
+    size_t mask = used_.size() - 1;
+    size_t i = Hash(k) & mask;
+    while (used_[i] && !(keys_[i] == k)) i = (i + 1) & mask;
+    if (!used_[i]) return;
+    used_[i] = 0;
+    --size_;
+    // Move later entries of the run back into the hole when their home
+    // position does not lie cyclically in (hole, position].
+    for (size_t j = (i + 1) & mask; used_[j]; j = (j + 1) & mask) {
+      size_t h = Hash(keys_[j]) & mask;
+      bool stays = i <= j ? (i < h && h <= j) : (i < h || h <= j);
+      if (stays) continue;
+      keys_[i] = keys_[j];
+      vals_[i] = vals_[j];
+      used_[i] = 1;
+      used_[j] = 0;
+      i = j;
+    }
+  }
+
+ private:
+  static size_t Hash(double v) {
+    if (v == 0) v = 0;
+    uint64_t bits;
+    __builtin_memcpy(&bits, &v, sizeof bits);
+    bits ^= bits >> 31;
+    bits *= 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(bits ^ (bits >> 29));
+  }
+  void Grow() {
+    std::vector<double> keys = std::move(keys_);
+    std::vector<uint32_t> vals = std::move(vals_);
+    std::vector<uint8_t> used = std::move(used_);
+    size_t capacity = used.empty() ? 16 : used.size() * 2;
+    keys_.assign(capacity, 0.0);
+    vals_.assign(capacity, 0);
+    used_.assign(capacity, 0);
+    size_ = 0;
+    for (size_t i = 0; i < used.size(); ++i)
+      if (used[i]) put(keys[i], vals[i], true);
+  }
+
+  std::vector<double> keys_;
+  std::vector<uint32_t> vals_;
+  std::vector<uint8_t> used_;
+  size_t size_ = 0;
+};
+
 // Keys are held in ascending order; equal keys may repeat (add always inserts,
 // after the keys equal to it). The sorted sequence is a list of slot numbers
 // into a store of entries, so that an insertion in the middle shifts 4-byte
@@ -182,7 +267,7 @@ class CDS_Map {
   // has changed since.
   bool RealIndexUsable() const;
   void ValidateReals() const;
-  mutable std::unordered_map<double, uint32_t> i_rindex;
+  mutable RealSlotTable i_rindex;
   mutable bool i_rseparated = true;
   mutable double i_rprecision = DS_Precision;
 };
@@ -230,7 +315,9 @@ class CDS_Grid {
   std::vector<RValue> i_val;  // column-major: cell (x, y) is i_val[x * i_h + y]
 
   // Callers check the size with ValidSize first.
-  static bool ValidSize(int64_t w, int64_t h) { return w >= 0 && h >= 0 && w * h <= kDSMaxGridCells; }
+  static bool ValidSize(int64_t w, int64_t h) {
+    return w >= 0 && h >= 0 && w <= kDSMaxGridCells && h <= kDSMaxGridCells && w * h <= kDSMaxGridCells;
+  }
   void Resize(int w, int h);
   void Assign(const CDS_Grid& other);
   bool Inside(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < i_w && y < i_h; }

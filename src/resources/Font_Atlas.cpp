@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "resources/Font_Class.h"
+#include "resources/Font_Raster.h"
 
 namespace {
 std::unique_ptr<IFontRasteriser>& Slot() {
@@ -14,7 +15,10 @@ constexpr int kGap = 2;
 constexpr int kMaxAtlas = 2048;
 }  // namespace
 
-IFontRasteriser* FontRasteriser() { return Slot().get(); }
+IFontRasteriser* FontRasteriser() {
+  if (!Slot()) Slot() = MakeInstalledFontRasteriser();
+  return Slot().get();
+}
 void SetFontRasteriser(std::unique_ptr<IFontRasteriser> r) { Slot() = std::move(r); }
 
 bool LayoutGlyphs(const std::vector<std::pair<int, int>>& sizes, int w, int h, std::vector<int>* xs,

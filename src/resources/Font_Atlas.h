@@ -33,7 +33,8 @@ class IFontRasteriser {
   virtual RGlyph Glyph(int code) = 0;
 };
 
-// The rasteriser used by CFont::CreateFont; null until one is installed.
+// The rasteriser used by CFont::CreateFont: the installed-font rasteriser
+// unless another was set (null restores it).
 IFontRasteriser* FontRasteriser();
 void SetFontRasteriser(std::unique_ptr<IFontRasteriser> r);
 

@@ -41,8 +41,8 @@ class CFont {
   bool LoadFromStream(CStream& str);
   void SaveToStream(CStream& str) const;
 
-  // A font rendered from an installed font through the installed
-  // rasteriser (Font_Atlas.h); without one the font has no glyphs.
+  // A font rendered from an installed font through the rasteriser of
+  // Font_Atlas.h; a font that cannot be found leaves it without glyphs.
   void CreateFont(const std::string& name, int size, bool bold, bool italic, int first, int last);
   // Glyphs from the frames of sprite ind; the font stays cleared when the
   // sprite does not exist.

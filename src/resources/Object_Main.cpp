@@ -1,6 +1,8 @@
 #include "resources/Object_Main.h"
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "resources/Resource_Section.h"
 
@@ -20,13 +22,20 @@ bool DeleteObject(int index) { return ObjectList().Delete(index); }
 void ClearObjects() { ObjectList().Clear(); }
 
 bool ObjectParentsLoop() {
+  // Each object is walked once: 1 marks the chain being followed, 2 the
+  // objects already known to reach the end of their chain.
   const int n = ObjectCount();
+  std::vector<uint8_t> state(size_t(n), 0);
   for (int i = 0; i < n; ++i) {
-    const CObject* o = GetObject(i);
-    if (o == nullptr) continue;
-    int steps = 0;
-    for (int p = o->o_parent; ObjectExists(p); p = GetObject(p)->o_parent)
-      if (++steps > n) return true;
+    std::vector<int> chain;
+    int p = i;
+    while (ObjectExists(p) && state[size_t(p)] == 0) {
+      state[size_t(p)] = 1;
+      chain.push_back(p);
+      p = GetObject(p)->o_parent;
+    }
+    if (ObjectExists(p) && state[size_t(p)] == 1) return true;
+    for (int c : chain) state[size_t(c)] = 2;
   }
   return false;
 }

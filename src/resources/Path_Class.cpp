@@ -171,8 +171,11 @@ RPathPos CPath::GetPosition(double t) const {
     return {last.x, last.y, last.speed};
   }
   const double L = t * i_length;
-  int i = 0;
-  while (i < i_intcount - 2 && i_intpoints[size_t(i + 1)].l <= L) ++i;
+  // The lengths never decrease, so the segment is found by bisection: the
+  // first point after the start whose length exceeds L ends it.
+  const auto lo = i_intpoints.begin() + 1, hi = i_intpoints.begin() + (i_intcount - 1);
+  const auto k = std::upper_bound(lo, hi, L, [](double v, const RIntPoint& pt) { return v < pt.l; });
+  const int i = int(k - i_intpoints.begin()) - 1;
   const RIntPoint& a = i_intpoints[size_t(i)];
   const RIntPoint& b = i_intpoints[size_t(i + 1)];
   const double d = b.l - a.l;

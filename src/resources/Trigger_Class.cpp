@@ -3,6 +3,7 @@
 
 #include "runner/Support_Stream.h"
 #include "script/Code_Error.h"
+#include "script/Code_Exec.h"
 
 bool CTrigger::LoadFromStream(CStream& str) {
   Clear();
@@ -33,4 +34,16 @@ bool CTrigger::Prepare() {
     return false;
   }
   return true;
+}
+
+bool CTrigger::Evaluate(CInstance* inst) const {
+  if (!i_code) return false;
+  RValue result;
+  if (!ExecuteCode(inst, inst, i_code.get(), result)) {
+    const std::string text = ErrorText();
+    ErrorClear();
+    ReportError("ERROR in trigger " + i_name + "\n" + text, false);
+    return false;
+  }
+  return result.IsReal() && result.val >= 0.5;
 }

@@ -5,6 +5,7 @@
 #include "resources/Action_Class.h"
 
 class CStream;
+class CInstance;
 
 class CTrigger {
  public:
@@ -21,4 +22,7 @@ class CTrigger {
   void SaveToStream(CStream& str) const;
   // Compiles the condition as a program.
   bool Prepare();
+  // Runs the condition for an instance (self and other); true when it ran
+  // and gave a real of 0.5 or more. A failing run is reported.
+  bool Evaluate(CInstance* inst) const;
 };

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -68,6 +69,37 @@ bool CDataFile::LoadFromStream(CStream& stream) {
   s_overwrite = stream.ReadBoolean();
   s_freedata = stream.ReadBoolean();
   s_removeend = stream.ReadBoolean();
+  return true;
+}
+
+bool CDataFile::LoadFromBlock(CInflateReader& in) {
+  Clear();
+  if (in.ReadInteger() != kVersion) return false;
+  s_filename = in.ReadString();
+  s_origname = in.ReadString();
+  s_exists = in.ReadBoolean();
+  s_size = in.ReadInteger();
+  s_store = in.ReadBoolean();
+  if (s_exists && s_store) {
+    int32_t n = in.ReadInteger();
+    if (n < 0) throw EStreamError("Stream read error: negative length");
+    if (size_t(n) > in.Allowance()) throw EStreamError("Stream read error: compressed block too large");
+    // Large files are taken in growing steps, so that a false length cannot
+    // claim much more memory than the block really holds.
+    constexpr size_t kStep = size_t(64) << 20;
+    size_t done = 0;
+    while (done < size_t(n)) {
+      size_t step = std::min(size_t(n) - done, std::max(done, kStep));
+      s_data.resize(done + step);
+      in.Read(s_data.data() + done, step);
+      done += step;
+    }
+  }
+  s_exportaction = in.ReadInteger();
+  s_exportdir = in.ReadString();
+  s_overwrite = in.ReadBoolean();
+  s_freedata = in.ReadBoolean();
+  s_removeend = in.ReadBoolean();
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 class CStream;
+class CInflateReader;
 
 class CDataFile {
  public:
@@ -28,6 +29,9 @@ class CDataFile {
   // Reads the record (inside its block). False on a wrong version; throws
   // EStreamError on truncated data.
   bool LoadFromStream(CStream& stream);
+  // The same, reading from a compressed block as it is inflated: the bytes
+  // are inflated straight into s_data.
+  bool LoadFromBlock(CInflateReader& block);
   void SaveToStream(CStream& stream) const;
   // Writes the bytes to target unless a file is there and s_overwrite is off.
   bool ExportIt(const std::string& target);

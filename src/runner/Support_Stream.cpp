@@ -369,14 +369,6 @@ CStream CStream::ReadStreamC(size_t max_size) {
   return CStream(InflateScratch().data(), total);
 }
 
-CStream CStream::ReadStreamCView(size_t max_size) {
-  int32_t n = ReadInteger();
-  if (n < 0) throw EStreamError("Stream read error: negative length");
-  const uint8_t* p = ReadSpan(size_t(n));
-  size_t total = InflateToScratch(p, size_t(n), max_size);
-  return View(InflateScratch().data(), total);
-}
-
 size_t CStream::SkipStreamC(size_t max_size) {
   int32_t n = ReadInteger();
   if (n < 0) throw EStreamError("Stream read error: negative length");
@@ -543,6 +535,106 @@ void CStream::WriteStreamE(CStream& source) {
   WriteBuffer(m, len);
 }
 
+// --- streaming inflation ----------------------------------------------------
+
+CInflateReader::CInflateReader(CStream& stream, size_t max_size) {
+  int32_t n = stream.ReadInteger();
+  if (n < 0) throw EStreamError("Stream read error: negative length");
+  const uint8_t* p = stream.ReadSpan(size_t(n));
+  Start(p, size_t(n), max_size);
+}
+
+CInflateReader::CInflateReader(const uint8_t* zdata, size_t size, size_t max_size) { Start(zdata, size, max_size); }
+
+void CInflateReader::Start(const uint8_t* p, size_t n, size_t max_size) {
+  if (n > 0xFFFFFFFFu) throw EStreamError("Stream read error: compressed block too large");
+  max_size_ = DefaultInflateCap(n, max_size);
+  auto* zs = new z_stream{};
+  if (inflateInit(zs) != Z_OK) {
+    delete zs;
+    throw EStreamError("Stream read error: cannot start inflation");
+  }
+  zs->next_in = const_cast<Bytef*>(p);
+  zs->avail_in = uInt(n);
+  zs_ = zs;
+}
+
+CInflateReader::~CInflateReader() {
+  auto* zs = static_cast<z_stream*>(zs_);
+  inflateEnd(zs);
+  delete zs;
+}
+
+bool CInflateReader::Pull(uint8_t* dest, size_t count) {
+  auto* zs = static_cast<z_stream*>(zs_);
+  while (count > 0) {
+    if (ended_) return false;
+    size_t room = std::min(count, size_t(1) << 30);
+    zs->next_out = dest;
+    zs->avail_out = uInt(room);
+    int rc = inflate(zs, Z_NO_FLUSH);
+    size_t got = room - zs->avail_out;
+    produced_ += got;
+    dest += got;
+    count -= got;
+    if (rc == Z_STREAM_END) {
+      ended_ = true;
+    } else if (rc != Z_OK) {
+      if (rc == Z_BUF_ERROR && zs->avail_in == 0) throw EStreamError("Stream read error: compressed block is truncated");
+      throw EStreamError("Stream read error: corrupt compressed block");
+    }
+  }
+  return true;
+}
+
+void CInflateReader::Read(void* dest, size_t count) {
+  if (count > Allowance()) throw EStreamError("Stream read error: compressed block too large");
+  if (!Pull(static_cast<uint8_t*>(dest), count)) throw EStreamError("Stream read error");
+}
+
+int32_t CInflateReader::ReadInteger() {
+  uint8_t b[4];
+  Read(b, 4);
+  return int32_t(LoadU32(b));
+}
+
+bool CInflateReader::ReadBoolean() { return ReadInteger() > 0; }
+
+std::string CInflateReader::ReadString() {
+  int32_t n = ReadInteger();
+  if (n <= 0) return std::string();
+  if (size_t(n) > Allowance()) throw EStreamError("Stream read error: compressed block too large");
+  std::string text;
+  // Grown in steps so that a false length cannot claim much memory before
+  // the content runs out.
+  size_t done = 0;
+  while (done < size_t(n)) {
+    size_t step = std::min(size_t(n) - done, std::max(done, size_t(1) << 16));
+    text.resize(done + step);
+    Read(text.data() + done, step);
+    done += step;
+  }
+  return text;
+}
+
+void CInflateReader::Finish() {
+  uint8_t sink[4096];
+  while (!ended_) {
+    auto* zs = static_cast<z_stream*>(zs_);
+    zs->next_out = sink;
+    zs->avail_out = sizeof sink;
+    int rc = inflate(zs, Z_NO_FLUSH);
+    produced_ += sizeof sink - zs->avail_out;
+    if (produced_ > max_size_) throw EStreamError("Stream read error: compressed block too large");
+    if (rc == Z_STREAM_END) {
+      ended_ = true;
+    } else if (rc != Z_OK) {
+      if (rc == Z_BUF_ERROR && zs->avail_in == 0) throw EStreamError("Stream read error: compressed block is truncated");
+      throw EStreamError("Stream read error: corrupt compressed block");
+    }
+  }
+}
+
 // --- writers -----------------------------------------------------------------
 
 void CStream::WriteByte(uint8_t value) { WriteBuffer(&value, 1); }
@@ -665,6 +757,32 @@ void XorPayload(uint8_t* d, int64_t len, uint32_t k1, uint32_t k2) {
     std::memcpy(p, &v, 4);
   }
 }
+// Descrambles like XorPayload and, in the same pass, computes zlib's CRC-32
+// of d[12 .. 12 + len): each 64 KiB piece is checksummed right after it is
+// descrambled, while it is still in the cache.
+uint32_t XorPayloadAndCrc(uint8_t* d, int64_t len, uint32_t k1, uint32_t k2) {
+  uint32_t w = KeyCRC(k1);
+  uint32_t z = k2;
+  uint8_t* p0 = d + 12;
+  uLong crc = 0;
+  int64_t i = int64_t(w & 0xFF) + 6;
+  int64_t done = 0;
+  constexpr int64_t kPiece = 1 << 16;
+  while (done < len) {
+    int64_t piece_end = std::min(len, done + kPiece);
+    for (; i < len - 5 && i + 4 <= piece_end; i += 4) {
+      uint32_t v;
+      std::memcpy(&v, p0 + i, 4);
+      v ^= CStream::LocalRandom(z, w);
+      std::memcpy(p0 + i, &v, 4);
+    }
+    // A word that crosses the end of the piece is checksummed with the next.
+    int64_t crc_end = (i < len - 5 && i < piece_end) ? i : piece_end;
+    crc = crc32_z(crc, p0 + done, size_t(crc_end - done));
+    done = crc_end;
+  }
+  return uint32_t(crc);
+}
 }  // namespace
 
 static_assert(std::endian::native == std::endian::little, "the payload scrambling assumes a little-endian host");
@@ -676,8 +794,7 @@ bool CStream::DecryptWad(size_t base) {
   int64_t len = int64_t(size_ - base) - 12;
   uint32_t k1 = LoadU32(d);
   uint32_t k2 = LoadU32(d + 4);
-  XorPayload(d, len, k1, k2);
-  return CalcCRC(d + 12, size_t(len)) == k2;
+  return ~XorPayloadAndCrc(d, len, k1, k2) == k2;
 }
 
 uint32_t CStream::EncryptWad(size_t base) {

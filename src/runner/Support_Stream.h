@@ -87,10 +87,6 @@ class CStream {
   // inflated size; 0 picks the default: kInflateMaxRatio times the block's
   // compressed size, never above kInflateCeiling.
   CStream ReadStreamC(size_t max_size = 0);
-  // The same as a view of a per-thread buffer, without the copy. The view is
-  // valid only until the next inflation on this thread (any ReadStreamC,
-  // ReadStreamCView, ReadBitmap or InflateBlock): read it fully first.
-  CStream ReadStreamCView(size_t max_size = 0);
   // Inflates and checks the next compressed block without keeping it.
   // Returns the inflated size.
   size_t SkipStreamC(size_t max_size = 0);
@@ -159,6 +155,39 @@ class CStream {
   uint8_t* data_ = nullptr;  // own_.data() or the viewed bytes
   size_t size_ = 0;
   size_t pos_ = 0;
+};
+
+// Reads a compressed block's content as it is inflated, so that large parts
+// can go straight to their final place (no intermediate buffer). Throws
+// EStreamError on corrupt data, on a read past the end of the content and
+// when the content grows beyond the cap (as for ReadStreamC).
+class CInflateReader {
+ public:
+  // Reads the block at the stream's position (length, then zlib data) and
+  // moves the stream past it.
+  explicit CInflateReader(CStream& stream, size_t max_size = 0);
+  // Reads the given zlib data (a block's bytes after its length).
+  CInflateReader(const uint8_t* zdata, size_t size, size_t max_size = 0);
+  ~CInflateReader();
+  CInflateReader(const CInflateReader&) = delete;
+  CInflateReader& operator=(const CInflateReader&) = delete;
+
+  void Read(void* dest, size_t count);
+  int32_t ReadInteger();
+  bool ReadBoolean();
+  std::string ReadString();
+  // Inflated bytes still allowed by the cap.
+  size_t Allowance() const { return max_size_ - produced_; }
+  // Inflates whatever content is left (checking it, including the trailer).
+  void Finish();
+
+ private:
+  void Start(const uint8_t* zdata, size_t size, size_t max_size);
+  bool Pull(uint8_t* dest, size_t count);  // false when the content ended first
+  void* zs_ = nullptr;
+  size_t max_size_ = 0;
+  size_t produced_ = 0;
+  bool ended_ = false;
 };
 
 // The payload key text for K1: prefix, K1 as unsigned decimal, suffix.

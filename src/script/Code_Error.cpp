@@ -1,6 +1,7 @@
 #include "script/Code_Error.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "runner/Option_Main.h"
 #include "runner/Support_Various.h"
@@ -14,6 +15,19 @@ bool g_errorPending = false;
 
 namespace {
 std::string g_text;
+// Script names whose "In script NAME:" lines still have to be put in front
+// of g_text, innermost first. Kept apart so that deep recursion does not
+// rebuild a growing text at every level.
+std::vector<std::string> g_scriptLines;
+
+void MaterializeScriptLines() {
+  if (g_scriptLines.empty()) return;
+  std::string text;
+  for (size_t i = g_scriptLines.size(); i-- > 0;) text += "In script " + g_scriptLines[i] + ":\r";
+  text += g_text;
+  g_text = std::move(text);
+  g_scriptLines.clear();
+}
 bool g_logFresh = true;
 bool g_terminating = false;
 bool g_headlessAbort = true;
@@ -36,6 +50,7 @@ bool ErrorTerminating() { return g_terminating; }
 void ErrorResetForTests() {
   g_errorPending = false;
   g_text.clear();
+  g_scriptLines.clear();
   g_logFresh = true;
   g_terminating = false;
   error_last.clear();
@@ -45,11 +60,21 @@ void ErrorResetForTests() {
 void ErrorClearSlow() {
   g_errorPending = false;
   g_text.clear();
+  g_scriptLines.clear();
 }
-const std::string& ErrorText() { return g_text; }
+const std::string& ErrorText() {
+  MaterializeScriptLines();
+  return g_text;
+}
+
+void ErrorAddScriptLine(const std::string& name) {
+  g_errorPending = true;
+  g_scriptLines.push_back(name);
+}
 
 void RecordErrorText(const std::string& text) {
   g_errorPending = true;
+  g_scriptLines.clear();
   g_text = text;
 }
 
@@ -96,6 +121,7 @@ std::string FormatCodeError(const std::string& source, bool isexpression, int po
 void RecordCodeError(const CCode& code, int position, const std::string& message) {
   if (g_errorPending) return;
   g_errorPending = true;
+  g_scriptLines.clear();
   g_text = FormatCodeError(code.i_str, code.i_kind != 1, position, message);
 }
 

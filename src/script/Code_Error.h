@@ -17,6 +17,8 @@ void ReportActionError(const std::string& text, bool fatal);
 void RecordCodeError(const CCode& code, int position, const std::string& message);
 // Replaces the recorded text and marks the record as set.
 void RecordErrorText(const std::string& text);
+// Puts the line "In script NAME:" + CR in front of the recorded text.
+void ErrorAddScriptLine(const std::string& name);
 extern bool g_errorPending;
 void ErrorClearSlow();
 inline void ErrorClear() {

@@ -42,7 +42,6 @@ struct Ctx {
 };
 
 int g_arg0 = -1000;  // variable id of argument0
-int g_argArray = -1000;
 
 // ---- execution budget ----
 long long g_budget = -1;
@@ -95,10 +94,12 @@ std::vector<std::unique_ptr<RArgFrame>> g_frames;
 size_t g_frameDepth = 0;
 RArgFrame* g_frame = nullptr;
 
-void EnsureFrames() {
-  if (g_frame) return;
+__attribute__((noinline)) void CreateFrames() {
   if (g_frames.empty()) g_frames.push_back(std::make_unique<RArgFrame>());
   g_frame = g_frames[0].get();
+}
+inline void EnsureFrames() {
+  if (!g_frame) CreateFrames();
 }
 
 RArgFrame& PushFrame() {
@@ -353,8 +354,8 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
 
 inline bool ApplyReal(int op, double l, double r, double& out);
 
-// A leaf of pure arithmetic read in place: constants, local slots and
-// argument slots. False when the node is no such leaf (`leaf` false) or the
+// A leaf of pure arithmetic read in place: constants, local slots, argument
+// slots and unqualified user variables (pure kind 8 nodes are nothing else). False when the node is no such leaf (`leaf` false) or the
 // value is missing or not a real.
 inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
   leaf = true;
@@ -371,8 +372,10 @@ inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
     } else if (n.ind < 10000) {
       v = &g_frame->slots[n.ind - g_arg0];
     } else {
-      leaf = false;
-      return false;
+      CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+      const RVariable* var = list.Find(n.ind, n.cache);
+      if (!var) return false;
+      v = &var->simplevalue;
     }
     if (v->kind != RValue::kReal) return false;
     out = v->val;
@@ -844,7 +847,17 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
     case TK_CALL:
       return CallFunction(c, n, result) ? C_NORMAL : C_ERROR;
     case TK_IF: {
-      int cond = Condition(c, n.items[0], result, "Expression expected");
+      // Conditions do not write the result slot: only calls, assignments
+      // and return do.
+      const RToken& e = n.items[0];
+      double d;
+      int cond;
+      if (e.pure && Operand(c, e, d)) {
+        cond = d >= 0.5 ? 1 : 0;
+      } else {
+        RValue scratch;
+        cond = Condition(c, e, scratch, "Expression expected");
+      }
       if (cond < 0) return C_ERROR;
       if (cond) return Exec(c, n.items[1], result);
       if (n.itemnumb > 2) return Exec(c, n.items[2], result);
@@ -947,9 +960,7 @@ __attribute__((noinline)) void ArgCountError(const std::string& name, bool atlea
                   " arguments, " + std::to_string(supplied) + " have been supplied.");
 }
 
-__attribute__((noinline)) void AddScriptLine(const std::string& name) {
-  RecordErrorText("In script " + name + ":\r" + ErrorText());
-}
+__attribute__((noinline)) void AddScriptLine(const std::string& name) { ErrorAddScriptLine(name); }
 
 int g_execDepth = 0;
 // Local slots of the executions in progress, one vector per nesting depth
@@ -1056,10 +1067,7 @@ void SetExecutionBudget(long long steps) { g_budget = steps; }
 
 bool IsArgumentVariable(int id) { return static_cast<unsigned>(id - g_arg0) < 16u; }
 
-void SetArgumentVariableIds(int argument0, int argument) {
-  g_arg0 = argument0;
-  g_argArray = argument;
-}
+void SetArgumentVariableIds(int argument0) { g_arg0 = argument0; }
 
 RArgFrame& CurrentArgs() {
   EnsureFrames();

@@ -15,8 +15,8 @@ bool ExecuteCodeValue(CInstance* self, CInstance* other, const CCode* code, RVal
 bool ExecuteScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, const RValue* args,
                    int count);
 
-// The variable ids of argument0 (argument0..15 are consecutive) and of the
-// argument array; set when the built-in variables are registered.
-void SetArgumentVariableIds(int argument0, int argument);
+// The variable id of argument0 (argument0..15 are consecutive); set when the
+// built-in variables are registered.
+void SetArgumentVariableIds(int argument0);
 // True for the ids of argument0..argument15.
 bool IsArgumentVariable(int id);

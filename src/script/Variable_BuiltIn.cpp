@@ -713,5 +713,5 @@ void RegisterBuiltinVariables() {
   int arg0 = BuiltinVariableFind("argument0");
   // The interpreter reads argument0..argument15 directly when their ids are consecutive.
   if (arg0 >= 0 && BuiltinVariableFind("argument15") == arg0 + 15)
-    SetArgumentVariableIds(arg0, BuiltinVariableFind("argument"));
+    SetArgumentVariableIds(arg0);
 }

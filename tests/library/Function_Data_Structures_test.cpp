@@ -2,6 +2,7 @@
 #include <cstring>
 #include <algorithm>
 #include <tuple>
+#include <unordered_map>
 
 #include "LibTest.h"
 #include "library/Support_Data_Structures.h"
@@ -436,12 +437,20 @@ TEST(DataStructureGrid, GridToGridCopiesWithoutSmearing) {
   Call("ds_grid_set_grid_region", {R(t), R(s), R(0), R(0), R(2), R(2), R(5), R(5)});  // entirely outside
   Call("ds_grid_set_grid_region", {R(t), R(s), R(7), R(7), R(9), R(9), R(0), R(0)});  // empty source
   EXPECT_EQ(Call("ds_grid_get", {R(t), R(2), R(2)}).val, 11 * 22);
+  // Coordinates far outside any range change nothing and cannot overflow.
+  for (double far : {1e300, -1e300, 9.3e18, -9.3e18}) {
+    Call("ds_grid_set_grid_region", {R(t), R(s), R(far), R(-far), R(far), R(far), R(far), R(-far)});
+    Call("ds_grid_add_grid_region", {R(t), R(s), R(0), R(0), R(2), R(2), R(far), R(far)});
+    Call("ds_grid_set_region", {R(t), R(far), R(far), R(far), R(far), R(1)});
+    Call("ds_grid_set", {R(t), R(far), R(0), R(1)});
+  }
+  EXPECT_EQ(Call("ds_grid_get", {R(t), R(2), R(2)}).val, 11 * 22);
   std::string err = Errors([&] { Call("ds_grid_set_grid_region", {R(t), R(999), R(0), R(0), R(1), R(1), R(0), R(0)}); });
   EXPECT_NE(err.find(kNoStructure), std::string::npos);
 }
 
 TEST(DataStructureGrid, SizesAreCheckedAndShuffleKeepsCells) {
-  for (auto [w, h] : {std::pair{-1.0, 5.0}, {5.0, -1.0}, {1e6, 1e6}, {1e300, 1.0}}) {
+  for (auto [w, h] : {std::pair{-1.0, 5.0}, {5.0, -1.0}, {1e6, 1e6}, {1e300, 1.0}, {1e300, 1e300}, {-1e300, -1e300}}) {
     RValue r;
     std::string err = Errors([&] { r = Call("ds_grid_create", {R(w), R(h)}); });
     EXPECT_NE(err.find("Grid size is not valid."), std::string::npos) << w << "x" << h;
@@ -753,4 +762,41 @@ TEST(DataStructureMap, RealKeysFoundAsTheSearchFindsThem) {
       EXPECT_EQ(read.FindValue(probe).val, map.FindValue(probe).val);
     }
   }
+}
+
+TEST(DataStructureMap, RealSlotTableMatchesAHashMap) {
+  // Many collisions (few distinct keys, wrapping runs) and deletions.
+  RandomSetSeed(55);
+  RealSlotTable table;
+  std::unordered_map<double, uint32_t> model;
+  for (int step = 0; step < 20000; ++step) {
+    double k = RandomInt(300) * 0.5 - 20;
+    if (RandomInt(50) == 0) k = -0.0;
+    double key = k == 0 ? 0.0 : k;
+    uint32_t v = static_cast<uint32_t>(RandomInt(1000000));
+    switch (RandomInt(4)) {
+      case 0:
+        table.put(k, v, true);
+        model.emplace(key, v);
+        break;
+      case 1:
+        table.put(k, v, false);
+        model[key] = v;
+        break;
+      case 2:
+        table.erase(k);
+        model.erase(key);
+        break;
+      default:
+        break;
+    }
+    double probe = RandomInt(300) * 0.5 - 20;
+    auto it = model.find(probe == 0 ? 0.0 : probe);
+    ASSERT_EQ(table.find(probe), it == model.end() ? -1 : static_cast<int64_t>(it->second)) << step;
+    if (step == 10000) {
+      table.clear();
+      model.clear();
+    }
+  }
+  for (auto [k, v] : model) EXPECT_EQ(table.find(k), static_cast<int64_t>(v));
 }

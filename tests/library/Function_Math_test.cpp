@@ -220,6 +220,8 @@ TEST(MathConversion, StringOfReals) {
       {-1.005, "-1.00"}, {0.995, "0.99"},     {9.999, "10.00"},    {1e-7, "0.00"},
       {123456789.125, "123456789.10"},         // ten significant digits
       {1e15, "1000000000000000"},             {1e19, "ERROR"},    {-1e300, "ERROR"},
+      {12345678901.5, "12345678900.00"},  // more integer digits than ten: rounded inside the integer part
+      {-0.001, "-0.00"},
   };
   for (auto [x, text] : cases) EXPECT_EQ(Str(CallD("string", {x})), text) << x;
   EXPECT_EQ(Call("string", {RValue("keep me")}).str, "keep me");

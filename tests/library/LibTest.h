@@ -10,12 +10,9 @@
 #include "library/Function_Data_Structures.h"
 #include "library/Function_Math.h"
 #include "runner/Option_Main.h"
+#include "script/Code_Error.h"
 #include "script/Code_Function.h"
 
-// The error module keeps the last reported text in error_last; older builds
-// only print reports. Weak references let the tests use whichever exists.
-extern std::string error_last __attribute__((weak));
-void ErrorResetForTests() __attribute__((weak));
 
 namespace libtest {
 
@@ -51,20 +48,17 @@ inline RValue Call(const std::string& name, std::initializer_list<RValue> args =
   return result;
 }
 
-// Runs `body` and returns what it reported through the error functions (the
-// last report when the error module keeps error_last).
+// Runs `body` and returns the last error it reported (empty when none). Each
+// call starts from a clean error state; reports are not shown and the
+// headless answer is "ignore", so one report never ends the run for the next.
 template <typename F>
 std::string Errors(F&& body) {
   EnsureRegistered();
-  if (&error_last != nullptr) {
-    if (ErrorResetForTests != nullptr) ErrorResetForTests();
-    error_last.clear();
-    body();
-    return error_last;
-  }
-  testing::internal::CaptureStderr();
+  ErrorResetForTests();
+  SetHeadlessErrorChoice(false);
+  error_last.clear();
   body();
-  return testing::internal::GetCapturedStderr();
+  return error_last;
 }
 
 inline std::string Str(const RValue& v) { return v.IsString() ? v.str : "<real " + std::to_string(v.val) + ">"; }

@@ -8,6 +8,7 @@
 
 #include "resources/Event_Action.h"
 #include "resources/Object_Main.h"
+#include "resources/Trigger_Class.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
 #include "script/Code_Error.h"
@@ -129,6 +130,28 @@ TEST_F(ActionRunTest, CompileErrorsStopTheObjects) {
   GetObject(1)->CreateEvent(3, 0)->AddAction(Code("x = = 1"));
   SetHeadlessErrorChoice(false);
   EXPECT_FALSE(CompileObjects());
+  ErrorResetForTests();
+}
+
+TEST_F(ActionRunTest, TriggersFireOnTheirCondition) {
+  CTrigger t;
+  t.i_name = "low";
+  t.i_condition = "return hp < 10";
+  ASSERT_TRUE(t.Prepare());
+  Exec("hp = 3;");
+  EXPECT_TRUE(t.Evaluate(self));
+  Exec("hp = 30;");
+  EXPECT_FALSE(t.Evaluate(self));
+  // A condition that fails to run is reported and does not fire.
+  CTrigger bad;
+  bad.i_name = "broken";
+  bad.i_condition = "return missing_variable";
+  ASSERT_TRUE(bad.Prepare());
+  ErrorResetForTests();
+  EXPECT_FALSE(bad.Evaluate(self));
+  EXPECT_NE(error_last.find("ERROR in trigger broken"), std::string::npos) << error_last;
+  CTrigger nocode;
+  EXPECT_FALSE(nocode.Evaluate(self));
   ErrorResetForTests();
 }
 

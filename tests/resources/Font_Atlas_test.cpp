@@ -86,9 +86,23 @@ TEST(FontAtlasTest, SizeSearchAndMissingFonts) {
   EXPECT_EQ(f.s_last, 255);
   EXPECT_TRUE(f.s_bytes.empty());
   SetFontRasteriser(nullptr);
-  CFont none;
-  none.CreateFont("Any", 12, false, false, 32, 127);
-  EXPECT_EQ(none.s_bw, 0);
+}
+
+TEST(FontAtlasTest, InstalledFontsRender) {
+  SetFontRasteriser(nullptr);
+  CFont f;
+  f.CreateFont("DejaVu Sans", 12, false, false, 32, 127);
+  if (f.s_bw == 0) GTEST_SKIP() << "no installed fonts";
+  // 12 points at 96 dpi: 16 pixels; glyphs share one top.
+  EXPECT_GT(f.s_FontHeight, 10);
+  EXPECT_LT(f.s_FontHeight, 24);
+  EXPECT_GT(f.s_shift['W'], f.s_shift['i']);
+  EXPECT_GT(f.s_w[32], 0);
+  int ink = 0;
+  for (uint8_t b : f.s_bytes) ink += b == 255;
+  EXPECT_GT(ink, 100);
+  EXPECT_LE(f.s_bw, 512);
+  EXPECT_EQ(f.TextWidth("Wi"), f.s_shift['W'] + f.s_shift['i']);
 }
 
 }  // namespace

@@ -388,6 +388,19 @@ TEST(ObjectTest, RecordRoundTripAndSectionChecks) {
   ClearObjects();
 }
 
+TEST(ObjectTest, ParentLoopsAreFoundInLongChains) {
+  std::vector<int> chain(20000);
+  for (int i = 0; i < 20000; ++i) chain[size_t(i)] = i + 1;  // 0 -> 1 -> ... -> 19999 -> none
+  MakeObjects(chain);
+  EXPECT_FALSE(ObjectParentsLoop());
+  EXPECT_TRUE(GetObject(0)->IsDecendentOf(19999));
+  GetObject(19999)->o_parent = 10000;
+  EXPECT_TRUE(ObjectParentsLoop());
+  MakeObjects({-1, 1});  // an object that is its own parent
+  EXPECT_TRUE(ObjectParentsLoop());
+  ClearObjects();
+}
+
 TEST(ObjectTest, BadObjectRecords) {
   auto load = [](CStream& st) {
     st.Seek(0);

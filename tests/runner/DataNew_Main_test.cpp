@@ -536,3 +536,39 @@ TEST(LoadWindow, OpensPaintsAndClosesOnTheDummyVideoDriver) {
   PlatformLoadWindowClose();
   unsetenv("SDL_VIDEODRIVER");
 }
+
+TEST(GameFile, ManyIncludedFilesKeepTheirOrderAndTheirFaults) {
+  std::vector<CDataFile> files(150);
+  for (size_t i = 0; i < files.size(); ++i) {
+    files[i].s_filename = "f" + std::to_string(i);
+    files[i].s_exists = files[i].s_store = (i % 7 != 3);
+    files[i].s_data.assign(i * 997 % 5000, uint8_t(i));
+  }
+  auto build = [&](int broken_at, bool bad_version) {
+    CGameWriter w;
+    w.WriteEmptyResourceSections();
+    w.BeginList(kSectionVersionIncludedFiles, int32_t(files.size()));
+    for (size_t i = 0; i < files.size(); ++i) {
+      CStream rec;
+      files[i].SaveToStream(rec);
+      if (int(i) == broken_at && bad_version) rec.MutableData()[0] = 0x1F;
+      CStream block;
+      block.WriteStreamC(rec);
+      if (int(i) == broken_at && !bad_version) block.MutableData()[block.Size() - 2] ^= 0x10;  // trailer
+      w.Sections().WriteBuffer(block.Data(), block.Size());
+    }
+    w.WriteGameInfo(RGameInfo());
+    w.WriteLibraryInitCode({});
+    w.WriteRoomOrder({0});
+    return w.Finish();
+  };
+  auto good = LoadCaptured(build(-1, false));
+  ASSERT_TRUE(good.ok);
+  ASSERT_EQ(IncludedFiles.size(), files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(IncludedFiles[i].s_filename, files[i].s_filename);
+    EXPECT_EQ(IncludedFiles[i].s_data, files[i].s_exists ? files[i].s_data : std::vector<uint8_t>()) << i;
+  }
+  EXPECT_EQ(LoadCaptured(build(100, false)).messages, std::vector<std::string>{kMsgCorrupted});
+  EXPECT_EQ(LoadCaptured(build(130, true)).messages, std::vector<std::string>{kMsgResourceData});
+}

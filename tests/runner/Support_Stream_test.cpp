@@ -364,3 +364,53 @@ TEST(Stream, ViewsCopyOnWrite) {
   CStream moved = std::move(v);
   EXPECT_EQ(moved.Bytes(), (std::vector<uint8_t>{9, 2, 3, 4}));
 }
+
+TEST(Stream, InflateReaderReadsAsItInflates) {
+  CStream content;
+  content.WriteInteger(7);
+  content.WriteString("name");
+  auto big = RandomBytes(200000, 11);
+  content.WriteBuffer(big.data(), big.size());
+  content.WriteBoolean(true);
+  CStream s;
+  s.WriteStreamC(content);
+  s.WriteInteger(99);
+  s.Seek(0);
+  {
+    CInflateReader in(s);
+    EXPECT_EQ(s.ReadInteger(), 99);  // the stream is already past the block
+    EXPECT_EQ(in.ReadInteger(), 7);
+    EXPECT_EQ(in.ReadString(), "name");
+    std::vector<uint8_t> back(big.size());
+    in.Read(back.data(), back.size());
+    EXPECT_EQ(back, big);
+    EXPECT_TRUE(in.ReadBoolean());
+    EXPECT_THROW(in.ReadInteger(), EStreamError);  // past the content
+    in.Finish();
+  }
+  // A flipped byte in the trailer is found by Finish even when every field
+  // was read; a huge string length throws before allocating.
+  CStream bad(s.Bytes());
+  bad.MutableData()[bad.Size() - 5] ^= 1;
+  bad.Seek(0);
+  EXPECT_THROW(
+      {
+        CInflateReader in(bad);
+        in.ReadInteger();
+        in.ReadString();
+        std::vector<uint8_t> back(big.size());
+        in.Read(back.data(), back.size());
+        in.ReadBoolean();
+        in.Finish();
+      },
+      EStreamError);
+  CStream lying;
+  CStream c2;
+  c2.WriteInteger(0x7FFFFFFF);
+  lying.WriteStreamC(c2);
+  lying.Seek(0);
+  CInflateReader in(lying);
+  EXPECT_THROW(in.ReadString(), EStreamError);
+  CStream cut(std::vector<uint8_t>{20, 0, 0, 0, 0x78});
+  EXPECT_THROW(CInflateReader{cut}, EStreamError);
+}

@@ -140,6 +140,9 @@ TEST_F(LangTest, VariablesArraysLocalsAndGlobals) {
       {"var i; i = 3; return i", 3},
       {"var i, j; i = 1; j = 2; return local.i + j", 3},
       {"globalvar g; g = 4; return global.g", 4},
+      {"globalvar g; g = 2; g += 1; self.g = 10; return g * 3 + global.g + self.g", 22},
+      {"var i; i[3] = 2; i[3] += 1; return i[3] * 10 + i", 30},
+      {"a = 1; a = a + 1; a -= 3; a = 'x' + 'y'; return a", 0, "xy"},
       {"global.h = 5; return global.h", 5},
       {"self.x = 6; return x", 6},
       {"x = 1; return self.x + other.x", 2},
@@ -175,6 +178,15 @@ TEST_F(LangTest, LocalsLiveForOneExecution) {
   EXPECT_EQ(result.val, 0);  // += on a missing variable ends the assignment, storing nothing
 }
 
+TEST_F(LangTest, UninitialisedVariablesReadAsZeroWhenAsked) {
+  opt_uninitzero = true;
+  ExpectValue({"x = y + 1; return x", 1});
+  ExpectValue({"var i; x = i * 2 + a[5, 3]; return x", 0});
+  ExpectValue({"z += 5; return z", 0});  // the compound assignment stores nothing
+  RunOutcome r = RunCode("z += 5; return z + 1");
+  EXPECT_EQ(r.value.val, 1);
+}
+
 TEST_F(LangTest, BothOperandsOfLogicalOperatorsAreEvaluated) {
   static int calls = 0;
   FunctionAdd("test_count_calls", [](CInstance*, CInstance*, int, RValue& result, RValue*) {
@@ -197,6 +209,8 @@ TEST_F(LangTest, CallResultIsTheProgramResultAndExitKeepsIt) {
   }, -1);
   ExpectValue({"x = 1; test_forty_two()", 42});
   ExpectValue({"x = 3; exit", 3});
+  ExpectValue({"x = 5; if (test_forty_two()) {}", 5});  // conditions leave the result alone
+  ExpectValue({"x = 6; while (test_sum_any(x) < 0) {}", 6});
   ExpectValue({"return test_sum_any(1, 2, 3,)", 6});
   ExpectValue({"return test_sum_any()", 0});
 }
@@ -259,6 +273,36 @@ TEST_F(LangTest, WithVisitsInstancesAndRestoresSelfAndOther) {
     ASSERT_TRUE(r.ok) << cs.code << "\n" << r.error;
     EXPECT_EQ(r.value.val, cs.real) << cs.code;
   }
+}
+
+TEST_F(LangTest, NestedWithSeesTheRightOtherAndSharesLocals) {
+  CInstance a(100001, 0), b(100002, 1), c(100003, 2);
+  SimpleInstanceList().list = {&a, &b, &c};
+  RunOutcome r = RunCode(
+      "var n; n = 0; with (1) { with (2) { other.seen = id; n += other.id } } return n * 10 + (100002).seen - 100002",
+      &a);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.value.val, 1000020 + 1);
+}
+
+TEST_F(LangTest, ReportedFailuresGoToTheErrorReport) {
+  CInstance self(100001, 0);
+  CCode code("x = nosuch", false);
+  ASSERT_TRUE(code.Compile());
+  RValue result;
+  EXPECT_FALSE(ExecuteCodeReport(&self, &self, &code, result));
+  EXPECT_FALSE(ErrorPending());
+  EXPECT_NE(error_last.find("Unknown variable nosuch"), std::string::npos) << error_last;
+  EXPECT_TRUE(error_occurred);
+  EXPECT_FALSE(ExecuteCodeValue(&self, &self, &code, result));
+  EXPECT_EQ(result.str, "ERROR");
+  ScriptAdd("scr_x", "return argument0 + argument1");
+  ASSERT_TRUE(ScriptGet(0)->Compile());
+  RValue args[2] = {RValue(2.0), RValue(3.0)};
+  ASSERT_TRUE(ExecuteScript(0, &self, &self, result, true, args, 2));
+  EXPECT_EQ(result.val, 5);
+  EXPECT_EQ(args[0].val, 2);  // the caller's values are left alone
+  EXPECT_FALSE(ExecuteScript(7, &self, &self, result, true, args, 2));
 }
 
 TEST_F(LangTest, OwnerWritesReachEveryInstanceOfAnObject) {

@@ -2,6 +2,8 @@
 // reporting and the roomrun language commands.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -191,7 +193,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 TEST_F(RegistryTest, ErrorLogAndAbortSettings) {
-  auto dir = std::filesystem::temp_directory_path() / "roomrun_lang_log";
+  auto dir = std::filesystem::temp_directory_path() / ("roomrun_lang_log_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   auto old = std::filesystem::current_path();
   std::filesystem::current_path(dir);
@@ -241,7 +243,8 @@ std::string RunRoomrun(const std::string& args, int& status) {
 }
 
 std::string EvalFile(const std::string& code, int& status, const std::string& extra = "") {
-  auto path = std::filesystem::temp_directory_path() / "roomrun_lang_eval.txt";
+  // ctest runs tests in parallel processes: names carry the process id.
+  auto path = std::filesystem::temp_directory_path() / ("roomrun_lang_eval_" + std::to_string(getpid()) + ".txt");
   std::ofstream(path, std::ios::binary) << code;
   std::string out = RunRoomrun(extra + "--eval " + path.string(), status);
   std::filesystem::remove(path);
@@ -273,7 +276,7 @@ TEST(RoomrunCommands, EvalPrintsValuesAndErrors) {
 }
 
 TEST(RoomrunCommands, EvalWithAScriptsFolder) {
-  auto dir = std::filesystem::temp_directory_path() / "roomrun_lang_scripts";
+  auto dir = std::filesystem::temp_directory_path() / ("roomrun_lang_scripts_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "fib.txt") << "if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2)";
   std::ofstream(dir / "twice.txt") << "return argument0 * 2";

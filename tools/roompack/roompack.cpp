@@ -1,18 +1,12 @@
 // The game packer: turns a project folder into a game file.
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "Pack.h"
-#include "Project.h"
 #include "Pack_Output.h"
+#include "Project.h"
 
 namespace fs = std::filesystem;
 
@@ -81,10 +75,8 @@ int main(int argc, char** argv) {
       game = MakeRunnableFile(runner_path, game);
     }
     WriteOutputFile(output, game, exe);
-  } catch (const ProjectError& e) {
-    std::cerr << "roompack: " << e.what() << "\n";
-    return 1;
   } catch (const std::exception& e) {
+    // ProjectError names the file and field; other errors are I/O failures.
     std::cerr << "roompack: " << e.what() << "\n";
     return 1;
   }
