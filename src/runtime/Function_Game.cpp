@@ -101,6 +101,14 @@ void F_instance_change(CInstance* self, CInstance*, int, RValue&, RValue* args) 
   if (perf) Perform_Event(inst, inst, ev_create, 0);
 }
 
+void F_path_start(CInstance* self, CInstance*, int, RValue&, RValue* args) {
+  if (self == nullptr) return;
+  self->Assign_Path(ArgInt(args[0]), ArgReal(args[3]) < 0.5, ArgInt(args[2]), 0, 1, ArgReal(args[1]));
+}
+void F_path_end(CInstance* self, CInstance*, int, RValue&, RValue*) {
+  if (self) self->Assign_Path(-1, true, 0, 0, 1, 0);
+}
+
 void F_instance_destroy(CInstance* self, CInstance*, int, RValue&, RValue*) { DestroyInstance(self); }
 
 void F_instance_exists(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
@@ -200,6 +208,8 @@ void F_show_debug_message(CInstance*, CInstance*, int, RValue&, RValue* args) {
 void SetDebugMessageSink(void (*sink)(const std::string& line)) { g_sink = sink ? sink : StdoutSink; }
 
 void InitFunction_Game() {
+  FunctionAdd("path_start", F_path_start, 4);
+  FunctionAdd("path_end", F_path_end, 0);
   FunctionAdd("instance_find", F_instance_find, 2);
   FunctionAdd("instance_exists", F_instance_exists, 1);
   FunctionAdd("instance_number", F_instance_number, 1);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "resources/Object_Main.h"
+#include "resources/Path_Follow.h"
 #include "resources/Sprite_Main.h"
 
 namespace {
@@ -249,4 +250,52 @@ void CInstance::Compute_BoundingBox() {
     b.bottom = RoundEven(i_y + std::max(c * yt, c * yb) - std::min(s * xl, s * xr));
   }
   i_bbox = b;
+}
+
+namespace {
+RPathFollow PathState(const CInstance& i) {
+  RPathFollow f;
+  f.i_pathindex = i.i_pathindex;
+  f.i_pathposition = i.i_pathposition;
+  f.i_pathpositionprevious = i.i_pathpositionprevious;
+  f.i_pathspeed = i.i_pathspeed;
+  f.i_pathscale = i.i_pathscale;
+  f.i_pathorientation = i.i_pathorientation;
+  f.i_pathend = i.i_pathend;
+  f.i_pathxstart = i.i_pathxstart;
+  f.i_pathystart = i.i_pathystart;
+  return f;
+}
+void StorePathState(CInstance& i, const RPathFollow& f) {
+  i.i_pathindex = f.i_pathindex;
+  i.i_pathposition = f.i_pathposition;
+  i.i_pathpositionprevious = f.i_pathpositionprevious;
+  i.i_pathspeed = f.i_pathspeed;
+  i.i_pathscale = f.i_pathscale;
+  i.i_pathorientation = f.i_pathorientation;
+  i.i_pathend = f.i_pathend;
+  i.i_pathxstart = f.i_pathxstart;
+  i.i_pathystart = f.i_pathystart;
+}
+}  // namespace
+
+void CInstance::Assign_Path(int path, bool relative, int endaction, double orientation, double scale, double speed) {
+  RPathFollow f = PathState(*this);
+  double x = i_x, y = i_y;
+  PathAssign(f, path, relative, endaction, orientation, scale, speed, x, y);
+  StorePathState(*this, f);
+  SetPosition(x, y);
+}
+
+bool CInstance::Adapt_Path() {
+  RPathFollow f = PathState(*this);
+  const RPathStep step = PathAdapt(f);
+  StorePathState(*this, f);
+  if (step.moved) {
+    SetHSpeed(step.nx - i_x);
+    SetVSpeed(step.ny - i_y);
+    SetSpeed(0);
+    SetPosition(step.nx, step.ny);
+  }
+  return step.ended;
 }

@@ -78,6 +78,10 @@ class CInstance {
   void SetVSpeed(double v);
   void AddTo_Speed(double amount, double dir);
   void Adapt_Speed();
+  // Starts following a path (a negative path stops); Adapt_Path moves one
+  // step along it and returns true when the end was reached in this step.
+  void Assign_Path(int path, bool relative, int endaction, double orientation, double scale, double speed);
+  bool Adapt_Path();
   void Compute_BoundingBox();
   void Compute_DirectionSpeed();
   void Compute_HVSpeed();

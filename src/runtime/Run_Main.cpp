@@ -153,6 +153,7 @@ void Motion() {
     CInstance* inst = l->At(i);
     if (inst == nullptr || inst->i_marked) continue;
     inst->Adapt_Speed();
+    if (inst->Adapt_Path()) Perform_Event(inst, inst, ev_other, 8);
     inst->SetPosition(inst->i_x + inst->i_hspeed, inst->i_y + inst->i_vspeed);
   }
 }
@@ -369,10 +370,15 @@ void StepWhenPaused() {
 }
 
 namespace {
+// Whole numbers are written without a fraction.
+nlohmann::json Number(double v) {
+  if (!std::isfinite(v)) return nullptr;
+  if (v == std::floor(v) && std::fabs(v) < 9e15) return static_cast<int64_t>(v);
+  return v;
+}
 nlohmann::json ValueJson(const RValue& v) {
   if (v.kind == RValue::kString) return v.str;
-  if (!std::isfinite(v.val)) return nullptr;
-  return v.val;
+  return Number(v.val);
 }
 nlohmann::json VariablesJson(const CVariableList& list) {
   nlohmann::json out = nlohmann::json::object();
@@ -403,9 +409,9 @@ bool DumpState(const std::string& file) {
       if (p->i_marked) continue;
       insts.push_back({{"id", p->i_id},
                        {"object", GetObjectName(p->i_objectindex)},
-                       {"x", p->i_x},
-                       {"y", p->i_y},
-                       {"depth", p->i_depth},
+                       {"x", Number(p->i_x)},
+                       {"y", Number(p->i_y)},
+                       {"depth", Number(p->i_depth)},
                        {"variables", VariablesJson(p->i_vars)}});
     }
   }

@@ -222,4 +222,9 @@ TEST_F(GameRunTest, FpsCountsTheStepsOfTheLastSecond) {
   // step, every later one two.
   EXPECT_EQ(r.out, "0\n0\n1\n1\n2\n");
 }
+TEST_F(GameRunTest, DemoPlaysHeadless) {
+  ROutput r = Play(Pack(std::string(ROOMRUN_SOURCE_DIR) + "/examples/demo"), "--steps 300");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_EQ(r.out, "Welcome to the Roomrun demo - lives: 3\n");
+}
 }  // namespace
