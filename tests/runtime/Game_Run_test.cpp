@@ -223,8 +223,16 @@ TEST_F(GameRunTest, FpsCountsTheStepsOfTheLastSecond) {
   EXPECT_EQ(r.out, "0\n0\n1\n1\n2\n");
 }
 TEST_F(GameRunTest, DemoPlaysHeadless) {
-  ROutput r = Play(Pack(std::string(ROOMRUN_SOURCE_DIR) + "/examples/demo"), "--steps 300");
+  const std::string dump = (dir_ / "state.json").string();
+  ROutput r = Play(Pack(std::string(ROOMRUN_SOURCE_DIR) + "/examples/demo"), "--steps 300 --dump-state " + dump);
   EXPECT_EQ(r.status, 0) << Stderr();
-  EXPECT_EQ(r.out, "Welcome to the Roomrun demo - lives: 3\n");
+  EXPECT_EQ(r.out, "");
+  std::ifstream f(dump);
+  ASSERT_TRUE(f.good());
+  nlohmann::json doc = nlohmann::json::parse(f);
+  EXPECT_EQ(doc["steps"], 300);
+  ASSERT_FALSE(doc["instances"].empty());
+  EXPECT_EQ(doc["instances"][0]["object"], "obj_player");
+  EXPECT_EQ(doc["instances"][0]["variables"]["greeting"], "Welcome to the Roomrun demo - lives: 3");
 }
 }  // namespace
