@@ -389,6 +389,86 @@ std::optional<std::vector<uint8_t>> CStream::ReadBitmap() {
 
 // --- permuted blocks --------------------------------------------------------
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define ROOMRUN_HAVE_VBMI 1
+#include <immintrin.h>
+#else
+#define ROOMRUN_HAVE_VBMI 0
+#endif
+
+namespace {
+bool g_restore_simd = true;
+
+#if ROOMRUN_HAVE_VBMI
+bool UseVbmi() {
+  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                          __builtin_cpu_supports("avx512vbmi");
+  return has && g_restore_simd;
+}
+
+// The group sweep of RestorePermuted for groups m = groups - 1 down to 2,
+// with byte permutes: the 512-byte window lives in eight registers, the
+// inverse table in four. carry holds the window's upper half on entry and
+// on return.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void RestoreGroupsVbmi(uint8_t* d, size_t groups,
+                                                                               const uint8_t inv[256],
+                                                                               const uint16_t perm[512],
+                                                                               uint8_t* carry) {
+  alignas(64) uint8_t idx_bytes[512];
+  __mmask64 sel[8][3];
+  for (int c = 0; c < 8; ++c) {
+    uint64_t m1 = 0, m2 = 0, m3 = 0;
+    for (int j = 0; j < 64; ++j) {
+      uint16_t p = perm[64 * c + j];
+      idx_bytes[64 * c + j] = uint8_t(p & 127);
+      uint64_t bit = uint64_t(1) << j;
+      if ((p >> 7) == 1) m1 |= bit;
+      if ((p >> 7) == 2) m2 |= bit;
+      if ((p >> 7) == 3) m3 |= bit;
+    }
+    sel[c][0] = m1;
+    sel[c][1] = m2;
+    sel[c][2] = m3;
+  }
+  __m512i idx[8];
+  for (int c = 0; c < 8; ++c) idx[c] = _mm512_load_si512(idx_bytes + 64 * c);
+  const __m512i i0 = _mm512_loadu_si512(inv), i1 = _mm512_loadu_si512(inv + 64);
+  const __m512i i2 = _mm512_loadu_si512(inv + 128), i3 = _mm512_loadu_si512(inv + 192);
+  alignas(64) uint8_t ramp[256];
+  for (int j = 0; j < 256; ++j) ramp[j] = uint8_t(j);
+  __m512i jv[4];
+  for (int q = 0; q < 4; ++q) jv[q] = _mm512_load_si512(ramp + 64 * q);
+  __m512i w[8];
+  for (int q = 0; q < 4; ++q) w[4 + q] = _mm512_loadu_si512(carry + 64 * q);
+  for (size_t m = groups - 1; m >= 2; --m) {
+    uint8_t* lo = d + 256 * (m - 1);
+    for (int q = 0; q < 4; ++q) {
+      __m512i x = _mm512_loadu_si512(lo + 64 * q);
+      __m512i prev = _mm512_loadu_si512(lo + 64 * q - 1);
+      __m512i a = _mm512_permutex2var_epi8(i0, x, i1);
+      __m512i b = _mm512_permutex2var_epi8(i2, x, i3);
+      __m512i looked = _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), a, b);
+      w[q] = _mm512_sub_epi8(_mm512_sub_epi8(looked, jv[q]), prev);
+    }
+    __m512i out[8];
+    for (int c = 0; c < 8; ++c) {
+      __m512i r = _mm512_permutex2var_epi8(w[0], idx[c], w[1]);
+      r = _mm512_mask_mov_epi8(r, sel[c][0], _mm512_permutex2var_epi8(w[2], idx[c], w[3]));
+      r = _mm512_mask_mov_epi8(r, sel[c][1], _mm512_permutex2var_epi8(w[4], idx[c], w[5]));
+      r = _mm512_mask_mov_epi8(r, sel[c][2], _mm512_permutex2var_epi8(w[6], idx[c], w[7]));
+      out[c] = r;
+    }
+    uint8_t* hi = lo + 256;
+    for (int q = 0; q < 4; ++q) _mm512_storeu_si512(hi + 64 * q, out[4 + q]);
+    for (int q = 0; q < 4; ++q) w[4 + q] = out[q];
+  }
+  for (int q = 0; q < 4; ++q) _mm512_storeu_si512(carry + 64 * q, w[4 + q]);
+}
+#endif
+}  // namespace
+
+void SetPermutedRestoreSimd(bool allowed) { g_restore_simd = allowed; }
+
 void CStream::RestorePermuted(uint8_t* d, size_t len, const uint8_t table[256]) {
   if (len == 0) return;
   uint8_t inv[256];
@@ -443,7 +523,14 @@ void CStream::RestorePermuted(uint8_t* d, size_t len, const uint8_t table[256]) 
   uint8_t windows[2][512];
   int cur = 0;
   std::memcpy(windows[cur] + 256, d + 256 * (groups - 1), 256);
-  for (size_t m = groups - 1; m >= 1; --m) {
+  size_t m = groups - 1;
+#if ROOMRUN_HAVE_VBMI
+  if (groups >= 3 && UseVbmi()) {
+    RestoreGroupsVbmi(d, groups, inv, perm, windows[cur] + 256);
+    m = 1;
+  }
+#endif
+  for (; m >= 1; --m) {
     uint8_t* w = windows[cur];
     uint8_t* lo = d + 256 * (m - 1);
     // Unchain the lower group into the window; its positions are a multiple

@@ -195,6 +195,10 @@ std::string PayloadKeyText(uint32_t k1);
 
 // Inflates zlib data, checking it ends properly. Throws EStreamError.
 void InflateBlock(const uint8_t* src, size_t size, size_t max_size, std::vector<uint8_t>& out);
+// Lets the permuted-block restore use vector instructions where the processor
+// has them (the default); off forces the plain code, for tests.
+void SetPermutedRestoreSimd(bool allowed);
+
 // Frees the per-thread inflation buffer (it keeps the size of the largest
 // block inflated so far).
 void ReleaseInflateScratch();

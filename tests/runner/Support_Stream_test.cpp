@@ -171,6 +171,21 @@ TEST(Stream, PermutedBlockRoundTrip) {
   }
 }
 
+TEST(Stream, PermutedBlockRestoreGivesTheSameBytesWithAndWithoutVectorCode) {
+  for (size_t len : {767, 768, 769, 1024, 70001}) {
+    auto data = RandomBytes(len, uint32_t(len) + 5);
+    CStream src(data);
+    CStream s;
+    s.WriteStreamE(src);
+    for (bool simd : {true, false}) {
+      SetPermutedRestoreSimd(simd);
+      s.Seek(0);
+      EXPECT_EQ(s.ReadStreamE().Bytes(), data) << len << " simd " << simd;
+    }
+  }
+  SetPermutedRestoreSimd(true);
+}
+
 TEST(Stream, PermutedBlockLayout) {
   CStream src(std::vector<uint8_t>{1, 2, 3});
   CStream s;
