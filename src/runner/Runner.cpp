@@ -1,4 +1,6 @@
 // Program entry of the runner: parse the switches, then play the game.
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include "runner/Runner_Load.h"
 #include "runner/Support_File.h"
 #include "runner/Support_Various.h"
+#include "runtime/Run_Main.h"
 #include "script/Code_Command.h"
 #include "script/Code_Function.h"
 
@@ -20,7 +23,14 @@ const char kUsage[] =
     "\n"
     "Switches:\n"
     "  --help        show this text and exit\n"
-    "  --headless    no window and no sound; messages go to standard error\n"
+    "  --headless    no window and no sound; messages go to standard error and\n"
+    "                show_debug_message lines to standard output\n"
+    "  --steps N     end the game (as game_end does) after N steps\n"
+    "  --fast        run steps back to back; the game clock advances one step's\n"
+    "                time slice per step\n"
+    "  --seed N      seed the random numbers with N instead of the clock\n"
+    "  --dump-state FILE  when the game ends, write its instances and global\n"
+    "                variables to FILE as JSON\n"
     "  --VTTrace     write a trace of the run to Trace.log beside the program\n"
     "  --list-functions  print every built-in function and its argument count\n"
     "  --list-variables  print every built-in variable\n"
@@ -43,6 +53,16 @@ struct ROptions {
   std::string error;
 };
 
+bool ParseCount(const char* text, long long& out) {
+  if (text == nullptr || *text == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || *end != '\0' || v < 0) return false;
+  out = v;
+  return true;
+}
+
 ROptions ParseSwitches(int argc, char** argv) {
   ROptions o;
   Headless = false;
@@ -52,6 +72,22 @@ ROptions ParseSwitches(int argc, char** argv) {
       o.help = true;
     } else if (std::strcmp(a, "--headless") == 0) {
       Headless = true;
+    } else if (std::strcmp(a, "--fast") == 0) {
+      RunSettings().fast = true;
+    } else if (std::strcmp(a, "--steps") == 0 || std::strcmp(a, "--seed") == 0) {
+      long long n = 0;
+      if (i + 1 >= argc || !ParseCount(argv[i + 1], n)) {
+        o.error = std::string(a) + " needs a whole number of 0 or more";
+      } else if (std::strcmp(a, "--steps") == 0) {
+        RunSettings().max_steps = n;
+      } else {
+        RunSettings().seeded = true;
+        RunSettings().seed = static_cast<uint32_t>(n);
+      }
+      ++i;
+    } else if (std::strcmp(a, "--dump-state") == 0) {
+      if (i + 1 >= argc) o.error = "--dump-state needs a file name";
+      else RunSettings().dump_state = argv[++i];
     } else if (std::strcmp(a, "--VTTrace") == 0) {
       // read by InitTrace
     } else if (a[0] == '-' && a[1] != '\0') {

@@ -15,6 +15,8 @@
 #include "resources/Object_Main.h"
 #include "resources/TimeLine_Main.h"
 #include "resources/Trigger_Main.h"
+#include "runtime/Event_Main.h"
+#include "runtime/Run_Main.h"
 #include "script/Constant_Main.h"
 #include "script/Script_Main.h"
 
@@ -116,7 +118,8 @@ bool RunGame(const std::string& path) {
   if (!OpenGameFile(path)) return false;
   try {
     if (!PrepareGame()) return false;
-    // The main loop takes over here once it exists.
+    InstallEventDispatch();
+    RunMainLoop();
     return true;
   } catch (const std::exception& e) {
     VTExceptionHandler(e.what());

@@ -1,22 +1,96 @@
 #pragma once
-// A running instance of an object. This holds what the script language needs
-// (identity, the deletion mark and the instance's own variables); the room
-// runtime adds position, motion, drawing and event state.
+// A running instance of an object: position, motion, sprite and image state,
+// alarms, path and time-line following, and its own variables. Writes that
+// must keep invariants (motion vector, bounding box) go through the setters.
+#include <array>
 #include <memory>
+#include <string>
 
+#include "graphics/BM32_Bitmap.h"
 #include "script/Variable_Class.h"
+
+class CObject;
 
 class CInstance {
  public:
   CInstance();
+  // A bare instance (identity only), used by the language's tools and tests;
+  // every other field keeps its creation value.
   CInstance(int id, int objectindex);
   ~CInstance();
   CInstance(const CInstance&) = delete;
   CInstance& operator=(const CInstance&) = delete;
 
-  int i_id = 0;            // unique instance id (100000 and up in a game)
-  int i_objectindex = -1;  // object resource index
-  bool i_marked = false;   // destroyed, waiting for removal at the end of the step
+  int i_id = 0;
+  int i_spriteindex = -1;
+  double i_imageindex = 0;
+  double i_imagespeed = 1;
+  double i_imagescalex = 1;
+  double i_imagescaley = 1;
+  double i_imageangle = 0;
+  double i_imagealpha = 1;
+  unsigned i_imageblend = 0xFFFFFF;
+  int i_maskindex = -1;
+  double i_depth = 0;
+  double i_x = 0, i_y = 0;
+  double i_xstart = 0, i_ystart = 0;
+  double i_xprevious = 0, i_yprevious = 0;
+  double i_direction = 0;
+  double i_speed = 0;
+  double i_friction = 0;
+  double i_gravitydir = 270;
+  double i_gravity = 0;
+  double i_hspeed = 0, i_vspeed = 0;
+  TRect i_bbox{-100000, -100000, -100000, -100000};
+  bool i_visible = true, i_solid = false, i_persistent = false;
+  int i_objectindex = -1;
+  CObject* i_object = nullptr;  // not owned
+  std::array<int, 12> i_timer{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  CVariableList i_vars;
+  bool i_marked = false;  // destroyed, waiting for removal at the end of the step
   bool i_deactivated = false;
-  CVariableList i_vars;    // the instance's own variables
+  int i_pathindex = -1;
+  double i_pathposition = 0, i_pathpositionprevious = 0, i_pathspeed = 0;
+  double i_pathscale = 1, i_pathorientation = 0;
+  int i_pathend = 0;
+  double i_pathxstart = 0, i_pathystart = 0;
+  int i_timelineindex = -1;
+  double i_timelineposition = 0, i_timelinespeed = 1;
+  bool i_timelinerunning = false, i_timelineloop = false;
+  std::string i_initcode;
+
+  // Sets the object (with its sprite, mask, depth and flags), position, id
+  // and every other field to its creation value.
+  void Create(int id, int objectindex, double x, double y);
+  // Copies every field of other, the id and the variables included.
+  void Assign(const CInstance& other);
+
+  void SetPosition(double x, double y);
+  void SetObjectIndex(int v);
+  void SetSpriteIndex(int v);
+  void SetMaskIndex(int v);
+  void SetImageScaleX(double v);
+  void SetImageScaleY(double v);
+  void SetImageAngle(double v);
+  void SetDirection(double v);
+  void SetSpeed(double v);
+  void SetHSpeed(double v);
+  void SetVSpeed(double v);
+  void AddTo_Speed(double amount, double dir);
+  void Adapt_Speed();
+  // Starts following a path (a negative path stops); Adapt_Path moves one
+  // step along it and returns true when the end was reached in this step.
+  void Assign_Path(int path, bool relative, int endaction, double orientation, double scale, double speed);
+  bool Adapt_Path();
+  void Compute_BoundingBox();
+  void Compute_DirectionSpeed();
+  void Compute_HVSpeed();
+  int Get_Alarm(int i) const { return (i >= 0 && i < 12) ? i_timer[size_t(i)] : -1; }
+  void Set_Alarm(int i, int v) {
+    if (i >= 0 && i < 12) i_timer[size_t(i)] = v;
+  }
+  // Frame count of the instance's sprite, 0 without one.
+  int ImageNumber() const;
+  // True when the sprite or the mask sprite exists.
+  bool HasShape() const;
 };

@@ -2,6 +2,7 @@
 
 #include "library/Function_Data_Structures.h"
 #include "resources/Function_Tile.h"
+#include "runtime/Function_Game.h"
 #include "library/Function_Math.h"
 
 #include <unordered_map>
@@ -79,4 +80,5 @@ void RegisterBuiltins() {
   InitFunction_Math();
   InitFunction_Data_Structures();
   InitFunction_Tile();
+  InitFunction_Game();
 }

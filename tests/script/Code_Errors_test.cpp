@@ -29,42 +29,42 @@ class ErrorsTest : public ::testing::Test {
 
 TEST_F(ErrorsTest, CompileErrors) {
   const ErrCase cases[] = {
-      {"x = 1 @", 7, "Unexpected symbol."},
-      {"x = #", 5, "Unexpected symbol."},
-      {"x = nosuchfunction(1)", 5, "Unknown function or script: nosuchfunction"},
-      {"x++", 2, "Assignment operator expected."},
-      {"x + 1", 3, "Assignment operator expected."},
-      {"var x = 5", 7, "Unexpected symbol in expression."},
+      {"u = 1 @", 7, "Unexpected symbol."},
+      {"u = #", 5, "Unexpected symbol."},
+      {"u = nosuchfunction(1)", 5, "Unknown function or script: nosuchfunction"},
+      {"u++", 2, "Assignment operator expected."},
+      {"u + 1", 3, "Assignment operator expected."},
+      {"var u = 5", 7, "Unexpected symbol in expression."},
       {"5 = 1", 1, "Variable name expected."},
       {"pi = 1", 1, "Variable name expected."},
-      {"x = (1 + 2", 10, "Symbol ) expected."},
-      {"x = a.5", 6, "Variable name expected."},
-      {"x = a[1 2]", 9, "Symbol , or ] expected."},
-      {"x = a[1", 7, "Symbol ] expected."},
-      {"x = a[1, 2, 3]", 13, "Only 1- and 2-dimensional arrays are supported."},
-      {"{ x = 1 } y = 2", 11, "Program ends before end of the code."},
-      {"{ x = 1", 7, "Symbol } expected."},
-      {"do x = 1", 8, "Keyword until expected."},
+      {"u = (1 + 2", 10, "Symbol ) expected."},
+      {"u = a.5", 6, "Variable name expected."},
+      {"u = a[1 2]", 9, "Symbol , or ] expected."},
+      {"u = a[1", 7, "Symbol ] expected."},
+      {"u = a[1, 2, 3]", 13, "Only 1- and 2-dimensional arrays are supported."},
+      {"{ u = 1 } v = 2", 11, "Program ends before end of the code."},
+      {"{ u = 1", 7, "Symbol } expected."},
+      {"do u = 1", 8, "Keyword until expected."},
       {"for i = 0", 5, "Symbol ( expected."},
-      {"for (i = 0; i < 1; i += 1 x = 2", 27, "Symbol ) expected."},
-      {"switch (1) x = 1", 12, "Symbol { expected."},
-      {"switch (1) { case 1: x = 1", 26, "Symbol } expected."},
-      {"switch (1) { case 1 x = 1 }", 21, "Symbol : expected."},
-      {"switch (1) { default x = 1 }", 22, "Symbol : expected."},
-      {"var x, argument0", 8, "Cannot redeclare a builtin variable."},
+      {"for (i = 0; i < 1; i += 1 u = 2", 27, "Symbol ) expected."},
+      {"switch (1) u = 1", 12, "Symbol { expected."},
+      {"switch (1) { case 1: u = 1", 26, "Symbol } expected."},
+      {"switch (1) { case 1 u = 1 }", 21, "Symbol : expected."},
+      {"switch (1) { default u = 1 }", 22, "Symbol : expected."},
+      {"var u, argument0", 8, "Cannot redeclare a builtin variable."},
       {"globalvar argument_count", 11, "Cannot redeclare a builtin variable."},
       {"if", 2, "Unexpected symbol in expression."},
       {"if (1)", 6, "Unexpected end of code reached."},
-      {"x = 1 / 0", 9, "Division by 0."},
-      {"x = 1 div 0", 11, "Division by 0."},
-      {"x = 1 mod 0", 11, "Modulo by 0."},
-      {"x = -'a'", 5, "Wrong type of arguments to unary operator."},
-      {"x = 'a' - 1", 11, "Wrong type of arguments to -."},
-      {"x = 'ab' * 3", 12, "Wrong type of arguments to *."},
-      {"x = 'a' == 1", 12, "Cannot compare arguments."},
-      {"x = 'a' && 1", 12, "Wrong type of arguments for &&."},
-      {"x = 1 << 'a'", 10, "Wrong type of arguments for <<."},
-      {"x = 'a'.y", 5, "Left hand side must be a real value."},
+      {"u = 1 / 0", 9, "Division by 0."},
+      {"u = 1 div 0", 11, "Division by 0."},
+      {"u = 1 mod 0", 11, "Modulo by 0."},
+      {"u = -'a'", 5, "Wrong type of arguments to unary operator."},
+      {"u = 'a' - 1", 11, "Wrong type of arguments to -."},
+      {"u = 'ab' * 3", 12, "Wrong type of arguments to *."},
+      {"u = 'a' == 1", 12, "Cannot compare arguments."},
+      {"u = 'a' && 1", 12, "Wrong type of arguments for &&."},
+      {"u = 1 << 'a'", 10, "Wrong type of arguments for <<."},
+      {"u = 'a'.v", 5, "Left hand side must be a real value."},
   };
   for (const ErrCase& c : cases) ExpectError(c, true);
 }
@@ -87,37 +87,37 @@ TEST_F(ErrorsTest, ArgumentCountsOfCalls) {
 
 TEST_F(ErrorsTest, RunTimeErrors) {
   const ErrCase cases[] = {
-      {"x = y", 5, "Unknown variable y"},
-      {"a[2] = 1; x = a[3]", 15, "Unknown variable a or array index out of bounds"},
-      {"a[2] = 1; x = a[1, 0]", 15, "Unknown variable a or array index out of bounds"},
-      {"x = 'a'; x += 1", 15, "Wrong type of arguments to +."},
-      {"x = 1; x += 'a'", 13, "Wrong type of arguments to +."},
-      {"x = 0; x /= x", 13, "Division by 0."},
-      {"y = 0; x = 1 div y", 18, "Division by 0."},
-      {"y = 0; x = 1 mod y", 18, "Modulo by 0."},
-      {"y = 'a'; x = -y", 14, "Wrong type of arguments to unary operator."},
-      {"y = 'a'; if (y) x = 1", 14, "Expression expected"},
-      {"y = 'a'; while (y) x = 1", 17, "Boolean expression expected"},
-      {"y = 'a'; do x = 1 until y", 25, "Boolean expression expected"},
-      {"y = 'a'; for (i = 0; y; i += 1) x = 1", 22, "Expression expected"},
-      {"repeat ('a') x = 1", 9, "Repeat count must be a number"},
-      {"with ('a') x = 1", 7, "Object id expected"},
-      {"with (global) x = 1", 6, "Cannot use global in with statement."},
-      {"with (local) x = 1", 6, "Cannot use local in with statement."},
-      {"i = 'a'; x = a[i]", 16, "Wrong type of array index"},
-      {"x = a[-1]", 7, "Negative array index"},
-      {"x = a[32000]", 7, "Array index >= 32000"},
-      {"x = a[1, -0.6]", 10, "Negative array index"},
-      {"x = a[100000000000000000000000]", 7, "Array index >= 32000"},
-      {"o = 'a'; x = o.y[1]", 14, "Wrong type of variable index"},
-      {"noone.x = 1", 1, "Cannot assign to the variable"},
+      {"u = v", 5, "Unknown variable v"},
+      {"a[2] = 1; u = a[3]", 15, "Unknown variable a or array index out of bounds"},
+      {"a[2] = 1; u = a[1, 0]", 15, "Unknown variable a or array index out of bounds"},
+      {"u = 'a'; u += 1", 15, "Wrong type of arguments to +."},
+      {"u = 1; u += 'a'", 13, "Wrong type of arguments to +."},
+      {"u = 0; u /= u", 13, "Division by 0."},
+      {"v = 0; u = 1 div v", 18, "Division by 0."},
+      {"v = 0; u = 1 mod v", 18, "Modulo by 0."},
+      {"v = 'a'; u = -v", 14, "Wrong type of arguments to unary operator."},
+      {"v = 'a'; if (v) u = 1", 14, "Expression expected"},
+      {"v = 'a'; while (v) u = 1", 17, "Boolean expression expected"},
+      {"v = 'a'; do u = 1 until v", 25, "Boolean expression expected"},
+      {"v = 'a'; for (i = 0; v; i += 1) u = 1", 22, "Expression expected"},
+      {"repeat ('a') u = 1", 9, "Repeat count must be a number"},
+      {"with ('a') u = 1", 7, "Object id expected"},
+      {"with (global) u = 1", 6, "Cannot use global in with statement."},
+      {"with (local) u = 1", 6, "Cannot use local in with statement."},
+      {"i = 'a'; u = a[i]", 16, "Wrong type of array index"},
+      {"u = a[-1]", 7, "Negative array index"},
+      {"u = a[32000]", 7, "Array index >= 32000"},
+      {"u = a[1, -0.6]", 10, "Negative array index"},
+      {"u = a[100000000000000000000000]", 7, "Array index >= 32000"},
+      {"o = 'a'; u = o.v[1]", 14, "Wrong type of variable index"},
+      {"noone.u = 1", 1, "Cannot assign to the variable"},
       {"id = 5", 1, "Cannot assign to the variable"},
       {"argument_count = 1", 1, "Cannot assign to the variable"},
-      {"x = noone.y", 5, "Unknown variable y"},
-      {"case 1: x = 1", 6, "Case statement only allowed inside switch statement."},
-      {"default: x = 1", 8, "Default statement only allowed inside switch statement."},
-      {"switch (1) { case 1: { case 2: x = 1 } }", 29, "Case statement only allowed inside switch statement."},
-      {"if (1) ; else x = 1", 8, "Statement expected."},
+      {"u = noone.v", 5, "Unknown variable v"},
+      {"case 1: u = 1", 6, "Case statement only allowed inside switch statement."},
+      {"default: u = 1", 8, "Default statement only allowed inside switch statement."},
+      {"switch (1) { case 1: { case 2: u = 1 } }", 29, "Case statement only allowed inside switch statement."},
+      {"if (1) ; else u = 1", 8, "Statement expected."},
   };
   for (const ErrCase& c : cases) ExpectError(c, false);
 }
@@ -126,10 +126,10 @@ TEST_F(ErrorsTest, FormattedRecordPinpointsLineAndColumn) {
   RunOutcome r = RunCode("@");
   EXPECT_EQ(r.error, "Error in code at line 1:\r   @\r  ^\rat position 1: Unexpected symbol.");
   // With CR LF line ends the LF opens the line text and counts as its first column.
-  r = RunCode("x = 1\r\ny = 2\r\nz = @ + 1\r\n");
+  r = RunCode("u = 1\r\ny = 2\r\nz = @ + 1\r\n");
   EXPECT_EQ(r.error, "Error in code at line 3:\r   \nz = @ + 1\r       ^\rat position 6: Unexpected symbol.");
-  r = RunCode("x = 1\ny = q");
-  EXPECT_EQ(r.error, "Error in code at line 2:\r   x = 1\ny = q\r      ^\rat position 5: Unknown variable q");
+  r = RunCode("u = 1\ny = q");
+  EXPECT_EQ(r.error, "Error in code at line 2:\r   u = 1\ny = q\r      ^\rat position 5: Unknown variable q");
   r = RunCode("1 +", nullptr, true);
   EXPECT_EQ(r.error, "Error in expression:1 +\r position 3: Unexpected symbol in expression.");
 }
@@ -145,37 +145,37 @@ TEST_F(ErrorsTest, ExpressionsFoldAndIgnoreTrailingTokens) {
   EXPECT_EQ(empty.i_value.val, 0);
   EXPECT_FALSE(empty.Compile());
   EXPECT_NE(ErrorText().find("Internal Error: Recompiling compiled code."), std::string::npos);
-  CCode notcompiled("x = 1", false);
+  CCode notcompiled("u = 1", false);
   CInstance self(100001, 0);
   RValue result;
   EXPECT_FALSE(ExecuteCode(&self, &self, &notcompiled, result));
   EXPECT_NE(ErrorText().find("Internal Error: Executing non-compiled code."), std::string::npos);
-  CCode prog("x = 1", false);
+  CCode prog("u = 1", false);
   ASSERT_TRUE(prog.Compile());
   EXPECT_FALSE(ExecuteCode(nullptr, &self, &prog, result));
   EXPECT_NE(ErrorText().find("Internal Error: Executing code for nil instance."), std::string::npos);
 }
 
 TEST_F(ErrorsTest, CommentsAndStrings) {
-  EXPECT_TRUE(RunCode("/*/ x = 1").ok);
-  RunOutcome r = RunCode("/*/ x = 1");
+  EXPECT_TRUE(RunCode("/*/ u = 1").ok);
+  RunOutcome r = RunCode("/*/ u = 1");
   EXPECT_EQ(r.value.val, 1);
-  r = RunCode("x = 2 // comment at the end");
+  r = RunCode("u = 2 // comment at the end");
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.value.val, 2);
-  r = RunCode("x = 3 /* never closed");
+  r = RunCode("u = 3 /* never closed");
   EXPECT_EQ(r.value.val, 3);
-  r = RunCode("x = \"never closed");
+  r = RunCode("u = \"never closed");
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.value.str, "never closed   ");
-  r = RunCode("x = 'line\r\nbreak'");
+  r = RunCode("u = 'line\r\nbreak'");
   EXPECT_EQ(r.value.str, "line\r\nbreak");
-  r = RunCode("x = '\xc3\xa9t\xc3\xa9' + \"'\"");
+  r = RunCode("u = '\xc3\xa9t\xc3\xa9' + \"'\"");
   EXPECT_EQ(r.value.str, "\xc3\xa9t\xc3\xa9'");
 }
 
 TEST_F(ErrorsTest, ScriptErrorsAddTheScriptLineAndArgumentChecks) {
-  ScriptAdd("inner", "x = nosuch");
+  ScriptAdd("inner", "u = nosuch");
   ScriptAdd("outer", "return inner()");
   ScriptAdd("one", "return argument0");
   ScriptAdd("atleast", "return argument[1] + argument2");
@@ -219,28 +219,28 @@ TEST_F(ErrorsTest, ArgumentArrayBeyondTheCountIsReported) {
 
 TEST_F(ErrorsTest, HostileInputGivesErrorsNotCrashes) {
   std::string deep(5000, '(');
-  RunOutcome r = RunCode("x = " + deep + "1");
+  RunOutcome r = RunCode("u = " + deep + "1");
   EXPECT_FALSE(r.compiled);
   EXPECT_NE(r.error.find("Code is nested too deeply."), std::string::npos);
-  std::string chain = "x = 1";
+  std::string chain = "u = 1";
   for (int i = 0; i < 5000; ++i) chain += "+1";
   EXPECT_FALSE(RunCode(chain).compiled);
   std::string blocks(3000, '{');
   EXPECT_FALSE(RunCode(blocks).compiled);
   std::string ifs;
   for (int i = 0; i < 3000; ++i) ifs += "if 1 ";
-  EXPECT_FALSE(RunCode(ifs + "x = 1").compiled);
+  EXPECT_FALSE(RunCode(ifs + "u = 1").compiled);
 
   r = RunCode("s = 'abcd'; repeat (40) s += s");
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find("Resulting string is too long."), std::string::npos);
-  r = RunCode("x = 1000000000000 * 'abc'");
+  r = RunCode("u = 1000000000000 * 'abc'");
   EXPECT_NE(r.error.find("Resulting string is too long."), std::string::npos);
-  r = RunCode("x = (1 << 62) | 0; y = x << 2; z = 100000000000000000000000 | 1; return 5 >> -1");
+  r = RunCode("u = (1 << 62) | 0; v = u << 2; z = 100000000000000000000000 | 1; return 5 >> -1");
   EXPECT_TRUE(r.ok) << r.error;
-  r = RunCode("with (100000000000000000000) x = 1; with (-100000000000000000000) x = 1; return 1");
+  r = RunCode("with (100000000000000000000) u = 1; with (-100000000000000000000) u = 1; return 1");
   EXPECT_TRUE(r.ok) << r.error;
-  r = RunCode("x = 100000000000000000000 div 0.000000001; y = x mod 3");
+  r = RunCode("u = 100000000000000000000 div 0.000000001; v = u mod 3");
   EXPECT_TRUE(r.ok) << r.error;
 
   ScriptAdd("forever", "return forever()");
@@ -254,7 +254,7 @@ TEST_F(ErrorsTest, HostileInputGivesErrorsNotCrashes) {
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find("Execution step limit reached."), std::string::npos);
   SetExecutionBudget(1000);
-  r = RunCode("repeat (1000000000000) x = 1");
+  r = RunCode("repeat (1000000000000) u = 1");
   EXPECT_FALSE(r.ok);
   SetExecutionBudget(-1);
 }

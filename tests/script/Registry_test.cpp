@@ -267,8 +267,8 @@ TEST(RoomrunCommands, EvalPrintsValuesAndErrors) {
     EXPECT_EQ(status, 0) << code;
   }
   int status = 0;
-  EXPECT_EQ(EvalFile("x = y", status),
-            "Error in code at line 1:\n   x = y\n      ^\nat position 5: Unknown variable y\n");
+  EXPECT_EQ(EvalFile("u = v", status),
+            "Error in code at line 1:\n   u = v\n      ^\nat position 5: Unknown variable v\n");
   EXPECT_NE(status, 0);
   EXPECT_EQ(EvalFile("x = ", status),
             "Error in code at line 1:\n   x = \n     ^\nat position 4: Unexpected symbol in expression.\n");

@@ -1,0 +1,233 @@
+#include "runtime/Function_Game.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "resources/Object_Main.h"
+#include "resources/Room_Main.h"
+#include "runner/DataNew_Main.h"
+#include "runner/Support_Various.h"
+#include "runtime/Event_Main.h"
+#include "runtime/Instance_Class.h"
+#include "runtime/Instance_Source.h"
+#include "runtime/Run_Global.h"
+#include "script/Code_Error.h"
+#include "script/Code_Function.h"
+#include "script/Variable_Main.h"
+
+namespace {
+void StdoutSink(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+void (*g_sink)(const std::string&) = StdoutSink;
+
+int ArgInt(const RValue& v) {
+  if (v.kind != RValue::kReal || !std::isfinite(v.val)) return 0;
+  const double r = std::nearbyint(v.val);
+  if (r > 2147483647.0) return INT32_MAX;
+  if (r < -2147483648.0) return INT32_MIN;
+  return static_cast<int>(r);
+}
+double ArgReal(const RValue& v) { return v.kind == RValue::kReal ? v.val : 0; }
+
+CInstance* FindLive(int id) {
+  IInstanceSource& src = Instances();
+  for (int pos = src.Count() - 1; pos >= 0; --pos) {
+    CInstance* inst = src.At(pos);
+    if (inst && inst->i_id == id && !inst->i_marked) return inst;
+  }
+  return nullptr;
+}
+
+// The instances an object argument names: an id above 99999, -1 self,
+// -2 other, -3 all, otherwise the object and its descendants.
+template <class F>
+void ForTargets(CInstance* self, CInstance* other, int obj, F f) {
+  if (obj == -1) {
+    if (self && !self->i_marked) f(self);
+  } else if (obj == -2) {
+    if (other && !other->i_marked) f(other);
+  } else if (obj == -3) {
+    IInstanceSource& src = Instances();
+    const int n = src.Count();
+    for (int i = 0; i < n; ++i)
+      if (CInstance* inst = src.At(i); inst && !inst->i_marked) f(inst);
+  } else if (obj > 99999) {
+    if (CInstance* inst = FindLive(obj)) f(inst);
+  } else if (obj >= 0) {
+    IInstanceSource& src = Instances();
+    const int n = src.ObjCount(obj);
+    for (int k = 0; k < n; ++k)
+      if (CInstance* inst = src.ObjAt(obj, k); inst && !inst->i_marked) f(inst);
+  }
+}
+
+void F_instance_create(CInstance*, CInstance*, int, RValue& result, RValue* args) {
+  CInstance* inst = CreateInstance(ArgInt(args[2]), ArgReal(args[0]), ArgReal(args[1]));
+  // No instance: the "noone" code, which no instance id can equal.
+  result.SetReal(inst ? inst->i_id : -4);
+}
+
+void F_instance_copy(CInstance* self, CInstance*, int, RValue& result, RValue* args) {
+  CRunRoom* room = Run_Room();
+  if (room == nullptr || self == nullptr || !ObjectExists(self->i_objectindex)) {
+    result.SetReal(-4);
+    return;
+  }
+  CInstance* inst = room->inst.AddInstance(self->i_objectindex, self->i_x, self->i_y);
+  const int id = inst->i_id;
+  inst->Assign(*self);
+  inst->i_id = id;
+  if (ArgReal(args[0]) >= 0.5) Perform_Event(inst, inst, ev_create, 0);
+  result.SetReal(id);
+}
+
+void F_instance_change(CInstance* self, CInstance*, int, RValue&, RValue* args) {
+  const int obj = ArgInt(args[0]);
+  const bool perf = ArgReal(args[1]) >= 0.5;
+  if (!ObjectExists(obj)) {
+    ReportActionError("Asking to change into non-existing object: " + std::to_string(obj), false);
+    return;
+  }
+  CRunRoom* room = Run_Room();
+  if (room == nullptr || self == nullptr || self->i_marked) return;
+  if (perf) Perform_Event(self, self, ev_destroy, 0);
+  CInstance* inst = room->inst.AddInstance(obj, self->i_x, self->i_y);
+  inst->Assign(*self);
+  inst->SetObjectIndex(obj);
+  self->i_marked = true;
+  if (perf) Perform_Event(inst, inst, ev_create, 0);
+}
+
+void F_path_start(CInstance* self, CInstance*, int, RValue&, RValue* args) {
+  if (self == nullptr) return;
+  self->Assign_Path(ArgInt(args[0]), ArgReal(args[3]) < 0.5, ArgInt(args[2]), 0, 1, ArgReal(args[1]));
+}
+void F_path_end(CInstance* self, CInstance*, int, RValue&, RValue*) {
+  if (self) self->Assign_Path(-1, true, 0, 0, 1, 0);
+}
+
+void F_instance_destroy(CInstance* self, CInstance*, int, RValue&, RValue*) { DestroyInstance(self); }
+
+void F_instance_exists(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  bool found = false;
+  ForTargets(self, other, ArgInt(args[0]), [&](CInstance*) { found = true; });
+  result.SetReal(found ? 1 : 0);
+}
+
+void F_instance_number(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  int n = 0;
+  ForTargets(self, other, ArgInt(args[0]), [&](CInstance*) { ++n; });
+  result.SetReal(n);
+}
+
+void F_instance_find(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  int k = ArgInt(args[1]);
+  int found = -4;
+  ForTargets(self, other, ArgInt(args[0]), [&](CInstance* inst) {
+    if (k-- == 0) found = inst->i_id;
+  });
+  result.SetReal(found);
+}
+
+void RoomGoto(int n) {
+  if (!RoomExists(n)) {
+    ReportActionError("Unexisting room number: " + std::to_string(n), true);
+    New_Room = -400;
+    return;
+  }
+  New_Room = n;
+}
+
+void F_room_goto(CInstance*, CInstance*, int, RValue&, RValue* args) { RoomGoto(ArgInt(args[0])); }
+void F_room_goto_previous(CInstance*, CInstance*, int, RValue&, RValue*) {
+  const int prev = PreviousRoom(RoomOrder, Current_Room);
+  if (prev < 0) {
+    ReportActionError("Moving to previous room before the first room.", true);
+    New_Room = -400;
+    return;
+  }
+  RoomGoto(prev);
+}
+void F_room_goto_next(CInstance*, CInstance*, int, RValue&, RValue*) {
+  const int next = NextRoom(RoomOrder, Current_Room);
+  if (next < 0) {
+    ReportActionError("Moving to next room after the last room.", true);
+    New_Room = -400;
+    return;
+  }
+  RoomGoto(next);
+}
+void F_room_restart(CInstance*, CInstance*, int, RValue&, RValue*) { RoomGoto(Current_Room); }
+void F_room_previous(CInstance*, CInstance*, int, RValue& result, RValue* args) {
+  const int n = ArgInt(args[0]);
+  result.SetReal(RoomExists(n) ? PreviousRoom(RoomOrder, n) : -1);
+}
+void F_room_next(CInstance*, CInstance*, int, RValue& result, RValue* args) {
+  const int n = ArgInt(args[0]);
+  result.SetReal(RoomExists(n) ? NextRoom(RoomOrder, n) : -1);
+}
+void F_game_end(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = -100; }
+void F_game_restart(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = -200; }
+
+void F_event_perform(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Perform_Event(self, other, ArgInt(args[0]), ArgInt(args[1]));
+}
+void F_event_user(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Perform_Event(self, other, ev_other, ArgInt(args[0]) + 10);
+}
+void F_event_perform_object(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Perform_ObjectEvent(self, other, ArgInt(args[0]), ArgInt(args[1]), ArgInt(args[2]));
+}
+void F_event_inherited(CInstance* self, CInstance* other, int, RValue&, RValue*) {
+  const CObject* obj = GetObject(event_object);
+  if (obj == nullptr || !ObjectExists(obj->o_parent)) return;
+  Perform_ObjectEvent(self, other, obj->o_parent, event_type, event_number);
+}
+
+std::string DebugText(const RValue& v) {
+  if (v.kind == RValue::kString) return v.str;
+  if (std::isfinite(v.val) && v.val == std::floor(v.val) && std::fabs(v.val) < 1e18) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.0f", v.val);
+    return buf;
+  }
+  char buf[512];
+  std::snprintf(buf, sizeof buf, "%.2f", v.val);
+  return buf;
+}
+
+void F_show_debug_message(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  // Without a debug window the lines only go out in headless runs.
+  if (Headless && g_sink) g_sink(DebugText(args[0]));
+}
+}  // namespace
+
+void SetDebugMessageSink(void (*sink)(const std::string& line)) { g_sink = sink ? sink : StdoutSink; }
+
+void InitFunction_Game() {
+  FunctionAdd("path_start", F_path_start, 4);
+  FunctionAdd("path_end", F_path_end, 0);
+  FunctionAdd("instance_find", F_instance_find, 2);
+  FunctionAdd("instance_exists", F_instance_exists, 1);
+  FunctionAdd("instance_number", F_instance_number, 1);
+  FunctionAdd("instance_create", F_instance_create, 3);
+  FunctionAdd("instance_copy", F_instance_copy, 1);
+  FunctionAdd("instance_change", F_instance_change, 2);
+  FunctionAdd("instance_destroy", F_instance_destroy, 0);
+  FunctionAdd("room_goto", F_room_goto, 1);
+  FunctionAdd("room_goto_previous", F_room_goto_previous, 0);
+  FunctionAdd("room_goto_next", F_room_goto_next, 0);
+  FunctionAdd("room_previous", F_room_previous, 1);
+  FunctionAdd("room_next", F_room_next, 1);
+  FunctionAdd("room_restart", F_room_restart, 0);
+  FunctionAdd("game_end", F_game_end, 0);
+  FunctionAdd("game_restart", F_game_restart, 0);
+  FunctionAdd("event_inherited", F_event_inherited, 0);
+  FunctionAdd("event_perform", F_event_perform, 2);
+  FunctionAdd("event_user", F_event_user, 1);
+  FunctionAdd("event_perform_object", F_event_perform_object, 3);
+  FunctionAdd("show_debug_message", F_show_debug_message, 1);
+}

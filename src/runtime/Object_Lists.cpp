@@ -1,0 +1,113 @@
+#include "runtime/Object_Lists.h"
+
+#include <algorithm>
+
+#include "resources/Object_Main.h"
+#include "runner/DataNew_Main.h"
+#include "runtime/Instance_Class.h"
+
+CRoomInstances::CRoomInstances() = default;
+CRoomInstances::~CRoomInstances() = default;
+
+CInstance* CRoomInstances::At(int pos) {
+  if (pos < 0 || pos >= Count()) return nullptr;
+  return r_instance[size_t(pos)].get();
+}
+
+void CRoomInstances::Enter(CInstance* inst) {
+  const int n = ObjectCount();
+  if (r_obj_instance.size() < size_t(n)) {
+    r_obj_instance.resize(size_t(n));
+    r_obj_instance_recursive.resize(size_t(n));
+  }
+  int o = inst->i_objectindex;
+  if (o < 0 || o >= n) return;
+  r_obj_instance[size_t(o)].push_back(inst);
+  // Parent chains are loop-free (checked on load); the walk is bounded anyway.
+  for (int guard = 0; o >= 0 && o < n && guard <= n; ++guard) {
+    const CObject* obj = GetObject(o);
+    if (obj == nullptr) break;
+    r_obj_instance_recursive[size_t(o)].push_back(inst);
+    o = obj->o_parent;
+  }
+}
+
+CInstance* CRoomInstances::AddInstance(int obj, double x, double y) {
+  auto inst = std::make_unique<CInstance>();
+  inst->Create(++LastInstanceId, obj, x, y);
+  CInstance* p = inst.get();
+  r_instance.push_back(std::move(inst));
+  Enter(p);
+  return p;
+}
+
+void CRoomInstances::ClearInstances() {
+  r_instance.clear();
+  r_instance_deact.clear();
+  r_obj_instance.clear();
+  r_obj_instance_recursive.clear();
+}
+
+int CRoomInstances::Obj_Number(int o) const {
+  if (o < 0 || size_t(o) >= r_obj_instance.size()) return 0;
+  return static_cast<int>(r_obj_instance[size_t(o)].size());
+}
+CInstance* CRoomInstances::Obj_Instance(int o, int n) const {
+  if (n < 0 || n >= Obj_Number(o)) return nullptr;
+  return r_obj_instance[size_t(o)][size_t(n)];
+}
+int CRoomInstances::Obj_Number_Recursive(int o) const {
+  if (o < 0 || size_t(o) >= r_obj_instance_recursive.size()) return 0;
+  return static_cast<int>(r_obj_instance_recursive[size_t(o)].size());
+}
+CInstance* CRoomInstances::Obj_Instance_Recursive(int o, int n) const {
+  if (n < 0 || n >= Obj_Number_Recursive(o)) return nullptr;
+  return r_obj_instance_recursive[size_t(o)][size_t(n)];
+}
+
+void CRoomInstances::SortInstances() {
+  auto higher = [](const std::unique_ptr<CInstance>& a, const std::unique_ptr<CInstance>& b) {
+    return a->i_depth > b->i_depth;
+  };
+  if (std::is_sorted(r_instance.begin(), r_instance.end(), higher)) return;
+  std::stable_sort(r_instance.begin(), r_instance.end(), higher);
+}
+
+void CRoomInstances::RebuildObjectLists() {
+  for (auto& l : r_obj_instance) l.clear();
+  for (auto& l : r_obj_instance_recursive) l.clear();
+  for (auto& inst : r_instance) Enter(inst.get());
+}
+
+void CRoomInstances::RemoveMarked() {
+  const size_t before = r_instance.size();
+  // Instances being removed may still be referenced by a list that a caller
+  // walks by position; positions are re-checked through At/ObjAt.
+  std::erase_if(r_instance, [](const std::unique_ptr<CInstance>& p) { return p->i_marked; });
+  if (r_instance.size() != before) RebuildObjectLists();
+}
+
+void CRoomInstances::UpdateActive() {
+  bool changed = false;
+  std::vector<std::unique_ptr<CInstance>> stay;
+  for (auto& p : r_instance_deact) {
+    if (!p->i_deactivated) {
+      r_instance.push_back(std::move(p));
+      changed = true;
+    } else {
+      stay.push_back(std::move(p));
+    }
+  }
+  std::vector<std::unique_ptr<CInstance>> active;
+  for (auto& p : r_instance) {
+    if (p->i_deactivated) {
+      stay.push_back(std::move(p));
+      changed = true;
+    } else {
+      active.push_back(std::move(p));
+    }
+  }
+  r_instance = std::move(active);
+  r_instance_deact = std::move(stay);
+  if (changed) RebuildObjectLists();
+}

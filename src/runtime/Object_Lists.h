@@ -1,0 +1,49 @@
+#pragma once
+// The live instances of one room: the active list in room order, the
+// deactivated list, and per object index the direct and the recursive
+// (object plus descendants) lists. The room being played installs its lists
+// as the language's instance source.
+#include <memory>
+#include <vector>
+
+#include "runtime/Instance_Source.h"
+
+class CInstance;
+
+class CRoomInstances : public IInstanceSource {
+ public:
+  CRoomInstances();
+  ~CRoomInstances() override;
+  CRoomInstances(const CRoomInstances&) = delete;
+  CRoomInstances& operator=(const CRoomInstances&) = delete;
+
+  // Owned instances; active ones in room order.
+  std::vector<std::unique_ptr<CInstance>> r_instance;
+  std::vector<std::unique_ptr<CInstance>> r_instance_deact;
+  std::vector<std::vector<CInstance*>> r_obj_instance;
+  std::vector<std::vector<CInstance*>> r_obj_instance_recursive;
+
+  // Appends a new instance of obj at (x, y) with the next run-wide id.
+  CInstance* AddInstance(int obj, double x, double y);
+  void ClearInstances();
+  int Obj_Number(int o) const;
+  CInstance* Obj_Instance(int o, int n) const;
+  int Obj_Number_Recursive(int o) const;
+  CInstance* Obj_Instance_Recursive(int o, int n) const;
+  // Stable sort by non-increasing depth; the per-object lists keep their order.
+  void SortInstances();
+  // Frees marked instances; rebuilds the per-object lists when any went.
+  void RemoveMarked();
+  // Moves instances between the active and deactivated lists by their flag.
+  void UpdateActive();
+  void RebuildObjectLists();
+
+  // IInstanceSource
+  int Count() override { return static_cast<int>(r_instance.size()); }
+  CInstance* At(int pos) override;
+  int ObjCount(int objectindex) override { return Obj_Number_Recursive(objectindex); }
+  CInstance* ObjAt(int objectindex, int k) override { return Obj_Instance_Recursive(objectindex, k); }
+
+ private:
+  void Enter(CInstance* inst);
+};

@@ -1,0 +1,424 @@
+#include "runtime/Run_Main.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <fstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "resources/Object_Main.h"
+#include "resources/Room_Main.h"
+#include "resources/TimeLine_Main.h"
+#include "resources/Trigger_Main.h"
+#include "runner/Runner_Load.h"
+#include "runtime/Event_Main.h"
+#include "runtime/Instance_Class.h"
+#include "runtime/Run_Global.h"
+#include "script/Code_Error.h"
+#include "script/Code_Exec.h"
+#include "script/Code_Variable.h"
+#include "script/Variable_Main.h"
+
+bool Running = false;
+bool Paused = false;
+int Fps = 0;
+long long StepCount = 0;
+
+namespace {
+using Clock = std::chrono::steady_clock;
+Clock::time_point g_origin = Clock::now();
+int64_t g_virtual = 0;  // fast runs: the game clock, advanced by the waits
+
+// Phases stop as soon as a room change is pending.
+#define PHASE_END_IF_PENDING() \
+  do {                         \
+    if (RoomChangePending()) return; \
+  } while (0)
+
+CRoomInstances* Lists() {
+  CRunRoom* r = Run_Room();
+  return r ? &r->inst : nullptr;
+}
+
+// Every instance of every object that has (type, number), through the
+// direct per-object lists.
+void PerformPhase(int type, int number) {
+  for (int o : EventReceivers(type, number)) {
+    CRoomInstances* l = Lists();
+    if (l == nullptr) return;
+    const int n = l->Obj_Number(o);
+    for (int k = 0; k < n; ++k) {
+      CInstance* inst = l->Obj_Instance(o, k);
+      if (inst == nullptr || inst->i_marked) continue;
+      Perform_Event(inst, inst, type, number);
+    }
+  }
+}
+
+void PerformTriggers(int moment) {
+  const int count = TriggerCount();
+  for (int t = 0; t < count; ++t) {
+    const std::vector<int>& objs = EventReceivers(ev_trigger, t);
+    CTrigger* trig = GetTrigger(t);
+    if (objs.empty() || trig == nullptr || trig->i_moment != moment || !trig->i_code) continue;
+    for (int o : objs) {
+      CRoomInstances* l = Lists();
+      if (l == nullptr) return;
+      const int n = l->Obj_Number(o);
+      for (int k = 0; k < n; ++k) {
+        CInstance* inst = l->Obj_Instance(o, k);
+        if (inst == nullptr || inst->i_marked) continue;
+        ErrorClear();
+        RValue r;
+        if (!ExecuteCode(inst, inst, trig->i_code.get(), r)) {
+          const std::string text = ErrorText();
+          ErrorClear();
+          ReportError("ERROR in trigger " + trig->i_name + "\r\n" + text, false);
+          continue;
+        }
+        if (r.IsReal() && r.val >= 0.5) Perform_Event(inst, inst, ev_trigger, t);
+        if (RoomChangePending()) return;
+      }
+    }
+  }
+}
+
+void StepEvents(int moment) {
+  PerformTriggers(moment);
+  if (RoomChangePending()) return;
+  PerformPhase(ev_step, moment);
+}
+
+void TimeLines() {
+  CRoomInstances* l = Lists();
+  if (l == nullptr) return;
+  const int n = l->Count();
+  for (int i = 0; i < n && !RoomChangePending(); ++i) {
+    CInstance* inst = l->At(i);
+    if (inst == nullptr || inst->i_marked || inst->i_timelineindex < 0 || !inst->i_timelinerunning ||
+        inst->i_timelinespeed == 0)
+      continue;
+    const CTimeLine* tl = GetTimeLine(inst->i_timelineindex);
+    if (tl == nullptr || tl->s_count <= 0) continue;
+    const int tlindex = inst->i_timelineindex;
+    const double p = inst->i_timelineposition, s = inst->i_timelinespeed, np = p + s;
+    const int count = tl->s_count;
+    inst->i_timelineposition = np;
+    if (s > 0) {
+      int a = 0;
+      while (a < count && tl->Step(a) < p) ++a;
+      int b = a;
+      while (b < count && tl->Step(b) < np) ++b;
+      for (int m = a; m < b; ++m) Perform_TimelineMoment(inst, inst, tlindex, m);
+      if (inst->i_timelineloop && np > tl->Step(count - 1)) inst->i_timelineposition = 0;
+    } else {
+      int a = count - 1;
+      while (a >= 0 && tl->Step(a) > p) --a;
+      int b = a;
+      while (b >= 0 && tl->Step(b) > np) --b;
+      for (int m = a; m > b; --m) Perform_TimelineMoment(inst, inst, tlindex, m);
+      if (inst->i_timelineloop && np < 0) inst->i_timelineposition = tl->Step(count - 1);
+    }
+  }
+}
+
+void Alarms() {
+  for (int k = 0; k < 12; ++k) {
+    for (int o : EventReceivers(ev_alarm, k)) {
+      CRoomInstances* l = Lists();
+      if (l == nullptr) return;
+      const int n = l->Obj_Number(o);
+      for (int j = 0; j < n; ++j) {
+        CInstance* inst = l->Obj_Instance(o, j);
+        if (inst == nullptr || inst->i_marked) continue;
+        int& t = inst->i_timer[size_t(k)];
+        if (t >= 0) {
+          --t;
+          if (t == 0) Perform_Event(inst, inst, ev_alarm, k);
+        }
+        if (RoomChangePending()) return;
+      }
+    }
+  }
+}
+
+void Motion() {
+  CRoomInstances* l = Lists();
+  if (l == nullptr) return;
+  const int n = l->Count();
+  for (int i = 0; i < n; ++i) {
+    CInstance* inst = l->At(i);
+    if (inst == nullptr || inst->i_marked) continue;
+    inst->Adapt_Speed();
+    if (inst->Adapt_Path()) Perform_Event(inst, inst, ev_other, 8);
+    inst->SetPosition(inst->i_x + inst->i_hspeed, inst->i_y + inst->i_vspeed);
+  }
+}
+
+// The rules of the outside and boundary events for one rectangle.
+bool Outside(const CInstance& i, double l, double t, double r, double b) {
+  if (i.HasShape()) return !(i.i_bbox.right >= l && i.i_bbox.left <= r && i.i_bbox.bottom >= t && i.i_bbox.top <= b);
+  return !(l <= i.i_x && i.i_x <= r && t <= i.i_y && i.i_y <= b);
+}
+bool Boundary(const CInstance& i, double l, double t, double r, double b) {
+  if (i.HasShape()) return !(i.i_bbox.left >= l && i.i_bbox.right <= r && i.i_bbox.top >= t && i.i_bbox.bottom <= b);
+  return !(l <= i.i_x && i.i_x <= r && t <= i.i_y && i.i_y <= b);
+}
+
+void OutsideEvent(int number, bool boundary, double l, double t, double r, double b) {
+  for (int o : EventReceivers(ev_other, number)) {
+    CRoomInstances* lists = Lists();
+    if (lists == nullptr) return;
+    const int n = lists->Obj_Number(o);
+    for (int k = 0; k < n; ++k) {
+      CInstance* inst = lists->Obj_Instance(o, k);
+      if (inst == nullptr || inst->i_marked) continue;
+      if (boundary ? Boundary(*inst, l, t, r, b) : Outside(*inst, l, t, r, b)) Perform_Event(inst, inst, ev_other, number);
+    }
+  }
+}
+
+void OutsideAndBoundary() {
+  CRunRoom* room = Run_Room();
+  if (room == nullptr) return;
+  const double w = room->room.r_width, h = room->room.r_height;
+  OutsideEvent(0, false, 0, 0, w, h);
+  OutsideEvent(1, true, 0, 0, w, h);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int v = 0; v < 8; ++v) {
+      room = Run_Room();
+      if (room == nullptr || RoomChangePending()) return;
+      const CView& view = room->room.r_view[size_t(v)];
+      if (!room->room.r_enableviews || !view.visible) continue;
+      OutsideEvent((pass == 0 ? 40 : 50) + v, pass == 1, view.xview, view.yview, view.xview + view.wview,
+                   view.yview + view.hview);
+    }
+  }
+}
+
+void Animation() {
+  CRoomInstances* l = Lists();
+  if (l == nullptr) return;
+  const int n = l->Count();
+  for (int i = 0; i < n; ++i) {
+    CInstance* inst = l->At(i);
+    if (inst == nullptr || inst->i_marked) continue;
+    inst->i_imageindex += inst->i_imagespeed;
+    const int frames = inst->ImageNumber();
+    if (std::floor(inst->i_imageindex) >= frames) {
+      inst->i_imageindex -= frames;
+      Perform_Event(inst, inst, ev_other, 7);
+    }
+  }
+}
+}  // namespace
+
+RRunSettings& RunSettings() {
+  static RRunSettings s;
+  return s;
+}
+
+int64_t MicroTime() {
+  if (RunSettings().fast) return g_virtual;
+  return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - g_origin).count();
+}
+
+int64_t MicroTimeNow() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now().time_since_epoch()).count();
+}
+
+void WaitMicroseconds(int64_t w) {
+  if (w <= 0) return;
+  if (RunSettings().fast) {
+    g_virtual += w;
+    PumpMessages();
+    return;
+  }
+  const int64_t start = MicroTime(), target = start + w;
+  if (w >= 2000) std::this_thread::sleep_for(std::chrono::milliseconds((w - 1000) / 1000));
+  for (;;) {
+    const int64_t now = MicroTime();
+    if (now >= target || now < start) break;
+    PumpMessages();
+  }
+}
+
+void HandleRoomChange() {
+  switch (New_Room) {
+    case -1:
+      return;
+    case -100:
+    case -400:
+      Running = false;
+      return;
+    case -200:
+      EndGame();
+      StartGame();
+      return;
+    case -300:
+      // Saved games are not supported yet: the request is dropped.
+      New_Room = -1;
+      return;
+    default:
+      if (RoomExists(New_Room)) GotoRoom(New_Room);
+      else New_Room = -400;
+      return;
+  }
+}
+
+void DoStep() {
+  CRoomInstances* l = Lists();
+  if (l == nullptr) return;
+  for (int i = 0; i < l->Count(); ++i) {
+    CInstance* inst = l->At(i);
+    inst->i_xprevious = inst->i_x;
+    inst->i_yprevious = inst->i_y;
+    inst->i_pathpositionprevious = inst->i_pathposition;
+  }
+  StepEvents(1);
+  PHASE_END_IF_PENDING();
+  TimeLines();
+  PHASE_END_IF_PENDING();
+  Alarms();
+  PHASE_END_IF_PENDING();
+  StepEvents(0);
+  PHASE_END_IF_PENDING();
+  Motion();
+  OutsideAndBoundary();
+  PHASE_END_IF_PENDING();
+  StepEvents(2);
+  PHASE_END_IF_PENDING();
+  if (CRoomInstances* lists = Lists()) lists->RemoveMarked();
+  if (CRunRoom* room = Run_Room()) room->room.ScrollBackground();
+  Animation();
+  ++Cursor_Subimage;
+}
+
+void MainLoop() {
+  HandleRoomChange();
+  g_origin = Clock::now();
+  g_virtual = 0;
+  int64_t T = MicroTime(), S = T;
+  Fps = 0;
+  int c = 0;
+  PumpMessages();
+  while (Running && !Paused) {
+    try {
+      DoStep();
+      ++StepCount;
+      if (RunSettings().max_steps >= 0 && StepCount >= RunSettings().max_steps && New_Room == -1) New_Room = -100;
+      const int64_t N0 = MicroTime();
+      if (N0 < T) T = N0;
+      CRunRoom* room = Run_Room();
+      if (room && room->room.r_speed < 1) room->room.r_speed = 1;
+      const int64_t D = 1000000 / (room ? room->room.r_speed : 30);
+      int64_t W = D - (N0 - T);
+      W = std::clamp<int64_t>(W, 0, 1000000);
+      WaitMicroseconds(W);
+      T = N0 + W;
+      if (T < S) S = T;
+      if (T / 1000000 > S / 1000000) {
+        Fps = c;
+        c = 0;
+        S = T;
+      }
+      ++c;
+      HandleRoomChange();
+      PumpMessages();
+    } catch (const std::exception&) {
+      // The step's remaining phases are lost; the loop goes on.
+    }
+  }
+}
+
+void StepOnce() {
+  PumpMessages();
+  DoStep();
+  HandleRoomChange();
+  PumpMessages();
+}
+
+void RunMainLoop() {
+  if (!Running) {
+    Running = true;
+    StepCount = 0;
+    StartGame();
+  }
+  Running = true;
+  Paused = false;
+  MainLoop();
+  if (!Running) {
+    if (!RunSettings().dump_state.empty() && !DumpState(RunSettings().dump_state))
+      ReportError("Cannot write the state to " + RunSettings().dump_state, false);
+    EndGame();
+  }
+}
+
+void StopGame() {
+  if (Paused) EndGame();
+  Running = false;
+  Paused = false;
+}
+
+void PauseGame() { Paused = true; }
+
+void StepWhenPaused() {
+  if (Running && Paused) StepOnce();
+}
+
+namespace {
+// Whole numbers are written without a fraction.
+nlohmann::json Number(double v) {
+  if (!std::isfinite(v)) return nullptr;
+  if (v == std::floor(v) && std::fabs(v) < 9e15) return static_cast<int64_t>(v);
+  return v;
+}
+nlohmann::json ValueJson(const RValue& v) {
+  if (v.kind == RValue::kString) return v.str;
+  return Number(v.val);
+}
+nlohmann::json VariablesJson(const CVariableList& list) {
+  nlohmann::json out = nlohmann::json::object();
+  for (const RVariable& var : list.v_vars) {
+    if (var.value.empty()) {
+      out[VariableGetName(var.ind)] = ValueJson(var.simplevalue);
+      continue;
+    }
+    nlohmann::json rows = nlohmann::json::array();
+    for (const auto& row : var.value) {
+      nlohmann::json r = nlohmann::json::array();
+      for (const RValue& e : row) r.push_back(ValueJson(e));
+      rows.push_back(std::move(r));
+    }
+    out[VariableGetName(var.ind)] = {{"value", ValueJson(var.simplevalue)}, {"array", std::move(rows)}};
+  }
+  return out;
+}
+}  // namespace
+
+bool DumpState(const std::string& file) {
+  nlohmann::json doc;
+  doc["room"] = Current_Room >= 0 ? nlohmann::json(GetRoomName(Current_Room)) : nlohmann::json(nullptr);
+  doc["steps"] = StepCount;
+  nlohmann::json insts = nlohmann::json::array();
+  if (CRoomInstances* l = Lists()) {
+    for (auto& p : l->r_instance) {
+      if (p->i_marked) continue;
+      insts.push_back({{"id", p->i_id},
+                       {"object", GetObjectName(p->i_objectindex)},
+                       {"x", Number(p->i_x)},
+                       {"y", Number(p->i_y)},
+                       {"depth", Number(p->i_depth)},
+                       {"variables", VariablesJson(p->i_vars)}});
+    }
+  }
+  doc["instances"] = std::move(insts);
+  doc["globals"] = VariablesJson(GlobalVars());
+  std::ofstream f(file, std::ios::binary | std::ios::trunc);
+  if (!f) return false;
+  f << doc.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+  return static_cast<bool>(f);
+}

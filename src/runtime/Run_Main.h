@@ -1,0 +1,39 @@
+#pragma once
+// The main loop: steps at the room's speed, the phases of one step in their
+// fixed order, the frame-rate count and the carrying out of room changes.
+#include <cstdint>
+#include <string>
+
+// How the runner was asked to play (switches of roomrun).
+struct RRunSettings {
+  bool fast = false;           // steps back to back; the game clock still advances one slice per step
+  long long max_steps = -1;    // end the game after this many steps (negative: no limit)
+  bool seeded = false;
+  uint32_t seed = 0;
+  std::string dump_state;      // file for the state dump when the game ends
+};
+RRunSettings& RunSettings();
+
+extern bool Running;
+extern bool Paused;
+extern int Fps;
+extern long long StepCount;  // steps performed since the loop started
+
+// Microseconds since the loop's clock origin (the virtual clock in fast runs).
+int64_t MicroTime();
+// Wall clock in microseconds, for seeding.
+int64_t MicroTimeNow();
+void WaitMicroseconds(int64_t w);
+
+void RunMainLoop();
+void StopGame();
+void PauseGame();
+void StepWhenPaused();
+void MainLoop();
+void DoStep();
+void StepOnce();
+void HandleRoomChange();
+
+// Writes the instances and global variables as JSON; false when the file
+// cannot be written.
+bool DumpState(const std::string& file);

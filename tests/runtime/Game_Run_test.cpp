@@ -1,0 +1,238 @@
+// End-to-end: game folders packed with roompack and played headless with
+// roomrun; the debug-message lines on standard output show what ran.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string kBin = ROOMRUN_BIN_DIR;
+const std::string kGames = std::string(ROOMRUN_SOURCE_DIR) + "/tests/games/";
+
+struct ROutput {
+  int status = -1;
+  std::string out;
+};
+
+ROutput Capture(const std::string& cmd) {
+  ROutput r;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (p == nullptr) return r;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+class GameRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("rr_runtime_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Packs a folder (a fixture name or a path) and returns the game file.
+  std::string Pack(const std::string& folder) {
+    const std::string src = folder.find('/') == std::string::npos ? kGames + folder : folder;
+    const std::string out = (dir_ / "game.bin").string();
+    ROutput r = Capture(kBin + "/roompack " + src + " -o " + out + " 2>&1");
+    EXPECT_EQ(r.status, 0) << r.out;
+    return out;
+  }
+  ROutput Play(const std::string& game, const std::string& switches) {
+    return Capture("cd " + dir_.string() + " && " + kBin + "/roomrun --headless --fast " + switches + " " + game +
+                   " 2>" + (dir_ / "stderr.txt").string());
+  }
+  std::string Stderr() {
+    std::ifstream f(dir_ / "stderr.txt");
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  // A small project written on the spot: one object with the given events
+  // and one room holding one instance of it.
+  std::string OneObjectGame(const std::string& events, const std::string& room_extra = "") {
+    fs::path p = dir_ / "proj";
+    fs::create_directories(p / "objects");
+    fs::create_directories(p / "rooms");
+    std::ofstream(p / "game.json") << R"({"objects": ["obj"], "rooms": ["rm", "rm_last"]})";
+    std::ofstream(p / "objects" / "obj.json") << R"({"events": )" << events << "}";
+    std::ofstream(p / "rooms" / "rm.json") << R"({"instances": [{"object": "obj", "x": 5, "y": 6}])" << room_extra
+                                           << "}";
+    return Pack(p.string());
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(GameRunTest, StepOrderAlarmsTimeLinesAndInheritance) {
+  ROutput r = Play(Pack("run_order"), "--steps 4");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // Creation code before the create event (create_first off), game start
+  // after every create event and before the room's code, room start last;
+  // alarm 0 set to 3 fires in the third step, alarm 1 set to 0 never; the
+  // time line's moment 2 runs in the third step; event_user reaches the
+  // parent, and event_inherited goes on to the parent's end step.
+  EXPECT_EQ(r.out,
+            "creation code\ncreate\ngame start\nroom code\nroom start\n"
+            "begin step 1\nmoment 0 type 100000\nstep\nend step\nbase end step 100001\nbase end step 100002\n"
+            "begin step 2\nstep\nend step\nbase end step 100001\nbase end step 100002\n"
+            "begin step 3\nmoment 2\nalarm 0 at 3\nbase user0 from 0\nstep\nend step\n"
+            "base end step 100001\nbase end step 100002\n"
+            "begin step 4\nstep\nend step\nbase end step 100001\nbase end step 100002\n"
+            "room end\ngame end\n");
+}
+
+TEST_F(GameRunTest, RoomsPersistenceDestroyInWithAndRestart) {
+  ROutput r = Play(Pack("run_rooms"), "--steps 100");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // rm_b is persistent: revisiting it runs no create event or code but the
+  // room start again; rm_a is made anew on every visit; the persistent
+  // keeper travels along and replaces its own design instance in rm_a; a
+  // restart resets the globals but keeps the health.
+  EXPECT_EQ(r.out,
+            "counter create 0\nkeeper create health 100\nroom start 0 visits 1 starts 1\n"
+            "step in 0 count 0\nstep in 0 count 0\n"
+            "counter create 1\ndestroy 100004\nafter destroy 1\ndestroy 100005\nafter destroy 0\n"
+            "room start 1 visits 1 starts 2\nstep in 1 count 0\n"
+            "counter create 0\nroom start 0 visits 1 starts 3\nstep in 0 count 0\n"
+            "room start 1 visits 2 starts 4\nstep in 1 count 0\n"
+            "counter create 0\nroom start 0 visits 1 starts 5\nstep in 0 count 0\n"
+            "counter create 0\nroom start 0 visits 1 starts 6\nstep in 0 count 0\n"
+            "game end\ncounter create 0\nkeeper create health 50\ngame end\n");
+}
+
+TEST_F(GameRunTest, RoomGotoStopsTheStepAndFurtherEvents) {
+  const std::string game = OneObjectGame(R"J([
+    {"event": "create", "actions": [{"code_text": "alarm[0] = 1"}]},
+    {"event": "alarm", "number": 0, "actions": [
+      {"code_text": "show_debug_message('alarm'); room_goto(rm_last)"},
+      {"code_text": "show_debug_message('next action runs')"}]},
+    {"event": "step", "actions": [{"code_text": "show_debug_message('step ' + string(room))"}]}
+  ])J");
+  ROutput r = Play(game, "--steps 3");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_EQ(r.out, "alarm\n");
+}
+
+TEST_F(GameRunTest, MotionAnimationAndOutsideEvents) {
+  const std::string game = OneObjectGame(R"J([
+    {"event": "create", "actions": [{"code_text": "hspeed = 3; vspeed = -3; gravity = 0.5; gravity_direction = 270; image_speed = 0.5"}]},
+    {"event": "step", "number": "end", "actions": [{"code_text": "show_debug_message(string(x) + ' ' + string(y) + ' ' + string(direction) + ' ' + string(speed))"}]},
+    {"event": "other", "number": 7, "actions": [{"code_text": "show_debug_message('animation end ' + string(image_index))"}]},
+    {"event": "other", "number": 0, "actions": [{"code_text": "show_debug_message('outside'); game_end()"}]}
+  ])J", R"(, "width": 20, "height": 20)");
+  ROutput r = Play(game, "--steps 10");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // Gravity pulls vspeed from -3 towards 0 before each move; without a
+  // sprite the frame count is 0, so every step ends the animation; in the
+  // fourth step y becomes -1 and the outside event ends the game before the
+  // end step.
+  EXPECT_EQ(r.out,
+            "8 3.50 39.81 3.91\nanimation end 0.50\n"
+            "11 1.50 33.69 3.61\nanimation end 1\n"
+            "14 0 26.57 3.35\nanimation end 1.50\n"
+            "outside\n");
+}
+
+TEST_F(GameRunTest, DumpStateListsInstancesAndGlobals) {
+  const std::string game = OneObjectGame(R"J([
+    {"event": "create", "actions": [{"code_text": "hp = 3; name = 'bob'; arr[2] = 7; global.level = 4; depth = -5"}]}
+  ])J");
+  const std::string dump = (dir_ / "state.json").string();
+  ROutput r = Play(game, "--steps 2 --dump-state " + dump);
+  EXPECT_EQ(r.status, 0) << Stderr();
+  std::ifstream f(dump);
+  ASSERT_TRUE(f.good());
+  nlohmann::json doc = nlohmann::json::parse(f);
+  ASSERT_EQ(doc["instances"].size(), 1u);
+  const auto& inst = doc["instances"][0];
+  EXPECT_EQ(inst["id"], 100001);
+  EXPECT_EQ(inst["object"], "obj");
+  EXPECT_EQ(inst["x"], 5);
+  EXPECT_EQ(inst["y"], 6);
+  EXPECT_EQ(inst["depth"], -5);
+  EXPECT_EQ(inst["variables"]["hp"], 3);
+  EXPECT_EQ(inst["variables"]["name"], "bob");
+  EXPECT_EQ(inst["variables"]["arr"]["array"][0][2], 7);
+  EXPECT_EQ(doc["globals"]["level"], 4);
+  EXPECT_EQ(doc["steps"], 2);
+}
+
+TEST_F(GameRunTest, SeedMakesRandomRepeatable) {
+  const std::string game = OneObjectGame(R"J([
+    {"event": "create", "actions": [{"code_text": "show_debug_message(string(random(1000)))"}]}
+  ])J");
+  ROutput a = Play(game, "--steps 1 --seed 42");
+  ROutput b = Play(game, "--steps 1 --seed 42");
+  ROutput c = Play(game, "--steps 1 --seed 43");
+  EXPECT_FALSE(a.out.empty());
+  EXPECT_EQ(a.out, b.out);
+  EXPECT_NE(a.out, c.out);
+}
+
+TEST_F(GameRunTest, FatalRoomErrorsStopTheGame) {
+  const std::string game = OneObjectGame(R"J([
+    {"event": "step", "actions": [{"code_text": "show_debug_message('before'); room_goto_previous(); show_debug_message('after')"}]}
+  ])J");
+  ROutput r = Play(game, "--steps 50");
+  // The code of the failing action runs to its end; nothing runs after it.
+  EXPECT_EQ(r.out, "before\nafter\n");
+  EXPECT_NE(Stderr().find("Moving to previous room before the first room."), std::string::npos) << Stderr();
+}
+
+TEST_F(GameRunTest, BadSwitchValuesAreRefused) {
+  for (const char* sw : {"--steps", "--steps -3", "--steps x", "--seed", "--dump-state"}) {
+    ROutput r = Capture(kBin + "/roomrun " + sw + " 2>&1");
+    EXPECT_EQ(r.status, 2) << sw << ": " << r.out;
+  }
+}
+
+TEST_F(GameRunTest, RoomSpeedIsRefusedBelowOne) {
+  const std::string game = OneObjectGame(R"J([
+    {"event": "create", "actions": [{"code_text": "room_speed = 0"}]}
+  ])J");
+  Play(game, "--steps 4");
+  EXPECT_NE(Stderr().find("Trying to set the room speed to a value <= 0."), std::string::npos) << Stderr();
+}
+
+TEST_F(GameRunTest, FpsCountsTheStepsOfTheLastSecond) {
+  const std::string game = OneObjectGame(R"J([
+    {"event": "step", "actions": [{"code_text": "show_debug_message(fps)"}]}
+  ])J", R"(, "speed": 2)");
+  ROutput r = Play(game, "--steps 5");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // The clock advances half a second per step and a step is counted after
+  // the second check of its iteration: the first second holds one counted
+  // step, every later one two.
+  EXPECT_EQ(r.out, "0\n0\n1\n1\n2\n");
+}
+TEST_F(GameRunTest, DemoPlaysHeadless) {
+  const std::string dump = (dir_ / "state.json").string();
+  ROutput r = Play(Pack(std::string(ROOMRUN_SOURCE_DIR) + "/examples/demo"), "--steps 300 --dump-state " + dump);
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_EQ(r.out, "");
+  std::ifstream f(dump);
+  ASSERT_TRUE(f.good());
+  nlohmann::json doc = nlohmann::json::parse(f);
+  EXPECT_EQ(doc["steps"], 300);
+  ASSERT_FALSE(doc["instances"].empty());
+  EXPECT_EQ(doc["instances"][0]["object"], "obj_player");
+  EXPECT_EQ(doc["instances"][0]["variables"]["greeting"], "Welcome to the Roomrun demo - lives: 3");
+}
+}  // namespace
