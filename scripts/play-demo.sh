@@ -11,7 +11,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DROOMRUN_TESTS=OFF -DRO
 cmake --build build --target roomrun roompack
 build/bin/roompack examples/demo -o build/demo.game
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display found: playing the demo headless."
-  exec build/bin/roomrun --headless "$@" build/demo.game
+  echo "No display found: playing the demo headless for 300 steps."
+  exec build/bin/roomrun --headless --fast --steps 300 "$@" build/demo.game
 fi
 exec build/bin/roomrun "$@" build/demo.game
