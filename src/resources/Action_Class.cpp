@@ -123,7 +123,7 @@ bool CAction::Compile() {
     std::string err;
     act_codecode = CompileText(act_codestring, false, err);
     if (!act_codecode) {
-      Fatal("COMPILATION ERROR in code action\n" + err);
+      Fatal("COMPILATION ERROR in code action\r" + err);
       return false;
     }
   }
@@ -141,7 +141,7 @@ bool CAction::Compile() {
       std::string err;
       CodeHandle code = CompileText(text, true, err);
       if (!code) {
-        Fatal("COMPILATION ERROR in argument " + std::to_string(i) + "\n" + err);
+        Fatal("COMPILATION ERROR in argument " + std::to_string(i) + "\r" + err);
         return false;
       }
       RValue v;

@@ -27,7 +27,7 @@ bool CTrigger::Prepare() {
   std::string err;
   i_code = CompileActionCode(i_condition, false, err);
   if (!i_code) {
-    const std::string msg = "COMPILATION ERROR in condition of trigger " + i_name + "\n" + err;
+    const std::string msg = "COMPILATION ERROR in condition of trigger " + i_name + "\r" + err;
     const auto& hooks = ActionCompiler();
     if (hooks.report_fatal) hooks.report_fatal(msg);
     else ReportError(msg, true);
@@ -42,7 +42,7 @@ bool CTrigger::Evaluate(CInstance* inst) const {
   if (!ExecuteCode(inst, inst, i_code.get(), result)) {
     const std::string text = ErrorText();
     ErrorClear();
-    ReportError("ERROR in trigger " + i_name + "\n" + text, false);
+    ReportError("ERROR in trigger " + i_name + "\r\n" + text, false);
     return false;
   }
   return result.IsReal() && result.val >= 0.5;

@@ -287,8 +287,8 @@ TEST_F(CompilerFixture, CompileErrorsAreFatalWithTheirPlace) {
   a.act_argtype = {0, 0};
   a.act_argstring = {"1", "bad("};
   EXPECT_FALSE(a.Compile());
-  EXPECT_EQ(errors, (std::vector<std::string>{"COMPILATION ERROR in code action\nunexpected end",
-                                              "COMPILATION ERROR in argument 1\nunexpected end"}));
+  EXPECT_EQ(errors, (std::vector<std::string>{"COMPILATION ERROR in code action\runexpected end",
+                                              "COMPILATION ERROR in argument 1\runexpected end"}));
 }
 
 // --- objects -----------------------------------------------------------------
