@@ -22,29 +22,9 @@ json ReadResourceJson(const Project& project, const std::string& relpath, bool r
   std::stringstream ss;
   ss << in.rdbuf();
   if (!in) throw ProjectError(relpath, "", "cannot read the file");
-  std::string text = ss.str();
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  try {
-    json doc = json::parse(text);
-    if (!doc.is_object()) throw ProjectError(relpath, "", "expected an object");
-    return doc;
-  } catch (const json::parse_error& e) {
-    size_t upto = std::min<size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
-    int line = 1, column = 1;
-    for (size_t i = 0; i < upto; ++i) {
-      if (text[i] == '\n') {
-        ++line;
-        column = 1;
-      } else {
-        ++column;
-      }
-    }
-    std::string why = e.what();
-    const size_t colon = why.find(": ");
-    if (colon != std::string::npos) why = why.substr(colon + 2);
-    throw ProjectError(relpath, "line " + std::to_string(line) + ", column " + std::to_string(column),
-                       "invalid JSON: " + why);
-  }
+  json doc = ParseJsonText(ss.str(), relpath);
+  if (!doc.is_object()) throw ProjectError(relpath, "", "expected an object");
+  return doc;
 }
 
 int ResourceRef(const Project& project, const std::string& key, const JsonField& f) {

@@ -619,7 +619,12 @@ json ParseGameJson(const fs::path& file) {
   std::stringstream ss;
   ss << in.rdbuf();
   if (!in) throw ProjectError("game.json", "", std::string("cannot read: ") + std::strerror(errno));
-  std::string text = ss.str();
+  return ParseJsonText(ss.str(), "game.json");
+}
+
+}  // namespace
+
+json ParseJsonText(std::string text, const std::string& relpath) {
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   try {
     return json::parse(text);
@@ -638,12 +643,10 @@ json ParseGameJson(const fs::path& file) {
     std::string why = e.what();
     size_t colon = why.find(": ");
     if (colon != std::string::npos) why = why.substr(colon + 2);
-    throw ProjectError("game.json", "line " + std::to_string(line) + ", column " + std::to_string(column),
+    throw ProjectError(relpath, "line " + std::to_string(line) + ", column " + std::to_string(column),
                        "invalid JSON: " + why);
   }
 }
-
-}  // namespace
 
 Project LoadProject(const fs::path& dir) {
   Project p;

@@ -110,6 +110,10 @@ struct Project {
   std::string ReadText(const std::string& relpath, const JsonField& from) const;
 };
 
+// Parses JSON text (a leading byte-order mark is skipped); a syntax error
+// names the file, the line and the column.
+nlohmann::json ParseJsonText(std::string text, const std::string& relpath);
+
 // The game.json keys that list resources, in the order of the game file's sections.
 extern const std::vector<std::string> kResourceKeys;
 
