@@ -316,6 +316,22 @@ TEST(GameFile, MarkerSearch) {
   EXPECT_EQ(FindGameData(CStream(after)), int64_t(kGameDataOffset + 333));
   EXPECT_TRUE(LoadCaptured(after).ok);
 
+  // A large runner whose own bytes hold the marker pattern (with some other
+  // version word) past the offset: the search goes on to the real game.
+  std::vector<uint8_t> holds(kGameDataOffset + 5000, 0x33);
+  std::memcpy(holds.data() + kGameDataOffset + 100, game.data(), 16);
+  std::memset(holds.data() + kGameDataOffset + 116, 0x44, 4);
+  auto past = MakeRunnableGame(holds, game);
+  EXPECT_EQ(FindGameData(CStream(past)), int64_t(holds.size()));
+  EXPECT_TRUE(LoadCaptured(past).ok);
+  // With no candidate of the right version the first one is taken and its
+  // load fails with a message.
+  std::vector<uint8_t> only(holds.begin(), holds.end());
+  EXPECT_EQ(FindGameData(CStream(only)), int64_t(kGameDataOffset + 100));
+  auto failed = LoadCaptured(only);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.messages.size(), 1u);
+
   // A game that does not start the file and lies before the offset is never
   // seen.
   std::vector<uint8_t> early(100, 0);
