@@ -190,19 +190,16 @@ int64_t FindGameData(const CStream& file) {
   size_t size = file.Size();
   if (size >= 8 && MarkerAt(d)) return 0;
   // A runner program larger than the search offset can hold the marker
-  // pattern in its own code or data. A candidate whose version word does not
-  // restore to the format version is passed over; when no candidate does, the
-  // first one is taken so that a game of another version is reported as such.
-  int64_t first = -1;
+  // pattern in its own code or data, so past the offset a candidate counts
+  // only when its version word restores to the format version (a marker too
+  // close to the end to hold one is taken as it is).
   for (size_t p = kGameDataOffset; p + 8 <= size; ++p) {
     if (!MarkerAt(d + p)) continue;
-    if (first < 0) first = int64_t(p);
-    if (p + 20 <= size) {
-      uint32_t x = (WordAt(d + p) & 0x00FF00FFu) + (WordAt(d + p + 4) & 0xFF00FF00u);
-      if ((WordAt(d + p + 16) ^ x) == uint32_t(kGameFileVersion)) return int64_t(p);
-    }
+    if (p + 20 > size) return int64_t(p);
+    uint32_t x = (WordAt(d + p) & 0x00FF00FFu) + (WordAt(d + p + 4) & 0xFF00FF00u);
+    if ((WordAt(d + p + 16) ^ x) == uint32_t(kGameFileVersion)) return int64_t(p);
   }
-  return first;
+  return -1;
 }
 
 bool DescrambleGameData(CStream& file, size_t marker) {
