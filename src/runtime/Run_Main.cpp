@@ -43,9 +43,10 @@ CRoomInstances* Lists() {
   return r ? &r->inst : nullptr;
 }
 
-// Every instance of every object that has (type, number), through the
-// direct per-object lists.
-void PerformPhase(int type, int number) {
+// Calls fn for every unmarked instance of every object that has (type,
+// number), through the direct per-object lists; fn returns false to stop.
+template <typename F>
+void ForEachReceiver(int type, int number, F&& fn) {
   for (int o : EventReceivers(type, number)) {
     CRoomInstances* l = Lists();
     if (l == nullptr) return;
@@ -53,9 +54,16 @@ void PerformPhase(int type, int number) {
     for (int k = 0; k < n; ++k) {
       CInstance* inst = l->Obj_Instance(o, k);
       if (inst == nullptr || inst->i_marked) continue;
-      Perform_Event(inst, inst, type, number);
+      if (!fn(inst)) return;
     }
   }
+}
+
+void PerformPhase(int type, int number) {
+  ForEachReceiver(type, number, [&](CInstance* inst) {
+    Perform_Event(inst, inst, type, number);
+    return true;
+  });
 }
 
 void PerformTriggers(int moment) {
@@ -64,25 +72,12 @@ void PerformTriggers(int moment) {
     const std::vector<int>& objs = EventReceivers(ev_trigger, t);
     CTrigger* trig = GetTrigger(t);
     if (objs.empty() || trig == nullptr || trig->i_moment != moment || !trig->i_code) continue;
-    for (int o : objs) {
-      CRoomInstances* l = Lists();
-      if (l == nullptr) return;
-      const int n = l->Obj_Number(o);
-      for (int k = 0; k < n; ++k) {
-        CInstance* inst = l->Obj_Instance(o, k);
-        if (inst == nullptr || inst->i_marked) continue;
-        ErrorClear();
-        RValue r;
-        if (!ExecuteCode(inst, inst, trig->i_code.get(), r)) {
-          const std::string text = ErrorText();
-          ErrorClear();
-          ReportError("ERROR in trigger " + trig->i_name + "\r\n" + text, false);
-          continue;
-        }
-        if (r.IsReal() && r.val >= 0.5) Perform_Event(inst, inst, ev_trigger, t);
-        if (RoomChangePending()) return;
-      }
-    }
+    ForEachReceiver(ev_trigger, t, [&](CInstance* inst) {
+      ErrorClear();
+      if (trig->Evaluate(inst)) Perform_Event(inst, inst, ev_trigger, t);
+      return !RoomChangePending();
+    });
+    if (RoomChangePending()) return;
   }
 }
 
@@ -127,21 +122,15 @@ void TimeLines() {
 
 void Alarms() {
   for (int k = 0; k < 12; ++k) {
-    for (int o : EventReceivers(ev_alarm, k)) {
-      CRoomInstances* l = Lists();
-      if (l == nullptr) return;
-      const int n = l->Obj_Number(o);
-      for (int j = 0; j < n; ++j) {
-        CInstance* inst = l->Obj_Instance(o, j);
-        if (inst == nullptr || inst->i_marked) continue;
-        int& t = inst->i_timer[size_t(k)];
-        if (t >= 0) {
-          --t;
-          if (t == 0) Perform_Event(inst, inst, ev_alarm, k);
-        }
-        if (RoomChangePending()) return;
+    ForEachReceiver(ev_alarm, k, [k](CInstance* inst) {
+      int& t = inst->i_timer[size_t(k)];
+      if (t >= 0) {
+        --t;
+        if (t == 0) Perform_Event(inst, inst, ev_alarm, k);
       }
-    }
+      return !RoomChangePending();
+    });
+    if (RoomChangePending()) return;
   }
 }
 
@@ -169,16 +158,10 @@ bool Boundary(const CInstance& i, double l, double t, double r, double b) {
 }
 
 void OutsideEvent(int number, bool boundary, double l, double t, double r, double b) {
-  for (int o : EventReceivers(ev_other, number)) {
-    CRoomInstances* lists = Lists();
-    if (lists == nullptr) return;
-    const int n = lists->Obj_Number(o);
-    for (int k = 0; k < n; ++k) {
-      CInstance* inst = lists->Obj_Instance(o, k);
-      if (inst == nullptr || inst->i_marked) continue;
-      if (boundary ? Boundary(*inst, l, t, r, b) : Outside(*inst, l, t, r, b)) Perform_Event(inst, inst, ev_other, number);
-    }
-  }
+  ForEachReceiver(ev_other, number, [&](CInstance* inst) {
+    if (boundary ? Boundary(*inst, l, t, r, b) : Outside(*inst, l, t, r, b)) Perform_Event(inst, inst, ev_other, number);
+    return true;
+  });
 }
 
 void OutsideAndBoundary() {
