@@ -100,7 +100,8 @@ bool BinaryOperation(const CCode& code, int position, int op, const RValue& righ
       if (right.kind == RValue::kString) {
         int64_t n = RoundToInt64(l);
         std::string s;
-        if (n > 0) {
+        // Repeating nothing gives nothing, however large the count.
+        if (n > 0 && !right.str.empty()) {
           s.reserve(right.str.size() * static_cast<size_t>(n));
           for (int64_t k = 0; k < n; ++k) s += right.str;
         }

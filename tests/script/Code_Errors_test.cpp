@@ -236,6 +236,10 @@ TEST_F(ErrorsTest, HostileInputGivesErrorsNotCrashes) {
   EXPECT_NE(r.error.find("Resulting string is too long."), std::string::npos);
   r = RunCode("u = 1000000000000 * 'abc'");
   EXPECT_NE(r.error.find("Resulting string is too long."), std::string::npos);
+  // An empty string repeated a huge number of times, folded at compile time
+  // and at run time, is empty at once.
+  r = RunCode("u = 4085 * 4085 * 4085 * ''; v = 1000000000000; return v * ''");
+  EXPECT_TRUE(r.ok) << r.error;
   r = RunCode("u = (1 << 62) | 0; v = u << 2; z = 100000000000000000000000 | 1; return 5 >> -1");
   EXPECT_TRUE(r.ok) << r.error;
   r = RunCode("with (100000000000000000000) u = 1; with (-100000000000000000000) u = 1; return 1");
