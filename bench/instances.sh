@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Instances benchmark: a room of 10,000 instances of one object whose step
+# event moves it (x += dx, wrap at the room edge, count laps) and updates two
+# more of its own variables (bench/instances_game), played headless with
+# `roomrun --headless --fast --steps N`, next to the floor: the same arithmetic
+# done by a plain C++ loop over 10,000 records of doubles
+# (bench/instances_floor.cpp, program bench_instances_floor).
+#
+# What is measured for the game: the CPU time (user + system) of a run of
+# STEPS steps minus that of a run of 1 step, divided by STEPS - 1. Both runs
+# load the game, create the 10,000 instances and print the sums at the end, so
+# the difference is the cost of the steps alone: everything the main loop does
+# per step for 10,000 instances (event dispatch, the step code, motion,
+# animation, end of step), not only the code. Each run is done RUNS times
+# (default 3) and the fastest counts. The floor times its own step loop with
+# a steady clock (best of several repetitions).
+#
+# Both sides print the count of instances and the sums of x, y, laps and
+# energy after STEPS steps; the script stops when they differ.
+#
+# Usage: bench/instances.sh          (configures and builds build-release)
+#        STEPS=2000 RUNS=5 BUILD_DIR=dir bench/instances.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build-release}
+STEPS=${STEPS:-1000}
+RUNS=${RUNS:-3}
+[ "$STEPS" -ge 2 ] || { echo "STEPS must be at least 2" >&2; exit 2; }
+
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DROOMRUN_TESTS=OFF -DROOMRUN_BENCH=ON >/dev/null
+cmake --build "$BUILD_DIR" --target roomrun roompack bench_instances_floor -j "${JOBS:-2}" >/dev/null
+
+TMP=$(mktemp -d)
+trap 'rm -rf "$TMP"' EXIT
+GAME="$TMP/instances.game"
+"$BUILD_DIR/bin/roompack" bench/instances_game -o "$GAME"
+
+cpu_time() {  # prints the fastest user+sys time of RUNS runs of "$@"; output of the last in $TMP/out
+  local best="" t
+  for _ in $(seq "$RUNS"); do
+    local TIMEFORMAT='%U %S'
+    t=$( { time "$@" >"$TMP/out" 2>"$TMP/err"; } 2>&1 | awk '{ printf "%.3f", $1 + $2 }')
+    if [ -s "$TMP/err" ]; then echo "FAILED: $*" >&2; cat "$TMP/err" >&2; exit 1; fi
+    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$t; fi
+  done
+  echo "$best"
+}
+
+base=$(cpu_time "$BUILD_DIR/bin/roomrun" --headless --fast --steps 1 "$GAME")
+full=$(cpu_time "$BUILD_DIR/bin/roomrun" --headless --fast --steps "$STEPS" "$GAME")
+ours_sums=$(cat "$TMP/out")
+"$BUILD_DIR/bin/bench_instances_floor" "$STEPS" >"$TMP/floor"
+floor_us=$(sed -n 's/.*us_per_step=//p' "$TMP/floor")
+floor_sums=$(sed -n 2p "$TMP/floor")
+
+if ! awk -v a="$ours_sums" -v b="$floor_sums" 'BEGIN {
+    n = split(a, x, " "); m = split(b, y, " "); if (n != 5 || m != 5) exit 1
+    for (i = 1; i <= 5; i++) { d = x[i] - y[i]; if (d < 0) d = -d; s = y[i] < 0 ? -y[i] : y[i]; if (d > 1e-9 * s + 1e-6) exit 1 }
+  }'; then
+  echo "results differ: game \"$ours_sums\", floor \"$floor_sums\"" >&2
+  exit 1
+fi
+
+ours_us=$(awk -v f="$full" -v b="$base" -v n="$STEPS" 'BEGIN { printf "%.1f", (f - b) / (n - 1) * 1e6 }')
+echo "10000 instances, $STEPS steps (game: CPU time of $STEPS steps minus 1 step, best of $RUNS)"
+echo "sums: $ours_sums"
+printf "%-8s %14s\n" side "us per step"
+printf "%-8s %14s\n" ours "$ours_us"
+printf "%-8s %14s\n" floor "$floor_us"
+awk -v a="$ours_us" -v b="$floor_us" 'BEGIN { printf "ratio ours/floor: %.1f\n", a / b }'
