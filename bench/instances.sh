@@ -13,7 +13,7 @@
 # per step for 10,000 instances (event dispatch, the step code, motion,
 # animation, end of step), not only the code. Each run is done RUNS times
 # (default 3) and the fastest counts. The floor times its own step loop with
-# a steady clock (best of several repetitions).
+# its CPU time (best of several repetitions).
 #
 # Both sides print the count of instances and the sums of x, y, laps and
 # energy after STEPS steps; the script stops when they differ.

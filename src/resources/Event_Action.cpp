@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "resources/Event_Class.h"
 #include "runtime/Instance_Class.h"
@@ -214,17 +216,30 @@ RValue CInterpreterActionHost::PerformAction(CAction& act, CInstance* self, CIns
     }
   } else if (act.act_exetype == kExeCode && act.act_codecode) {
     // The action's arguments are argument0.. while its code runs; what the
-    // surrounding code had there comes back afterwards.
+    // surrounding code had there comes back afterwards. Slots at and above
+    // the frame's `dirty` mark hold real 0, so only the slots below it are
+    // kept: an event run from the main loop (mark 0, the usual case) saves
+    // nothing.
     RArgFrame& frame = CurrentArgs();
-    const RArgFrame saved = frame;
+    const int savedcount = frame.count, saveddirty = std::clamp(frame.dirty, 0, 16);
+    const std::string* savedname = frame.name;
+    std::vector<RValue> savedslots;
+    if (saveddirty > 0) savedslots.assign(frame.slots, frame.slots + saveddirty);
     const double savedrel = argument_relative;
     argument_relative = (act.act_userelative && act.act_relative) ? 1 : 0;
     for (int i = 0; i < n; ++i) {
       frame.slots[i] = EvaluateArgument(act, i, self, other);
       frame.count = std::max(frame.count, i + 1);
+      frame.dirty = std::max(frame.dirty, i + 1);
     }
     ExecuteCodeReport(self, other, act.act_codecode.get(), result);
-    CurrentArgs() = saved;
+    RArgFrame& after = CurrentArgs();
+    const int touched = std::clamp(after.dirty, 0, 16);
+    for (int i = 0; i < saveddirty; ++i) after.slots[i] = std::move(savedslots[size_t(i)]);
+    for (int i = saveddirty; i < touched; ++i) after.slots[i] = RValue();
+    after.count = savedcount;
+    after.dirty = saveddirty;
+    after.name = savedname;
     argument_relative = savedrel;
   }
   return result;

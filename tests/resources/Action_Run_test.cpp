@@ -126,6 +126,39 @@ TEST_F(ActionRunTest, CodeActionArgumentsAreRestored) {
   EXPECT_EQ(CurrentArgs().slots[0].kind, RValue::kReal);
 }
 
+TEST_F(ActionRunTest, CodeActionsRunInsideCodeKeepItsArguments) {
+  // As when a script's code performs an event: the frame in use holds the
+  // script's arguments. The actions see them, and what they write (inside
+  // and beyond the script's slots) is undone after each action.
+  RArgFrame& frame = CurrentArgs();
+  frame.slots[0] = RValue("outer");
+  frame.slots[1] = RValue("seven");
+  frame.count = 2;
+  frame.dirty = 2;
+  CAction withargs(kActNormal);
+  withargs.act_exetype = kExeCode;
+  withargs.act_codestring = "global.log += \"(\" + argument0 + argument2 + \")\"; argument3 = \"w\"";
+  withargs.act_argumentcount = 3;
+  withargs.act_argtype = {2, 2, 2};
+  withargs.act_argstring = {"p", "q", "r"};
+  EXPECT_EQ(Run({Code("global.log += argument0 + argument1; argument1 = \"changed\"; argument6 = \"nine\""),
+                 Code("global.log += argument1; if (argument6 == 0) global.log += \"z\""), withargs,
+                 Code("if (argument0 == \"outer\" && argument2 == 0 && argument3 == 0) global.log += \"k\"")}),
+            "outersevensevenz(pr)k");
+  EXPECT_EQ(frame.slots[0].str, "outer");
+  EXPECT_EQ(frame.slots[1].str, "seven");
+  for (int i = 2; i < 16; ++i) {
+    EXPECT_EQ(frame.slots[i].kind, RValue::kReal) << i;
+    EXPECT_EQ(frame.slots[i].val, 0) << i;
+  }
+  EXPECT_EQ(frame.count, 2);
+  EXPECT_EQ(frame.dirty, 2);
+  frame.slots[0] = RValue();
+  frame.slots[1] = RValue();
+  frame.count = 0;
+  frame.dirty = 0;
+}
+
 TEST_F(ActionRunTest, CompileErrorsStopTheObjects) {
   GetObject(1)->CreateEvent(3, 0)->AddAction(Code("x = = 1"));
   SetHeadlessErrorChoice(false);
