@@ -536,30 +536,18 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
     case TK_BINARY: {
       if (!Eval(c, n.items[0], out)) return false;
       const RToken& rn = n.items[1];
-      if (rn.kind == TK_CONSTANT && out.kind == RValue::kReal && rn.value.kind == RValue::kReal) {
-        // Fast path for the common "variable op number".
-        double r = rn.value.val;
-        switch (n.ind) {
-          case SYM_PLUS: out.val += r; return true;
-          case SYM_MINUS: out.val -= r; return true;
-          case SYM_TIMES: out.val *= r; return true;
-          case SYM_LT: out.val = out.val - r < -kCompareEpsilon ? 1 : 0; return true;
-          case SYM_GT: out.val = out.val - r > kCompareEpsilon ? 1 : 0; return true;
-          default: break;
-        }
+      // Two reals: the operators that cannot fail are computed here (as pure
+      // arithmetic computes them); the rest, and every error, go to
+      // BinaryOperation.
+      if (rn.kind == TK_CONSTANT) {
+        if (out.kind == RValue::kReal && rn.value.kind == RValue::kReal && ApplyReal(n.ind, out.val, rn.value.val, out.val))
+          return true;
         return BinaryOperation(*c.code, rn.position, n.ind, rn.value, out);
       }
       RValue right;
       if (!Eval(c, rn, right)) return false;
-      if (out.kind == RValue::kReal && right.kind == RValue::kReal) {
-        double r = right.val;
-        switch (n.ind) {
-          case SYM_PLUS: out.val += r; return true;
-          case SYM_MINUS: out.val -= r; return true;
-          case SYM_TIMES: out.val *= r; return true;
-          default: break;
-        }
-      }
+      if (out.kind == RValue::kReal && right.kind == RValue::kReal && ApplyReal(n.ind, out.val, right.val, out.val))
+        return true;
       return BinaryOperation(*c.code, rn.position, n.ind, right, out);
     }
     case TK_UNARY:
@@ -587,6 +575,18 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
         if (var) {
           var->simplevalue.SetReal(d);
           result.SetReal(d);
+          return C_NORMAL;
+        }
+        if (generic) {
+          // A built-in variable or one reached through an owner: the value
+          // is known, only the store remains (the general path below would
+          // compute it a second time).
+          result.SetReal(d);
+          const VarRef ref{target.ind2, target.ind, 0};
+          if (!Store(c, target, ref, result)) {
+            RecordCodeError(*c.code, n.position, "Cannot assign to the variable");
+            return C_ERROR;
+          }
           return C_NORMAL;
         }
       }
@@ -653,7 +653,9 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
       UnknownVariable(c, target, ref.id, ref.index);
       return C_ERROR;
     }
-    if (!BinaryOperation(*c.code, n.items[1].position, op, value, result)) return C_ERROR;
+    if (result.kind != RValue::kReal || value.kind != RValue::kReal || !ApplyReal(op, result.val, value.val, result.val)) {
+      if (!BinaryOperation(*c.code, n.items[1].position, op, value, result)) return C_ERROR;
+    }
   }
   if (!Store(c, target, ref, result)) {
     RecordCodeError(*c.code, n.position, "Cannot assign to the variable");
