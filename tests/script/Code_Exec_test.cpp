@@ -87,6 +87,27 @@ TEST_F(LangTest, OperatorsOnRealsAndStrings) {
   for (const Case& c : cases) ExpectValue(c);
 }
 
+TEST_F(LangTest, BuiltInVariablesAndOwnedOperandsInArithmetic) {
+  // Reals that are not plain user variables (built-ins, self.v) go through
+  // the general evaluation; it must agree with the pure arithmetic.
+  const Case cases[] = {
+      {"x = 3 * 4 + 1; return x", 13},
+      {"u = 2; x = u * u; y = x - 1; return x * 10 + y", 43},
+      {"x = 5; x += 2; x -= 0.5; x *= 2; return x", 13},
+      {"x = 6; x /= 4; return x", 1.5},
+      {"x = 7; x |= 8; return x", 15},
+      {"x = 2; self.v = 2; return (x >= self.v) + (x <= self.v) * 10 + (x == self.v) * 100 + (x != self.v) * 1000 + "
+       "(x < self.v) * 10000 + (x > self.v) * 100000",
+       111},
+      {"x = 1; return (x == 1 + 0.00000000000001) + (x < 1 + 0.00000000000001) * 10", 1},
+      {"self.a = 3; self.b = 0.5; return self.a mod 2 + self.a div 2 * 10 + self.a / self.b * 100", 611},
+      {"self.a = -7; return self.a mod 2 * 10 + self.a div 2", -13},
+      {"self.a = 1; self.b = 0; return (self.a and self.b) + (self.a or self.b) * 10 + (self.a xor self.b) * 100", 110},
+      {"self.s = 'ab'; return self.s + 'c' == 'abc'", 1},
+  };
+  for (const Case& c : cases) ExpectValue(c);
+}
+
 TEST_F(LangTest, StatementsAndResultSlot) {
   const Case cases[] = {
       {"x = 1 y = 2 return x + y", 3},
