@@ -354,6 +354,15 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
 
 inline bool ApplyReal(int op, double l, double r, double& out);
 
+// A built-in variable of self whose reading is a plain field read (see
+// MarkPure): its getter, with the value required to be a real.
+__attribute__((noinline)) bool BuiltinLeaf(Ctx& c, const RToken& n, double& out) {
+  RValue v;
+  if (!InstanceGetVar(c.self, n.ind, 0, v) || v.kind != RValue::kReal) return false;
+  out = v.val;
+  return true;
+}
+
 // A leaf of pure arithmetic read in place: constants, local slots, argument
 // slots and unqualified user variables (pure kind 8 nodes are nothing else). False when the node is no such leaf (`leaf` false) or the
 // value is missing or not a real.
@@ -370,6 +379,7 @@ inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
       if (!s.defined) return false;
       v = &s.var.simplevalue;
     } else if (n.ind < 10000) {
+      if (static_cast<unsigned>(n.ind - g_arg0) >= 16u) return BuiltinLeaf(c, n, out);
       v = &g_frame->slots[n.ind - g_arg0];
     } else {
       CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
@@ -437,6 +447,7 @@ __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& ou
     case TK_CONSTOWNERVAR: {
       const RValue* v;
       if (n.ind < 10000) {
+        if (static_cast<unsigned>(n.ind - g_arg0) >= 16u) return BuiltinLeaf(c, n, out);
         v = &g_frame->slots[n.ind - g_arg0];  // argument0..argument15
       } else if (n.ind2 == OWNER_LOCAL) {
         const LocalSlot& s = c.lslots[n.slot];
@@ -598,6 +609,30 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
         result.SetReal(v.val);
         return C_NORMAL;
       }
+    } else if (generic && (target.ind2 == OWNER_UNQUALIFIED || target.ind2 == OWNER_SELF) &&
+               !IsArgumentVariable(target.ind) && Operand(c, expr, d)) {
+      // `x += ...` on a built-in variable of self: the steps of the general
+      // path below (read, combine, store, with its errors) without resolving
+      // the target again.
+      if (!InstanceGetVar(c.self, target.ind, 0, result)) {
+        if (opt_uninitzero) {
+          result.SetReal(0);
+          return C_NORMAL;
+        }
+        UnknownVariable(c, target, target.ind, 0);
+        return C_ERROR;
+      }
+      const int op = n.ind == SYM_ADDASSIGN ? SYM_PLUS : SYM_MINUS;
+      if (result.kind == RValue::kReal) {
+        result.val = op == SYM_PLUS ? result.val + d : result.val - d;
+      } else if (!BinaryOperation(*c.code, expr.position, op, RValue(d), result)) {
+        return C_ERROR;
+      }
+      if (!InstanceSetVar(c.self, target.ind, 0, result)) {
+        RecordCodeError(*c.code, n.position, "Cannot assign to the variable");
+        return C_ERROR;
+      }
+      return C_NORMAL;
     }
   }
   if (expr.pureroot && target.pure && n.ind == SYM_ASSIGN) {

@@ -1,10 +1,13 @@
 #include "script/Code_Main.h"
 
+#include <string_view>
+
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Operator.h"
 #include "script/Code_Phases.h"
 #include "script/Code_Variable.h"
+#include "script/Variable_Main.h"
 
 void CCode::Create(const std::string& text, bool isexpression) {
   i_str = text;
@@ -53,13 +56,32 @@ bool PureOperator(int op) {
   }
 }
 
+// Built-in variables whose getters only read a field of the instance or of
+// the room: reading them has no effect and cannot report an error, so they
+// may take part in pure arithmetic (evaluated a second time when the pure
+// attempt fails).
+bool PlainBuiltin(int id) {
+  static constexpr std::string_view kPlain[] = {
+      "x", "y", "xprevious", "yprevious", "xstart", "ystart", "hspeed", "vspeed", "direction", "speed",
+      "friction", "gravity", "gravity_direction", "object_index", "id", "solid", "visible", "depth",
+      "image_index", "image_speed", "image_xscale", "image_yscale", "image_angle", "image_alpha",
+      "bbox_left", "bbox_right", "bbox_top", "bbox_bottom", "room_width", "room_height", "room_speed"};
+  if (id < 0 || id >= BuiltinVariableCount() || IsArgumentVariable(id)) return false;
+  const RBuiltinVariable& var = BuiltinVariableGet(id);
+  if (var.getter == nullptr) return false;
+  for (std::string_view name : kPlain)
+    if (var.name == name) return true;
+  return false;
+}
+
 void MarkPure(RToken& n) {
   for (RToken& child : n.items) MarkPure(child);
   switch (n.kind) {
     case TK_CONSTANT: n.pure = n.value.IsReal(); break;
     case TK_CONSTOWNERVAR:
       n.pure = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999) ||
-               ((n.ind2 == OWNER_UNQUALIFIED || n.ind2 == OWNER_SELF) && IsArgumentVariable(n.ind));
+               ((n.ind2 == OWNER_UNQUALIFIED || n.ind2 == OWNER_SELF) &&
+                (IsArgumentVariable(n.ind) || (n.ind <= 9999 && PlainBuiltin(n.ind))));
       break;
     case TK_VARIABLE: {
       const RToken& owner = n.items[0];

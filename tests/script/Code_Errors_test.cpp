@@ -120,6 +120,8 @@ TEST_F(ErrorsTest, RunTimeErrors) {
       {"self.a = 1; u = self.a / 0", 26, "Division by 0."},
       {"self.a = 1; self.b = 0; u = self.a mod self.b", 40, "Modulo by 0."},
       {"self.a = 'q'; u = self.a - 1", 28, "Wrong type of arguments to -."},
+      {"s = 'a'; u = x + s", 18, "Wrong type of arguments to +."},
+      {"s = 'a'; x -= s", 15, "Wrong type of arguments to -."},
       {"u = noone.v", 5, "Unknown variable v"},
       {"case 1: u = 1", 6, "Case statement only allowed inside switch statement."},
       {"default: u = 1", 8, "Default statement only allowed inside switch statement."},

@@ -296,6 +296,17 @@ TEST_F(LangTest, WithVisitsInstancesAndRestoresSelfAndOther) {
   }
 }
 
+TEST_F(LangTest, BuiltInVariablesInsideWithAreThoseOfEachInstance) {
+  CInstance a(100001, 0), b(100002, 1), c(100003, 1);
+  SimpleInstanceList().list = {&a, &b, &c};
+  RunOutcome r = RunCode(
+      "global.t = 0; with (all) { x += id - 100000; y = x * 2 + 1; global.t += x * 10 + (y > x) } return global.t", &a);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.value.val, 63);
+  EXPECT_EQ(b.i_x, 2);
+  EXPECT_EQ(c.i_y, 7);
+}
+
 TEST_F(LangTest, NestedWithSeesTheRightOtherAndSharesLocals) {
   CInstance a(100001, 0), b(100002, 1), c(100003, 2);
   SimpleInstanceList().list = {&a, &b, &c};
