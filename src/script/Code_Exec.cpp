@@ -364,8 +364,9 @@ __attribute__((noinline)) bool BuiltinLeaf(Ctx& c, const RToken& n, double& out)
 }
 
 // A leaf of pure arithmetic read in place: constants, local slots, argument
-// slots and unqualified user variables (pure kind 8 nodes are nothing else). False when the node is no such leaf (`leaf` false) or the
-// value is missing or not a real.
+// slots and unqualified user variables. Pure built-in variables are left to
+// EvalRealOther, which keeps this inlined path free of calls. False when the
+// node is no such leaf (`leaf` false) or the value is missing or not a real.
 inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
   leaf = true;
   if (n.kind == TK_CONSTANT) {
@@ -379,7 +380,10 @@ inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
       if (!s.defined) return false;
       v = &s.var.simplevalue;
     } else if (n.ind < 10000) {
-      if (static_cast<unsigned>(n.ind - g_arg0) >= 16u) return BuiltinLeaf(c, n, out);
+      if (static_cast<unsigned>(n.ind - g_arg0) >= 16u) [[unlikely]] {
+        leaf = false;  // a built-in variable: read by EvalRealOther
+        return false;
+      }
       v = &g_frame->slots[n.ind - g_arg0];
     } else {
       CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
