@@ -358,7 +358,7 @@ inline bool ApplyReal(int op, double l, double r, double& out);
 // MarkPure): its getter, with the value required to be a real.
 __attribute__((noinline)) bool BuiltinLeaf(Ctx& c, const RToken& n, double& out) {
   RValue v;
-  if (!InstanceGetVar(c.self, n.ind, 0, v) || v.kind != RValue::kReal) return false;
+  if (!BuiltinGetVar(c.self, n.ind, 0, v) || v.kind != RValue::kReal) return false;
   out = v.val;
   return true;
 }
@@ -598,7 +598,8 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
           // compute it a second time).
           result.SetReal(d);
           const VarRef ref{target.ind2, target.ind, 0};
-          if (!Store(c, target, ref, result)) {
+          const bool ofself = target.ind2 == OWNER_UNQUALIFIED || target.ind2 == OWNER_SELF;
+          if (!(ofself ? BuiltinSetVar(c.self, target.ind, 0, result) : Store(c, target, ref, result))) {
             RecordCodeError(*c.code, n.position, "Cannot assign to the variable");
             return C_ERROR;
           }
@@ -618,7 +619,7 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
       // `x += ...` on a built-in variable of self: the steps of the general
       // path below (read, combine, store, with its errors) without resolving
       // the target again.
-      if (!InstanceGetVar(c.self, target.ind, 0, result)) {
+      if (!BuiltinGetVar(c.self, target.ind, 0, result)) {
         if (opt_uninitzero) {
           result.SetReal(0);
           return C_NORMAL;
@@ -632,7 +633,7 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
       } else if (!BinaryOperation(*c.code, expr.position, op, RValue(d), result)) {
         return C_ERROR;
       }
-      if (!InstanceSetVar(c.self, target.ind, 0, result)) {
+      if (!BuiltinSetVar(c.self, target.ind, 0, result)) {
         RecordCodeError(*c.code, n.position, "Cannot assign to the variable");
         return C_ERROR;
       }

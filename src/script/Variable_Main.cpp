@@ -15,10 +15,7 @@ namespace {
 CVariableList g_globals;
 
 
-std::vector<RBuiltinVariable>& Builtins() {
-  static std::vector<RBuiltinVariable> table;
-  return table;
-}
+std::vector<RBuiltinVariable>& Builtins() { return BuiltinVariableTable(); }
 std::unordered_map<std::string, int>& BuiltinIndex() {
   static std::unordered_map<std::string, int> index;
   return index;
@@ -74,9 +71,7 @@ const RBuiltinVariable& BuiltinVariableGet(int id) { return Builtins().at(static
 
 bool InstanceGetVar(CInstance* inst, int id, int index, RValue& out) {
   if (id > 9999) return inst->i_vars.GetVar(id, index, out);
-  if (id < 0 || id >= BuiltinVariableCount()) return false;
-  const RBuiltinVariable& var = Builtins()[static_cast<size_t>(id)];
-  return var.getter != nullptr && var.getter(inst, index, out);
+  return BuiltinGetVar(inst, id, index, out);
 }
 
 bool InstanceSetVar(CInstance* inst, int id, int index, const RValue& value) {
@@ -84,10 +79,7 @@ bool InstanceSetVar(CInstance* inst, int id, int index, const RValue& value) {
     inst->i_vars.SetVar(id, index, value);
     return true;
   }
-  if (id < 0 || id >= BuiltinVariableCount()) return false;
-  const RBuiltinVariable& var = Builtins()[static_cast<size_t>(id)];
-  if (!var.writable || var.setter == nullptr) return false;
-  return var.setter(inst, index, value);
+  return BuiltinSetVar(inst, id, index, value);
 }
 
 CInstance* FindInstanceById(int id) {

@@ -38,6 +38,13 @@ struct RBuiltinVariable {
 
 constexpr int kMaxBuiltinVariables = 500;
 
+// The table itself (entries in id order). Inline so that the interpreter's
+// reads of built-in variables do not pay a call to find a getter.
+inline std::vector<RBuiltinVariable>& BuiltinVariableTable() {
+  static std::vector<RBuiltinVariable> table;
+  return table;
+}
+
 // Appends an entry and returns its id; a full table gives id 0 and the
 // message "INTERNAL ERROR: Adding too many variables".
 int BuiltinVariableAdd(const std::string& name, BuiltinGetter getter, BuiltinSetter setter, bool writable);
@@ -47,7 +54,21 @@ const RBuiltinVariable& BuiltinVariableGet(int id);
 
 // ---- access through instances and owners ----
 bool InstanceGetVar(CInstance* inst, int id, int index, RValue& out);
+// InstanceGetVar for a built-in id (below 10000).
+inline bool BuiltinGetVar(CInstance* inst, int id, int index, RValue& out) {
+  const std::vector<RBuiltinVariable>& table = BuiltinVariableTable();
+  if (id < 0 || static_cast<size_t>(id) >= table.size()) return false;
+  const BuiltinGetter get = table[static_cast<size_t>(id)].getter;
+  return get != nullptr && get(inst, index, out);
+}
 bool InstanceSetVar(CInstance* inst, int id, int index, const RValue& value);
+// InstanceSetVar for a built-in id (below 10000).
+inline bool BuiltinSetVar(CInstance* inst, int id, int index, const RValue& value) {
+  const std::vector<RBuiltinVariable>& table = BuiltinVariableTable();
+  if (id < 0 || static_cast<size_t>(id) >= table.size()) return false;
+  const RBuiltinVariable& var = table[static_cast<size_t>(id)];
+  return var.writable && var.setter != nullptr && var.setter(inst, index, value);
+}
 bool OwnerGetVar(int owner, int id, int index, RValue& out);
 bool OwnerSetVar(int owner, int id, int index, const RValue& value);
 // The first active instance with that id (remembering the last two found).

@@ -104,6 +104,8 @@ TEST_F(LangTest, BuiltInVariablesAndOwnedOperandsInArithmetic) {
       {"self.a = -7; return self.a mod 2 * 10 + self.a div 2", -13},
       {"self.a = 1; self.b = 0; return (self.a and self.b) + (self.a or self.b) * 10 + (self.a xor self.b) * 100", 110},
       {"self.s = 'ab'; return self.s + 'c' == 'abc'", 1},
+      {"self.x = 2 * 2; self.x += 1; return x + self.x", 10},
+      {"argument0 = 2 * 3; argument1 += 4; return argument0 + argument1", 10},
   };
   for (const Case& c : cases) ExpectValue(c);
 }
