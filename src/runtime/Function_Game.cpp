@@ -171,6 +171,12 @@ void F_room_next(CInstance*, CInstance*, int, RValue& result, RValue* args) {
 }
 void F_game_end(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = -100; }
 void F_game_restart(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = -200; }
+std::string ArgText(const RValue& v) { return v.kind == RValue::kString ? v.str : std::string(); }
+void F_game_save(CInstance*, CInstance*, int, RValue&, RValue* args) { SaveGame(ArgText(args[0])); }
+void F_game_load(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  SetPendingGameFile(ArgText(args[0]));
+  New_Room = -300;
+}
 
 void F_event_perform(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
   Perform_Event(self, other, ArgInt(args[0]), ArgInt(args[1]));
@@ -230,4 +236,6 @@ void InitFunction_Game() {
   FunctionAdd("event_user", F_event_user, 1);
   FunctionAdd("event_perform_object", F_event_perform_object, 3);
   FunctionAdd("show_debug_message", F_show_debug_message, 1);
+  FunctionAdd("game_save", F_game_save, 1);
+  FunctionAdd("game_load", F_game_load, 1);
 }

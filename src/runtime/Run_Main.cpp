@@ -242,8 +242,7 @@ void HandleRoomChange() {
       StartGame();
       return;
     case -300:
-      // Saved games are not supported yet: the request is dropped.
-      New_Room = -1;
+      LoadPendingGame();
       return;
     default:
       if (RoomExists(New_Room)) GotoRoom(New_Room);
