@@ -463,6 +463,8 @@ bool LoadGame(const std::string& file) {
   return true;
 }
 
+std::string SpecialKeySaveFile() { return "_save" + std::to_string(GameId) + ".sav"; }
+
 void SetPendingGameFile(const std::string& file) { g_pendingfile = file; }
 
 void LoadPendingGame() {

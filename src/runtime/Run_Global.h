@@ -46,6 +46,8 @@ void GotoRoom(int index);
 // on success. No event is performed by a load.
 bool SaveGame(const std::string& file);
 bool LoadGame(const std::string& file);
+// The file of the save and load keys (F5, F6): "_save" + game id + ".sav".
+std::string SpecialKeySaveFile();
 // The file game_load asked for; LoadPendingGame (pending room change -300,
 // between steps) loads it.
 void SetPendingGameFile(const std::string& file);

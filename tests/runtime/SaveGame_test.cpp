@@ -359,7 +359,11 @@ TEST_F(SaveGameTest, LoadInstallsTheSavedRoomAndPerformsNoEvent) {
   ASSERT_NE(LastInstanceId, lastid);
   ASSERT_NE(LastTileId, lasttile);
   g_messages.clear();
+  // A load inside a step (the F6 key) must not free what the step holds.
+  const CInstance* held = Run_Room()->inst.At(0);
+  const int heldid = held->i_id;
   ASSERT_TRUE(LoadGame("a.sav"));
+  EXPECT_EQ(held->i_id, heldid);
   EXPECT_TRUE(g_messages.empty()) << g_messages[0];
   EXPECT_TRUE(g_reports.empty());
   EXPECT_TRUE(State() == saved);  // saving again gives the very same bytes
@@ -425,6 +429,7 @@ TEST_F(SaveGameTest, AnInstanceOfAMissingObjectMakesTheFileBad) {
 }
 
 TEST_F(SaveGameTest, MissingFilesAndSecureMode) {
+  EXPECT_EQ(SpecialKeySaveFile(), "_save4242.sav");
   const std::vector<uint8_t> before = State();
   EXPECT_FALSE(LoadGame("nothing.sav"));
   EXPECT_TRUE(g_reports.empty());
