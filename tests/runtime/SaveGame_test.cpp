@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,6 +26,7 @@
 #include "resources/TimeLine_Main.h"
 #include "runner/DataNew_Main.h"
 #include "runner/Runner_Load.h"
+#include "runner/Support_Stream.h"
 #include "runner/Support_Various.h"
 #include "runtime/Event_Main.h"
 #include "runtime/Function_Game.h"
@@ -271,6 +273,95 @@ TEST_F(SaveGameRunTest, FailedSavesKeepThePreviousFile) {
   EXPECT_EQ(TakeErrors(), "");
   EXPECT_GT(fs::file_size(dir_ / "slot.sav"), 1000u);
   EXPECT_EQ(HiddenFiles(), 0);
+}
+
+// ---- the records ----
+
+int32_t IntegerAt(const CStream& s, size_t at) {
+  int32_t v;
+  std::memcpy(&v, s.Data() + at, 4);
+  return v;
+}
+double RealAt(const CStream& s, size_t at) {
+  double v;
+  std::memcpy(&v, s.Data() + at, 8);
+  return v;
+}
+
+TEST(SaveGameRecords, InstanceRecordKeepsItsLayoutAndNeedsItsObject) {
+  ClearObjects();
+  AddObject();
+  AddObject();
+  CInstance a(100007, 1);
+  a.i_y = 12.5;
+  a.i_timer[11] = 9;
+  CStream bare;
+  a.SaveToStream(bare);
+  // Fixed fields, then an empty creation code and an empty variable list.
+  ASSERT_EQ(bare.Size(), 368u);
+  EXPECT_EQ(IntegerAt(bare, 0), 100007);
+  EXPECT_EQ(RealAt(bare, 80), 12.5);     // i_y: third of the fourteen reals after the mask
+  EXPECT_EQ(IntegerAt(bare, 204), 1);    // the object, after the box and the three flags
+  EXPECT_EQ(IntegerAt(bare, 252), 9);    // alarm 11
+  EXPECT_EQ(IntegerAt(bare, 356), 0);    // creation code length
+  EXPECT_EQ(IntegerAt(bare, 360), 440);  // the variable list
+
+  a.i_initcode = "hspeed = 1";
+  a.i_vars.SetVar(100000, 32001, RValue("cell"));
+  CStream full;
+  a.SaveToStream(full);
+  full.Seek(0);
+  CInstance b;
+  ASSERT_TRUE(b.LoadFromStream(full));
+  EXPECT_EQ(full.Remaining(), 0u);
+  EXPECT_EQ(b.i_object, GetObject(1));
+  EXPECT_EQ(b.i_initcode, "hspeed = 1");
+  RValue v;
+  ASSERT_TRUE(b.i_vars.GetVar(100000, 32001, v));
+  EXPECT_EQ(v.str, "cell");
+
+  for (int obj : {2, -1}) {  // no such object
+    a.i_objectindex = obj;
+    CStream s;
+    a.SaveToStream(s);
+    s.Seek(0);
+    CInstance c;
+    EXPECT_FALSE(c.LoadFromStream(s)) << obj;
+  }
+  ClearObjects();
+}
+
+TEST(SaveGameRecords, RoomRecordRoundTripAndVersion) {
+  CRoom r;
+  r.r_caption = "hall";
+  r.r_persistent = true;
+  r.r_background[7].x = 2.25;
+  r.r_background[3].alpha = 0.5;
+  r.r_view[5].angle = 30;
+  r.r_view[5].index = 4;
+  RTile t;
+  t.x = 1.5;
+  t.depth = -3;
+  t.visible = false;
+  r.r_tile = {t, t};
+  r.r_tnumb = 2;
+  CStream s;
+  r.SaveGameToStream(s, nullptr);
+  s.Seek(0);
+  CRoom back;
+  ASSERT_TRUE(back.LoadGameFromStream(s, nullptr));
+  EXPECT_EQ(s.Remaining(), 0u);
+  EXPECT_EQ(back.r_caption, "hall");
+  EXPECT_TRUE(back.r_persistent);
+  EXPECT_EQ(back.r_background, r.r_background);
+  EXPECT_EQ(back.r_view, r.r_view);
+  EXPECT_EQ(back.r_tile, r.r_tile);
+  EXPECT_EQ(back.r_tnumb, 2);
+
+  std::vector<uint8_t> bytes = s.Bytes();
+  PutInteger(bytes, 0, 541);  // the game file's room version is not a saved room
+  CStream other(bytes);
+  EXPECT_FALSE(back.LoadGameFromStream(other, nullptr));
 }
 
 // ---- in-process: the load path itself ----
