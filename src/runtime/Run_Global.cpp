@@ -6,6 +6,7 @@
 #include "runner/DataNew_Main.h"
 #include "runner/Option_Main.h"
 #include "runtime/Event_Main.h"
+#include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Main.h"
 #include "script/Code_Error.h"
@@ -132,6 +133,7 @@ void StartGame() {
 
 void EnterRoom(int index, bool newgame) {
   New_Room = -1;
+  IO_Clear();
   if (index < 0) return;
   if (size_t(index) >= g_rooms.size()) g_rooms.resize(size_t(index) + 1);
   bool first = false;
