@@ -75,8 +75,10 @@ TEST_F(InputGameTest, KeyboardPhaseOrderMouseInAViewAndEsc) {
   // raises only the any-key events; backspace deletes a typed character; the
   // close button raises other 30 before the step; a key press that changes
   // the room stops the rest of that step; entering the room clears the input;
-  // the cursor is converted through the room's view (port 640x480 showing
-  // 320x240 at 100,50); Esc ends the game.
+  // the cursor is converted through the room's views: view 0 (port 640x480
+  // showing 320x240 at 100,50), view 1 (port 100x80 at 500,400 showing
+  // 100x100 at 1000,1000) where both hold the point, and view 0's conversion
+  // for a point in neither view; Esc ends the game.
   EXPECT_EQ(r.out,
             "kb none\nstep 1 key 0 last 0 char  text  held200 0\n"
             "kb left\nkb any\npress left\npress any\nstep 2 key 37 last 37 char  text  held200 0\n"
@@ -88,9 +90,9 @@ TEST_F(InputGameTest, KeyboardPhaseOrderMouseInAViewAndEsc) {
             "close button\nkb none\nstep 8 key 0 last 200 char ! text H! held200 0\n"
             "kb any\n"
             "mouse 250,70 button 0 last 0 held 0 pressed 0 released 0 wheel 0\n"
-            "mouse 250,70 button 1 last 1 held 1 pressed 1 released 0 wheel 0\n"
-            "mouse 250,70 button 0 last 1 held 0 pressed 0 released 1 wheel 1\n"
-            "mouse 250,70 button 0 last 1 held 0 pressed 0 released 0 wheel 0\n"
+            "mouse 1050,1050 button 1 last 1 held 1 pressed 1 released 0 wheel 0\n"
+            "mouse 1050,1050 button 0 last 1 held 0 pressed 0 released 1 wheel 1\n"
+            "mouse 450,300 button 0 last 1 held 0 pressed 0 released 0 wheel 0\n"
             "game end\n");
 }
 
