@@ -12,6 +12,8 @@
 #include "runner/Option_Main.h"
 #include "runtime/IO_Main.h"
 #include "runtime/IO_Script.h"
+#include "runtime/Event_Main.h"
+#include "runtime/Run_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
 #include "script/Code_Error.h"
@@ -275,6 +277,31 @@ TEST_F(InputTest, CloseButton) {
   EXPECT_TRUE(IO_State().key_pressed[27] && IO_State().key_released[27]);
   EXPECT_FALSE(IO_State().key_held[27]);
   opt_closeasesc = saved;
+}
+
+TEST_F(InputTest, SpecialKeys) {
+  const bool saved = opt_keyesc;
+  struct {
+    bool keyesc;
+    int lastkey;
+    int pending;     // New_Room afterwards
+    int lastkey_after;
+  } cases[] = {
+      {true, 27, -100, 0},   // Esc ends the game and is consumed
+      {false, 27, -1, 27},   // not with the setting off
+      {true, 37, -1, 37},    // other keys are left alone
+      {true, 116, -1, 116},  // F5 waits for saved games
+  };
+  for (auto c : cases) {
+    opt_keyesc = c.keyesc;
+    New_Room = -1;
+    keyboard_lastkey = c.lastkey;
+    HandleSpecialKeys();
+    EXPECT_EQ(New_Room, c.pending) << c.lastkey << " " << c.keyesc;
+    EXPECT_EQ(keyboard_lastkey, c.lastkey_after) << c.lastkey << " " << c.keyesc;
+  }
+  New_Room = -1;
+  opt_keyesc = saved;
 }
 
 TEST_F(InputTest, InjectedKeysArriveAtTheNextPumpThroughTheMap) {
