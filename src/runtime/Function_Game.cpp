@@ -81,6 +81,7 @@ void F_instance_copy(CInstance* self, CInstance*, int, RValue& result, RValue* a
   const int id = inst->i_id;
   inst->Assign(*self);
   inst->i_id = id;
+  inst->i_deactivated = false;  // it is in the active list, even when self is not
   if (ArgReal(args[0]) >= 0.5) Perform_Event(inst, inst, ev_create, 0);
   result.SetReal(id);
 }
@@ -97,6 +98,7 @@ void F_instance_change(CInstance* self, CInstance*, int, RValue&, RValue* args) 
   if (perf) Perform_Event(self, self, ev_destroy, 0);
   CInstance* inst = room->inst.AddInstance(obj, self->i_x, self->i_y);
   inst->Assign(*self);
+  inst->i_deactivated = false;  // it is in the active list, even when self is not
   inst->SetObjectIndex(obj);
   self->i_marked = true;
   if (perf) Perform_Event(inst, inst, ev_create, 0);

@@ -151,6 +151,9 @@ void EnterRoom(int index, bool newgame) {
   for (auto& carried : g_carry) {
     for (auto& existing : room->inst.r_instance)
       if (existing->i_id == carried->i_id) existing->i_marked = true;
+    // A persistent room can hold an earlier copy of it deactivated.
+    for (auto& existing : room->inst.r_instance_deact)
+      if (existing->i_id == carried->i_id) existing->i_marked = true;
     CInstance* inst = room->inst.AddInstance(carried->i_objectindex, carried->i_x, carried->i_y);
     inst->Assign(*carried);
   }

@@ -200,6 +200,8 @@ TEST_F(GameRunTest, DeactivatedInstancesTakePartInNothingAndComeBackAsTheyWere) 
             "R1 [7]\nR2 [6]\nR3 [7]\nR3 back []\nR4 [2 3 4 5 8]\n"
             // Destroyed while deactivated: gone for good.
             "b back 0 count 7\n"
+            // -3 takes the running instance too; its code goes on.
+            "all off 0 0\n"
             // Leaving the persistent room: the deactivated keeper gets no room
             // end and is not carried; the room keeps it deactivated.
             "room end 4\nother room keep 0 a 0 count 1\nroom start [2 3 4 8] view 0\n"
@@ -207,6 +209,29 @@ TEST_F(GameRunTest, DeactivatedInstancesTakePartInNothingAndComeBackAsTheyWere) 
             "dot sprite 0 box 145 154\n"
             "room end 7\nkeep room end\n");
   EXPECT_NE(Stderr().find("Setting instance to non-existing sprite: 99"), std::string::npos) << Stderr();
+}
+
+TEST_F(GameRunTest, ACarriedInstanceReplacesItsDeactivatedNamesake) {
+  ROutput r = Play(Pack("run_deact_carry"), "--steps 50");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // The second p from rm_c's design has the id of the one left deactivated
+  // in the persistent rm_a; arriving there it replaces that one, so
+  // activating everything gives one p, not two with one id.
+  EXPECT_EQ(r.out,
+            "p create 100002\nphase 1 in 0 p 1\nphase 2 in 1 p 1\n"
+            "p create 100002\nphase 3 in 0 p 1\nphase 4 in 1 p 1\np after activation 1\n");
+}
+
+TEST_F(GameRunTest, CopiesAndChangesOfADeactivatedInstanceAreActive) {
+  const std::string game = OneObjectGame(R"J([
+    {"event": "create", "actions": [{"code_text": "if (id == 100001) { instance_deactivate_object(-1); c = instance_copy(false); instance_change(obj, false); show_debug_message(string(instance_exists(c)) + ' ' + string(instance_number(obj))); instance_activate_all(); show_debug_message(instance_number(obj)) }"}]},
+    {"event": "step", "actions": [{"code_text": "show_debug_message('step ' + string(id)); instance_destroy()"}]}
+  ])J");
+  ROutput r = Play(game, "--steps 2");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // The copy and the changed instance (which keeps the id 100001) are
+  // active at once; the deactivated original is replaced, not revived.
+  EXPECT_EQ(r.out, "1 2\n2\nstep 100002\nstep 100001\n");
 }
 
 TEST_F(GameRunTest, RoomGotoStopsTheStepAndFurtherEvents) {
