@@ -193,6 +193,9 @@ TEST_F(GameRunTest, DeactivatedInstancesTakePartInNothingAndComeBackAsTheyWere) 
             // Back at the end of the list in deactivated-list order, without
             // the begin steps, motion and animation they missed.
             "roster 1 4 6 7 8 5 2 3\na1 n 1 x 10 image 0\nb1 n 3\n"
+            // Their alarms (set to 2, counted down once before they left)
+            // did not count while they were away.
+            "alarm 2 n 2\nalarm 3 n 2\n"
             // -1 self, -2 other (nested with), all but me, one object, all.
             "roster 1 6 8 5 2 3\nroster 1\nroster 1 4\nroster 1 4 7 6 8 5 2 3\n"
             // Regions are closed; a shape is tested by its box, a shapeless
