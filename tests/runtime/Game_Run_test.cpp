@@ -214,15 +214,19 @@ TEST_F(GameRunTest, DeactivatedInstancesTakePartInNothingAndComeBackAsTheyWere) 
   EXPECT_NE(Stderr().find("Setting instance to non-existing sprite: 99"), std::string::npos) << Stderr();
 }
 
-TEST_F(GameRunTest, ACarriedInstanceReplacesItsDeactivatedNamesake) {
+TEST_F(GameRunTest, CarriedInstancesAndDeactivationWhileEnteringRooms) {
   ROutput r = Play(Pack("run_deact_carry"), "--steps 50");
   EXPECT_EQ(r.status, 0) << Stderr();
   // The second p from rm_c's design has the id of the one left deactivated
   // in the persistent rm_a; arriving there it replaces that one, so
-  // activating everything gives one p, not two with one id.
+  // activating everything gives one p, not two with one id. In rm_b the
+  // first instance's create event deactivates the far one before its turn:
+  // it gets no create event, and the carried p (now at its position in the
+  // list) gets none either.
   EXPECT_EQ(r.out,
             "p create 100002\nphase 1 in 0 p 1\nphase 2 in 1 p 1\n"
-            "p create 100002\nphase 3 in 0 p 1\nphase 4 in 1 p 1\np after activation 1\n");
+            "p create 100002\nphase 3 in 0 p 1\nphase 4 in 1 p 1\np after activation 1\n"
+            "phase 5 in 2 p 1\nfar 0\n");
 }
 
 TEST_F(GameRunTest, CopiesAndChangesOfADeactivatedInstanceAreActive) {
