@@ -26,6 +26,7 @@
 #include "runner/Option_Main.h"
 
 double argument_relative = 0;
+int View_Current = 0;
 
 const char* const kBuiltinVariableNames[] = {
     "x",
@@ -640,6 +641,7 @@ GLOBAL_FLAG(show_health, g_showHealth, (void)0)
 GLOBAL_STR(caption_score, g_captionScore)
 GLOBAL_STR(caption_lives, g_captionLives)
 GLOBAL_STR(caption_health, g_captionHealth)
+bool Get_view_current(CInstance*, int, RValue& o) { return GetConst(o, View_Current); }
 bool Get_fps(CInstance*, int, RValue& o) { return GetConst(o, Fps); }
 bool Get_current_time(CInstance*, int, RValue& o) {
   timespec ts{};
@@ -716,7 +718,7 @@ const Own kRun[] = {
     RW(background_foreground), RW(background_index), RW(background_x), RW(background_y),
     RW(background_htiled), RW(background_vtiled), RW(background_xscale), RW(background_yscale),
     RW(background_hspeed), RW(background_vspeed), RW(background_blend), RW(background_alpha),
-    RO(background_width), RO(background_height), RW(view_enabled), RW(view_visible), RW(view_xview),
+    RO(background_width), RO(background_height), RW(view_enabled), RO(view_current), RW(view_visible), RW(view_xview),
     RW(view_yview), RW(view_wview), RW(view_hview), RW(view_xport), RW(view_yport), RW(view_wport),
     RW(view_hport), RW(view_angle), RW(view_hborder), RW(view_vborder), RW(view_hspeed), RW(view_vspeed),
     RW(view_object), RO(mouse_x), RO(mouse_y), RW(mouse_button), RW(mouse_lastbutton), RW(keyboard_key),
