@@ -16,6 +16,7 @@
 #include "runner/Support_File.h"
 #include "runner/Support_Stream.h"
 #include "runtime/Event_Main.h"
+#include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Main.h"
 #include "script/Code_Error.h"
@@ -148,6 +149,7 @@ void StartGame() {
 
 void EnterRoom(int index, bool newgame) {
   New_Room = -1;
+  IO_Clear();
   if (index < 0) return;
   if (size_t(index) >= g_rooms.size()) g_rooms.resize(size_t(index) + 1);
   bool first = false;
@@ -163,9 +165,15 @@ void EnterRoom(int index, bool newgame) {
   Current_Room = index;
   CRunRoom* room = g_rooms[size_t(index)].get();
   MakeCurrent(room);
-  const int own = room->inst.Count();
+  // The room's own instances, taken before carried ones are appended: events
+  // run below may deactivate instances and so shift positions in the list.
+  std::vector<CInstance*> own;
+  for (int i = 0; i < room->inst.Count(); ++i) own.push_back(room->inst.At(i));
   for (auto& carried : g_carry) {
     for (auto& existing : room->inst.r_instance)
+      if (existing->i_id == carried->i_id) existing->i_marked = true;
+    // A persistent room can hold an earlier copy of it deactivated.
+    for (auto& existing : room->inst.r_instance_deact)
       if (existing->i_id == carried->i_id) existing->i_marked = true;
     CInstance* inst = room->inst.AddInstance(carried->i_objectindex, carried->i_x, carried->i_y);
     inst->Assign(*carried);
@@ -173,9 +181,8 @@ void EnterRoom(int index, bool newgame) {
   g_carry.clear();
   if (first) {
     const std::string roomname = GetRoomName(index);
-    for (int i = 0; i < own; ++i) {
-      CInstance* inst = room->inst.At(i);
-      if (inst == nullptr || inst->i_marked) continue;
+    for (CInstance* inst : own) {
+      if (inst->i_marked || inst->i_deactivated) continue;
       if (opt_createfirst) Perform_Event(inst, inst, ev_create, 0);
       if (!inst->i_initcode.empty() && !RoomChangePending()) {
         bool compiled;
@@ -469,6 +476,7 @@ void SetPendingGameFile(const std::string& file) { g_pendingfile = file; }
 
 void LoadPendingGame() {
   New_Room = -1;
+  IO_Clear();
   LoadGame(g_pendingfile);
   // Between steps nothing refers to the replaced rooms any more.
   g_retired.clear();

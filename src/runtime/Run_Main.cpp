@@ -14,7 +14,9 @@
 #include "resources/TimeLine_Main.h"
 #include "resources/Trigger_Main.h"
 #include "runner/Runner_Load.h"
+#include "runner/Option_Main.h"
 #include "runtime/Event_Main.h"
+#include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Global.h"
 #include "script/Code_Error.h"
@@ -251,9 +253,24 @@ void HandleRoomChange() {
   }
 }
 
+void HandleSpecialKeys() {
+  if (opt_keyesc && keyboard_lastkey == 27) {
+    keyboard_lastkey = 0;
+    New_Room = -100;  // as game_end
+    return;
+  }
+  // F5 / F6 (when opt_keyf5): save to / load from "_save" + game id + ".sav"
+  // at once through SaveGame / LoadGame of Run_Global. To be wired here once
+  // saved games exist. F1 (game information), F4 (full screen) and F9
+  // (screenshot) need the game window and belong here too when it exists.
+}
+
 void DoStep() {
+  // Input that arrived since the last step (injected keys, scripted input).
+  IO_DeliverQueued();
   CRoomInstances* l = Lists();
   if (l == nullptr) return;
+  HandleSpecialKeys();
   for (int i = 0; i < l->Count(); ++i) {
     CInstance* inst = l->At(i);
     inst->i_xprevious = inst->i_x;
@@ -266,6 +283,8 @@ void DoStep() {
   PHASE_END_IF_PENDING();
   Alarms();
   PHASE_END_IF_PENDING();
+  IO_KeyboardPhase(PerformPhase);
+  PHASE_END_IF_PENDING();
   StepEvents(0);
   PHASE_END_IF_PENDING();
   Motion();
@@ -277,6 +296,7 @@ void DoStep() {
   if (CRunRoom* room = Run_Room()) room->room.ScrollBackground();
   Animation();
   ++Cursor_Subimage;
+  IO_ClearStep();
 }
 
 void MainLoop() {
