@@ -259,18 +259,27 @@ void HandleSpecialKeys() {
     New_Room = -100;  // as game_end
     return;
   }
-  // F5 / F6 (when opt_keyf5): save to / load from "_save" + game id + ".sav"
-  // at once through SaveGame / LoadGame of Run_Global. To be wired here once
-  // saved games exist. F1 (game information), F4 (full screen) and F9
-  // (screenshot) need the game window and belong here too when it exists.
+  // F5 / F6 save and load at once, inside the step; F1 (game information),
+  // F4 (full screen) and F9 (screenshot) need the game window and belong here
+  // when it exists.
+  if (opt_keyf5 && keyboard_lastkey == 116) {
+    keyboard_lastkey = 0;
+    SaveGame(SpecialKeySaveFile());
+    return;
+  }
+  if (opt_keyf5 && keyboard_lastkey == 117) {
+    keyboard_lastkey = 0;
+    LoadGame(SpecialKeySaveFile());
+  }
 }
 
 void DoStep() {
   // Input that arrived since the last step (injected keys, scripted input).
   IO_DeliverQueued();
+  // Before the room's lists are taken: F6 may replace the room.
+  HandleSpecialKeys();
   CRoomInstances* l = Lists();
   if (l == nullptr) return;
-  HandleSpecialKeys();
   for (int i = 0; i < l->Count(); ++i) {
     CInstance* inst = l->At(i);
     inst->i_xprevious = inst->i_x;

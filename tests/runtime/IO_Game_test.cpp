@@ -135,3 +135,21 @@ TEST_F(InputGameTest, ScriptedAnswerToErrorMessages) {
 }
 
 }  // namespace
+
+TEST_F(InputGameTest, F5SavesAndF6LoadsAtOnce) {
+  // F5 before step 3 saves the state after step 2 to "_save" + game id +
+  // ".sav"; F6 before step 6 loads it inside that step, so step 6 counts as
+  // step 3 again. The keys still raise their keyboard events; the last key
+  // reads 0 because the special keys consume it.
+  ROutput r = Play(Write("keys.txt", "3 key tap F5\n6 key tap vk_f6\n"), "7");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  const std::string f_step = "kb any\npress any\nrelease any\nstep 3 key 0 last 0 char  text  held200 0\n";
+  EXPECT_EQ(r.out,
+            "kb none\nstep 1 key 0 last 0 char  text  held200 0\n"
+            "kb none\nstep 2 key 0 last 0 char  text  held200 0\n" +
+                f_step +
+                "kb none\nstep 4 key 0 last 0 char  text  held200 0\n"
+                "kb none\nstep 5 key 0 last 0 char  text  held200 0\n" +
+                f_step + "kb none\nstep 4 key 0 last 0 char  text  held200 0\n");
+  EXPECT_TRUE(fs::exists(dir_ / "_save5.sav"));
+}
