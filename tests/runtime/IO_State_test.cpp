@@ -280,7 +280,8 @@ TEST_F(InputTest, CloseButton) {
 }
 
 TEST_F(InputTest, SpecialKeys) {
-  const bool saved = opt_keyesc;
+  const bool saved = opt_keyesc, saved_f5 = opt_keyf5;
+  opt_keyf5 = false;  // F5/F6 save and load: played in IO_Game_test
   struct {
     bool keyesc;
     int lastkey;
@@ -290,7 +291,7 @@ TEST_F(InputTest, SpecialKeys) {
       {true, 27, -100, 0},   // Esc ends the game and is consumed
       {false, 27, -1, 27},   // not with the setting off
       {true, 37, -1, 37},    // other keys are left alone
-      {true, 116, -1, 116},  // F5 waits for saved games
+      {true, 116, -1, 116},  // F5 with its own setting off
   };
   for (auto c : cases) {
     opt_keyesc = c.keyesc;
@@ -302,6 +303,7 @@ TEST_F(InputTest, SpecialKeys) {
   }
   New_Room = -1;
   opt_keyesc = saved;
+  opt_keyf5 = saved_f5;
 }
 
 TEST_F(InputTest, InjectedKeysArriveAtTheNextPumpThroughTheMap) {
