@@ -414,19 +414,22 @@ bool DumpState(const std::string& file) {
   nlohmann::json doc;
   doc["room"] = Current_Room >= 0 ? nlohmann::json(GetRoomName(Current_Room)) : nlohmann::json(nullptr);
   doc["steps"] = StepCount;
-  nlohmann::json insts = nlohmann::json::array();
-  if (CRoomInstances* l = Lists()) {
-    for (auto& p : l->r_instance) {
+  const auto records = [](const auto& list) {
+    nlohmann::json out = nlohmann::json::array();
+    for (auto& p : list) {
       if (p->i_marked) continue;
-      insts.push_back({{"id", p->i_id},
-                       {"object", GetObjectName(p->i_objectindex)},
-                       {"x", Number(p->i_x)},
-                       {"y", Number(p->i_y)},
-                       {"depth", Number(p->i_depth)},
-                       {"variables", VariablesJson(p->i_vars)}});
+      out.push_back({{"id", p->i_id},
+                     {"object", GetObjectName(p->i_objectindex)},
+                     {"x", Number(p->i_x)},
+                     {"y", Number(p->i_y)},
+                     {"depth", Number(p->i_depth)},
+                     {"variables", VariablesJson(p->i_vars)}});
     }
-  }
-  doc["instances"] = std::move(insts);
+    return out;
+  };
+  CRoomInstances* l = Lists();
+  doc["instances"] = l ? records(l->r_instance) : nlohmann::json::array();
+  doc["deactivated"] = l ? records(l->r_instance_deact) : nlohmann::json::array();
   doc["globals"] = VariablesJson(GlobalVars());
   std::ofstream f(file, std::ios::binary | std::ios::trunc);
   if (!f) return false;

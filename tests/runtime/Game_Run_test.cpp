@@ -276,7 +276,7 @@ TEST_F(GameRunTest, MotionAnimationAndOutsideEvents) {
 
 TEST_F(GameRunTest, DumpStateListsInstancesAndGlobals) {
   const std::string game = OneObjectGame(R"J([
-    {"event": "create", "actions": [{"code_text": "hp = 3; name = 'bob'; arr[2] = 7; global.level = 4; depth = -5"}]}
+    {"event": "create", "actions": [{"code_text": "hp = 3; name = 'bob'; arr[2] = 7; global.level = 4; depth = -5; if (id == 100001) instance_deactivate_object(instance_create(1, 2, obj))"}]}
   ])J");
   const std::string dump = (dir_ / "state.json").string();
   ROutput r = Play(game, "--steps 2 --dump-state " + dump);
@@ -296,6 +296,11 @@ TEST_F(GameRunTest, DumpStateListsInstancesAndGlobals) {
   EXPECT_EQ(inst["variables"]["arr"]["array"][0][2], 7);
   EXPECT_EQ(doc["globals"]["level"], 4);
   EXPECT_EQ(doc["steps"], 2);
+  // Deactivated instances are listed apart.
+  ASSERT_EQ(doc["deactivated"].size(), 1u);
+  EXPECT_EQ(doc["deactivated"][0]["id"], 100002);
+  EXPECT_EQ(doc["deactivated"][0]["x"], 1);
+  EXPECT_EQ(doc["deactivated"][0]["variables"]["hp"], 3);
 }
 
 TEST_F(GameRunTest, SeedMakesRandomRepeatable) {
