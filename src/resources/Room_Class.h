@@ -3,6 +3,7 @@
 // instances placed in the room and its tiles, with the tile operations used
 // while the room is played.
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,14 @@ class CRoom {
   bool LoadFromStream(CStream& str);
   // Writes version 811 (the stretch flags are written false).
   void SaveToStream(CStream& str) const;
+  // The room's record in a saved game (version 540). The live instances
+  // belong to the runtime, not to the design: `instances` writes (or reads
+  // back, returning false on bad data) the active and the deactivated list
+  // where the record holds them, between the views and the tiles. Loading
+  // clears the room first; the placed-instance list stays empty. Truncated
+  // or malformed data gives false.
+  void SaveGameToStream(CStream& str, const std::function<void(CStream&)>& instances) const;
+  bool LoadGameFromStream(CStream& str, const std::function<bool(CStream&)>& instances);
 
   CBack* Background(int i) { return (i >= 0 && i < 8) ? &r_background[size_t(i)] : nullptr; }
   CView* View(int i) { return (i >= 0 && i < 8) ? &r_view[size_t(i)] : nullptr; }

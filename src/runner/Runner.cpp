@@ -11,6 +11,7 @@
 #include "runner/Runner_Load.h"
 #include "runner/Support_File.h"
 #include "runner/Support_Various.h"
+#include "runtime/IO_Script.h"
 #include "runtime/Run_Main.h"
 #include "script/Code_Command.h"
 #include "script/Code_Function.h"
@@ -31,6 +32,9 @@ const char kUsage[] =
     "  --seed N      seed the random numbers with N instead of the clock\n"
     "  --dump-state FILE  when the game ends, write its instances and global\n"
     "                variables to FILE as JSON\n"
+    "  --input FILE  scripted keyboard and mouse input: lines \"STEP EVENT\" delivered\n"
+    "                before step STEP (counted from 1), for example \"3 key down\n"
+    "                vk_left\", \"5 char hello\", \"9 mouse down left\"; see README\n"
     "  --VTTrace     write a trace of the run to Trace.log beside the program\n"
     "  --list-functions  print every built-in function and its argument count\n"
     "  --list-variables  print every built-in variable\n"
@@ -50,6 +54,8 @@ const std::vector<RToolCommand> kToolCommands = {
 struct ROptions {
   bool help = false;
   std::string game_file;
+  std::string input_file;
+  bool input_given = false;
   std::string error;
 };
 
@@ -88,6 +94,12 @@ ROptions ParseSwitches(int argc, char** argv) {
     } else if (std::strcmp(a, "--dump-state") == 0) {
       if (i + 1 >= argc) o.error = "--dump-state needs a file name";
       else RunSettings().dump_state = argv[++i];
+    } else if (std::strcmp(a, "--input") == 0) {
+      if (i + 1 >= argc) o.error = "--input needs a file name";
+      else {
+        o.input_file = argv[++i];
+        o.input_given = true;
+      }
     } else if (std::strcmp(a, "--VTTrace") == 0) {
       // read by InitTrace
     } else if (a[0] == '-' && a[1] != '\0') {
@@ -138,6 +150,13 @@ int main(int argc, char** argv) {
   if (!options.error.empty()) {
     std::fprintf(stderr, "%s\n%s", options.error.c_str(), kUsage);
     return 2;
+  }
+  if (options.input_given) {
+    std::string error;
+    if (!IO_ScriptLoad(options.input_file, error)) {
+      std::fprintf(stderr, "roomrun: %s\n", error.c_str());
+      return 2;
+    }
   }
 
   InitTrace(argc, argv);

@@ -5,6 +5,7 @@
 
 #include "resources/Object_Main.h"
 #include "resources/Room_Main.h"
+#include "resources/Sprite_Main.h"
 #include "runner/DataNew_Main.h"
 #include "runner/Support_Various.h"
 #include "runtime/Event_Main.h"
@@ -80,6 +81,7 @@ void F_instance_copy(CInstance* self, CInstance*, int, RValue& result, RValue* a
   const int id = inst->i_id;
   inst->Assign(*self);
   inst->i_id = id;
+  inst->i_deactivated = false;  // it is in the active list, even when self is not
   if (ArgReal(args[0]) >= 0.5) Perform_Event(inst, inst, ev_create, 0);
   result.SetReal(id);
 }
@@ -96,6 +98,7 @@ void F_instance_change(CInstance* self, CInstance*, int, RValue&, RValue* args) 
   if (perf) Perform_Event(self, self, ev_destroy, 0);
   CInstance* inst = room->inst.AddInstance(obj, self->i_x, self->i_y);
   inst->Assign(*self);
+  inst->i_deactivated = false;  // it is in the active list, even when self is not
   inst->SetObjectIndex(obj);
   self->i_marked = true;
   if (perf) Perform_Event(inst, inst, ev_create, 0);
@@ -110,6 +113,111 @@ void F_path_end(CInstance* self, CInstance*, int, RValue&, RValue*) {
 }
 
 void F_instance_destroy(CInstance* self, CInstance*, int, RValue&, RValue*) { DestroyInstance(self); }
+
+void F_instance_sprite(CInstance* self, CInstance*, int, RValue&, RValue* args) {
+  const int spr = ArgInt(args[0]);
+  if (!SpriteExists(spr)) {
+    ReportActionError("Setting instance to non-existing sprite: " + std::to_string(spr), false);
+    return;
+  }
+  if (self) self->SetSpriteIndex(spr);
+}
+
+// Deactivation. The functions only set or clear i_deactivated on the
+// instances they pick and then re-form the room's lists once; an instance
+// changes lists but is never freed here, so the event that is running keeps
+// its self. Marked (destroyed) instances are left alone.
+
+CRoomInstances* RoomLists() {
+  CRunRoom* room = Run_Room();
+  return room ? &room->inst : nullptr;
+}
+
+// Object o is obj or one of its descendants (the parent chain is walked at
+// most once around the object table).
+bool ObjectIsA(int o, int obj) {
+  const int n = ObjectCount();
+  for (int guard = 0; o >= 0 && guard <= n; ++guard) {
+    if (o == obj) return true;
+    const CObject* object = GetObject(o);
+    if (object == nullptr) return false;
+    o = object->o_parent;
+  }
+  return false;
+}
+
+// The region rule: an instance with a shape counts as outside when its
+// bounding box does not meet the closed rectangle [l, l + w] x [t, t + h];
+// one without a shape when its position is not inside it.
+bool OutsideRegion(const CInstance& i, double l, double t, double w, double h) {
+  if (i.HasShape())
+    return l > i.i_bbox.right || l + w < i.i_bbox.left || t > i.i_bbox.bottom || t + h < i.i_bbox.top;
+  return !(l <= i.i_x && i.i_x <= l + w && t <= i.i_y && i.i_y <= t + h);
+}
+
+// Sets the deactivation flag of the active instances (deactivate) or of the
+// deactivated ones (activate) that the object argument names: -1 self,
+// -2 other, -3 all, an id above 99999, otherwise the object and its
+// descendants; then re-forms the lists.
+void SetDeactivatedByObject(CInstance* self, CInstance* other, int obj, bool deactivate) {
+  CRoomInstances* l = RoomLists();
+  if (l == nullptr) return;
+  auto& from = deactivate ? l->r_instance : l->r_instance_deact;
+  auto pick = [&](CInstance* inst) {
+    if (inst == nullptr || inst->i_marked) return;
+    for (auto& p : from)
+      if (p.get() == inst) inst->i_deactivated = deactivate;
+  };
+  if (obj == -1) {
+    pick(self);
+  } else if (obj == -2) {
+    pick(other);
+  } else if (obj == -3 || obj >= 0) {
+    for (auto& p : from) {
+      if (p->i_marked) continue;
+      if (obj == -3 || (obj > 99999 ? p->i_id == obj : ObjectIsA(p->i_objectindex, obj)))
+        p->i_deactivated = deactivate;
+    }
+  }
+  l->UpdateActive();
+}
+
+void SetDeactivatedByRegion(CInstance* self, const RValue* args, bool deactivate, bool notme) {
+  CRoomInstances* l = RoomLists();
+  if (l == nullptr) return;
+  const double left = ArgReal(args[0]), top = ArgReal(args[1]), width = ArgReal(args[2]),
+               height = ArgReal(args[3]);
+  const bool inside = ArgReal(args[4]) >= 0.5;
+  for (auto& p : deactivate ? l->r_instance : l->r_instance_deact) {
+    if (p->i_marked || (notme && p.get() == self)) continue;
+    if (OutsideRegion(*p, left, top, width, height) != inside) p->i_deactivated = deactivate;
+  }
+  l->UpdateActive();
+}
+
+void F_instance_deactivate_all(CInstance* self, CInstance*, int, RValue&, RValue* args) {
+  CRoomInstances* l = RoomLists();
+  if (l == nullptr) return;
+  const bool notme = ArgReal(args[0]) >= 0.5;
+  for (auto& p : l->r_instance)
+    if (!p->i_marked && !(notme && p.get() == self)) p->i_deactivated = true;
+  l->UpdateActive();
+}
+void F_instance_deactivate_object(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  SetDeactivatedByObject(self, other, ArgInt(args[0]), true);
+}
+void F_instance_deactivate_region(CInstance* self, CInstance*, int, RValue&, RValue* args) {
+  SetDeactivatedByRegion(self, args, true, ArgReal(args[5]) >= 0.5);
+}
+void F_instance_activate_all(CInstance* self, CInstance* other, int, RValue&, RValue*) {
+  SetDeactivatedByObject(self, other, -3, false);
+}
+void F_instance_activate_object(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  SetDeactivatedByObject(self, other, ArgInt(args[0]), false);
+}
+void F_instance_activate_region(CInstance* self, CInstance*, int, RValue&, RValue* args) {
+  SetDeactivatedByRegion(self, args, false, false);
+}
 
 void F_instance_exists(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
   bool found = false;
@@ -171,6 +279,12 @@ void F_room_next(CInstance*, CInstance*, int, RValue& result, RValue* args) {
 }
 void F_game_end(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = -100; }
 void F_game_restart(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = -200; }
+std::string ArgText(const RValue& v) { return v.kind == RValue::kString ? v.str : std::string(); }
+void F_game_save(CInstance*, CInstance*, int, RValue&, RValue* args) { SaveGame(ArgText(args[0])); }
+void F_game_load(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  SetPendingGameFile(ArgText(args[0]));
+  New_Room = -300;
+}
 
 void F_event_perform(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
   Perform_Event(self, other, ArgInt(args[0]), ArgInt(args[1]));
@@ -217,6 +331,13 @@ void InitFunction_Game() {
   FunctionAdd("instance_copy", F_instance_copy, 1);
   FunctionAdd("instance_change", F_instance_change, 2);
   FunctionAdd("instance_destroy", F_instance_destroy, 0);
+  FunctionAdd("instance_sprite", F_instance_sprite, 1);
+  FunctionAdd("instance_deactivate_all", F_instance_deactivate_all, 1);
+  FunctionAdd("instance_deactivate_object", F_instance_deactivate_object, 1);
+  FunctionAdd("instance_deactivate_region", F_instance_deactivate_region, 6);
+  FunctionAdd("instance_activate_all", F_instance_activate_all, 0);
+  FunctionAdd("instance_activate_object", F_instance_activate_object, 1);
+  FunctionAdd("instance_activate_region", F_instance_activate_region, 5);
   FunctionAdd("room_goto", F_room_goto, 1);
   FunctionAdd("room_goto_previous", F_room_goto_previous, 0);
   FunctionAdd("room_goto_next", F_room_goto_next, 0);
@@ -230,4 +351,6 @@ void InitFunction_Game() {
   FunctionAdd("event_user", F_event_user, 1);
   FunctionAdd("event_perform_object", F_event_perform_object, 3);
   FunctionAdd("show_debug_message", F_show_debug_message, 1);
+  FunctionAdd("game_save", F_game_save, 1);
+  FunctionAdd("game_load", F_game_load, 1);
 }

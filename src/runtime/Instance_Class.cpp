@@ -6,6 +6,7 @@
 #include "resources/Object_Main.h"
 #include "resources/Path_Follow.h"
 #include "resources/Sprite_Main.h"
+#include "runner/Support_Stream.h"
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -110,6 +111,85 @@ void CInstance::Assign(const CInstance& o) {
   i_timelinerunning = o.i_timelinerunning;
   i_timelineloop = o.i_timelineloop;
   i_initcode = o.i_initcode;
+}
+
+void CInstance::SaveToStream(CStream& str) const {
+  str.WriteInteger(i_id);
+  str.WriteInteger(i_spriteindex);
+  for (double v : {i_imageindex, i_imagespeed, i_imagescalex, i_imagescaley, i_imageangle, i_imagealpha})
+    str.WriteReal(v);
+  str.WriteInteger(static_cast<int32_t>(i_imageblend));
+  str.WriteInteger(i_maskindex);
+  for (double v : {i_depth, i_x, i_y, i_xstart, i_ystart, i_xprevious, i_yprevious, i_direction, i_speed,
+                   i_friction, i_gravitydir, i_gravity, i_hspeed, i_vspeed})
+    str.WriteReal(v);
+  for (int v : {i_bbox.left, i_bbox.right, i_bbox.top, i_bbox.bottom}) str.WriteInteger(v);
+  str.WriteBoolean(i_visible);
+  str.WriteBoolean(i_solid);
+  str.WriteBoolean(i_persistent);
+  str.WriteInteger(i_objectindex);
+  for (int t : i_timer) str.WriteInteger(t);
+  str.WriteBoolean(i_marked);
+  str.WriteBoolean(i_deactivated);
+  str.WriteInteger(i_pathindex);
+  for (double v : {i_pathposition, i_pathpositionprevious, i_pathspeed, i_pathscale, i_pathorientation})
+    str.WriteReal(v);
+  str.WriteInteger(i_pathend);
+  str.WriteReal(i_pathxstart);
+  str.WriteReal(i_pathystart);
+  str.WriteInteger(i_timelineindex);
+  str.WriteReal(i_timelineposition);
+  str.WriteReal(i_timelinespeed);
+  str.WriteBoolean(i_timelinerunning);
+  str.WriteBoolean(i_timelineloop);
+  str.WriteString(i_initcode);
+  i_vars.SaveToStream(str);
+}
+
+bool CInstance::LoadFromStream(CStream& str) {
+  // The variable list's own format marker; a list without it would read as
+  // empty and leave the rest of the record misread.
+  constexpr int32_t kVariableListVersion = 440;
+  try {
+    i_id = str.ReadInteger();
+    i_spriteindex = str.ReadInteger();
+    for (double* v : {&i_imageindex, &i_imagespeed, &i_imagescalex, &i_imagescaley, &i_imageangle, &i_imagealpha})
+      *v = str.ReadReal();
+    i_imageblend = static_cast<unsigned>(str.ReadInteger());
+    i_maskindex = str.ReadInteger();
+    for (double* v : {&i_depth, &i_x, &i_y, &i_xstart, &i_ystart, &i_xprevious, &i_yprevious, &i_direction,
+                      &i_speed, &i_friction, &i_gravitydir, &i_gravity, &i_hspeed, &i_vspeed})
+      *v = str.ReadReal();
+    for (int* v : {&i_bbox.left, &i_bbox.right, &i_bbox.top, &i_bbox.bottom}) *v = str.ReadInteger();
+    i_visible = str.ReadBoolean();
+    i_solid = str.ReadBoolean();
+    i_persistent = str.ReadBoolean();
+    i_objectindex = str.ReadInteger();
+    i_object = GetObject(i_objectindex);
+    if (i_object == nullptr) return false;
+    for (int& t : i_timer) t = str.ReadInteger();
+    i_marked = str.ReadBoolean();
+    i_deactivated = str.ReadBoolean();
+    i_pathindex = str.ReadInteger();
+    for (double* v : {&i_pathposition, &i_pathpositionprevious, &i_pathspeed, &i_pathscale, &i_pathorientation})
+      *v = str.ReadReal();
+    i_pathend = str.ReadInteger();
+    i_pathxstart = str.ReadReal();
+    i_pathystart = str.ReadReal();
+    i_timelineindex = str.ReadInteger();
+    i_timelineposition = str.ReadReal();
+    i_timelinespeed = str.ReadReal();
+    i_timelinerunning = str.ReadBoolean();
+    i_timelineloop = str.ReadBoolean();
+    i_initcode = str.ReadString();
+    const size_t at = str.Position();
+    if (str.ReadInteger() != kVariableListVersion) return false;
+    str.Seek(at);
+    i_vars.LoadFromStream(str);
+  } catch (const EStreamError&) {
+    return false;
+  }
+  return true;
 }
 
 void CInstance::SetPosition(double x, double y) {

@@ -10,6 +10,7 @@
 #include "script/Variable_Class.h"
 
 class CObject;
+class CStream;
 
 class CInstance {
  public:
@@ -64,6 +65,14 @@ class CInstance {
   void Create(int id, int objectindex, double x, double y);
   // Copies every field of other, the id and the variables included.
   void Assign(const CInstance& other);
+
+  // The instance's record in a saved game. Loading sets the fields as stored
+  // (no bounding box or motion recomputation) and looks the object up again;
+  // it fails on truncated data, a variable list in another format, and an
+  // object index that names no object. Sprite, path and time-line indices are
+  // kept as they are: the runtime tolerates missing ones.
+  void SaveToStream(CStream& str) const;
+  bool LoadFromStream(CStream& str);
 
   void SetPosition(double x, double y);
   void SetObjectIndex(int v);

@@ -81,33 +81,34 @@ void CRoomInstances::RebuildObjectLists() {
 
 void CRoomInstances::RemoveMarked() {
   const size_t before = r_instance.size();
+  auto marked = [](const std::unique_ptr<CInstance>& p) { return p->i_marked; };
   // Instances being removed may still be referenced by a list that a caller
   // walks by position; positions are re-checked through At/ObjAt.
-  std::erase_if(r_instance, [](const std::unique_ptr<CInstance>& p) { return p->i_marked; });
+  std::erase_if(r_instance, marked);
+  // An instance can deactivate itself and then destroy itself in the same
+  // event; it is gone all the same and must not come back on activation.
+  std::erase_if(r_instance_deact, marked);
   if (r_instance.size() != before) RebuildObjectLists();
 }
 
 void CRoomInstances::UpdateActive() {
-  bool changed = false;
-  std::vector<std::unique_ptr<CInstance>> stay;
-  for (auto& p : r_instance_deact) {
-    if (!p->i_deactivated) {
-      r_instance.push_back(std::move(p));
-      changed = true;
-    } else {
-      stay.push_back(std::move(p));
-    }
-  }
-  std::vector<std::unique_ptr<CInstance>> active;
-  for (auto& p : r_instance) {
-    if (p->i_deactivated) {
-      stay.push_back(std::move(p));
-      changed = true;
-    } else {
-      active.push_back(std::move(p));
-    }
-  }
+  auto flagged = [](const std::unique_ptr<CInstance>& p) { return p->i_deactivated; };
+  const bool back = !std::all_of(r_instance_deact.begin(), r_instance_deact.end(), flagged);
+  const bool away = std::any_of(r_instance.begin(), r_instance.end(), flagged);
+  if (!back && !away) return;
+  // Reactivated instances go to the end of the active list in their
+  // deactivated-list order; then the newly deactivated ones go to the end of
+  // the deactivated list in room order. Both lists keep the order of the
+  // instances that stay.
+  std::vector<std::unique_ptr<CInstance>> active, deact;
+  active.reserve(r_instance.size() + r_instance_deact.size());
+  deact.reserve(r_instance.size() + r_instance_deact.size());
+  for (auto& p : r_instance)
+    if (!p->i_deactivated) active.push_back(std::move(p));
+  for (auto& p : r_instance_deact) (p->i_deactivated ? deact : active).push_back(std::move(p));
+  for (auto& p : r_instance)
+    if (p) deact.push_back(std::move(p));
   r_instance = std::move(active);
-  r_instance_deact = std::move(stay);
-  if (changed) RebuildObjectLists();
+  r_instance_deact = std::move(deact);
+  RebuildObjectLists();
 }

@@ -32,9 +32,15 @@ class CRoomInstances : public IInstanceSource {
   CInstance* Obj_Instance_Recursive(int o, int n) const;
   // Stable sort by non-increasing depth; the per-object lists keep their order.
   void SortInstances();
-  // Frees marked instances; rebuilds the per-object lists when any went.
+  // Frees marked instances (active or deactivated); rebuilds the per-object
+  // lists when an active one went.
   void RemoveMarked();
-  // Moves instances between the active and deactivated lists by their flag.
+  // Re-forms both lists from the i_deactivated flags: instances whose flag
+  // was cleared are appended to the active list (deactivated-list order),
+  // then those whose flag was set to the deactivated list (room order), and
+  // the per-object lists are rebuilt. Nothing happens when no flag changed.
+  // Instances move between the lists but are never freed, so pointers held
+  // by a running event stay valid.
   void UpdateActive();
   void RebuildObjectLists();
 

@@ -1,11 +1,22 @@
 #include "runtime/Run_Global.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
 #include "library/Function_Math.h"
 #include "resources/Object_Main.h"
 #include "resources/Room_Main.h"
 #include "runner/DataNew_Main.h"
 #include "runner/Option_Main.h"
+#include "runner/Support_File.h"
+#include "runner/Support_Stream.h"
 #include "runtime/Event_Main.h"
+#include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Main.h"
 #include "script/Code_Error.h"
@@ -27,6 +38,12 @@ namespace {
 std::vector<std::unique_ptr<CRunRoom>> g_rooms;
 CRunRoom* g_current = nullptr;
 std::vector<std::unique_ptr<CInstance>> g_carry;
+// Rooms replaced by a load inside a step (the F6 key) stay allocated until
+// the step is over, so that no pointer the step still holds dangles. They
+// are freed by a later load (in a later step) or when the game ends.
+std::vector<std::unique_ptr<CRunRoom>> g_retired;
+long long g_retiredstep = -1;
+std::string g_pendingfile;  // remembered by game_load
 
 void MakeCurrent(CRunRoom* r) {
   g_current = r;
@@ -132,6 +149,7 @@ void StartGame() {
 
 void EnterRoom(int index, bool newgame) {
   New_Room = -1;
+  IO_Clear();
   if (index < 0) return;
   if (size_t(index) >= g_rooms.size()) g_rooms.resize(size_t(index) + 1);
   bool first = false;
@@ -147,9 +165,15 @@ void EnterRoom(int index, bool newgame) {
   Current_Room = index;
   CRunRoom* room = g_rooms[size_t(index)].get();
   MakeCurrent(room);
-  const int own = room->inst.Count();
+  // The room's own instances, taken before carried ones are appended: events
+  // run below may deactivate instances and so shift positions in the list.
+  std::vector<CInstance*> own;
+  for (int i = 0; i < room->inst.Count(); ++i) own.push_back(room->inst.At(i));
   for (auto& carried : g_carry) {
     for (auto& existing : room->inst.r_instance)
+      if (existing->i_id == carried->i_id) existing->i_marked = true;
+    // A persistent room can hold an earlier copy of it deactivated.
+    for (auto& existing : room->inst.r_instance_deact)
       if (existing->i_id == carried->i_id) existing->i_marked = true;
     CInstance* inst = room->inst.AddInstance(carried->i_objectindex, carried->i_x, carried->i_y);
     inst->Assign(*carried);
@@ -157,9 +181,8 @@ void EnterRoom(int index, bool newgame) {
   g_carry.clear();
   if (first) {
     const std::string roomname = GetRoomName(index);
-    for (int i = 0; i < own; ++i) {
-      CInstance* inst = room->inst.At(i);
-      if (inst == nullptr || inst->i_marked) continue;
+    for (CInstance* inst : own) {
+      if (inst->i_marked || inst->i_deactivated) continue;
       if (opt_createfirst) Perform_Event(inst, inst, ev_create, 0);
       if (!inst->i_initcode.empty() && !RoomChangePending()) {
         bool compiled;
@@ -224,5 +247,244 @@ void EndGame() {
   LeaveRoom(true);
   MakeCurrent(nullptr);
   g_rooms.clear();
+  g_retired.clear();
   Current_Room = -1;
+}
+
+// ---- saved games ----
+
+namespace {
+constexpr int32_t kSavedGameVersion = 540;
+constexpr int32_t kGlobalBlockVersion = 700;
+constexpr int32_t kVariableListVersion = 440;
+// Far below the size of any stored instance record; only used to refuse
+// counts that the remaining bytes cannot hold.
+constexpr size_t kInstanceRecordMin = 100;
+
+// Everything a saved game holds, parsed apart from the running game.
+struct RSavedGame {
+  int room = -1;
+  int transition = 0;
+  int score = 0;
+  int lives = -1;
+  double health = 100;
+  int cursor = -1;
+  int cursorsub = 0;
+  bool autodraw = true;
+  CVariableList globals;
+  std::vector<char> declared;
+  std::vector<std::unique_ptr<CRunRoom>> rooms;
+  int lastinstance = 0;
+  int lasttile = 0;
+};
+
+void WriteInstanceList(CStream& s, const std::vector<std::unique_ptr<CInstance>>& list) {
+  s.WriteInteger(static_cast<int32_t>(list.size()));
+  for (const auto& inst : list) inst->SaveToStream(s);
+}
+
+bool ReadInstanceList(CStream& s, std::vector<std::unique_ptr<CInstance>>& list) {
+  const int32_t n = s.ReadInteger();
+  if (n < 0 || size_t(n) > s.Remaining() / kInstanceRecordMin) return false;
+  for (int32_t i = 0; i < n; ++i) {
+    auto inst = std::make_unique<CInstance>();
+    if (!inst->LoadFromStream(s)) return false;
+    list.push_back(std::move(inst));
+  }
+  return true;
+}
+
+void WriteSavedGame(CStream& s) {
+  s.WriteInteger(kSavedGameVersion);
+  s.WriteInteger(GameId);
+  s.WriteInteger(Current_Room);
+  s.WriteInteger(Transition_Kind);
+  s.WriteInteger(Score);
+  s.WriteInteger(Lives);
+  s.WriteReal(Health);
+  s.WriteInteger(Cursor_Sprite);
+  s.WriteInteger(Cursor_Subimage);
+  s.WriteBoolean(Automatic_Draw);
+  GlobalSaveToStream(s);
+  s.WriteInteger(static_cast<int32_t>(g_rooms.size()));
+  for (const auto& r : g_rooms) {
+    s.WriteBoolean(r != nullptr);
+    if (!r) continue;
+    r->room.SaveGameToStream(s, [&](CStream& out) {
+      WriteInstanceList(out, r->inst.r_instance);
+      WriteInstanceList(out, r->inst.r_instance_deact);
+    });
+  }
+  s.WriteInteger(LastInstanceId);
+  s.WriteInteger(LastTileId);
+}
+
+enum class ELoad { ok, version, game, bad };
+
+ELoad ParseSavedGame(CStream& s, RSavedGame& g) {
+  try {
+    if (s.ReadInteger() != kSavedGameVersion) return ELoad::version;
+    if (s.ReadInteger() != GameId) return ELoad::game;
+    g.room = s.ReadInteger();
+    g.transition = s.ReadInteger();
+    g.score = s.ReadInteger();
+    g.lives = s.ReadInteger();
+    g.health = s.ReadReal();
+    g.cursor = s.ReadInteger();
+    g.cursorsub = s.ReadInteger();
+    g.autodraw = s.ReadBoolean();
+    // The global block, read apart from the live globals.
+    if (s.ReadInteger() != kGlobalBlockVersion) return ELoad::bad;
+    const size_t at = s.Position();
+    if (s.ReadInteger() != kVariableListVersion) return ELoad::bad;
+    s.Seek(at);
+    g.globals.LoadFromStream(s);
+    const int32_t flags = s.ReadInteger();
+    if (flags < 0 || size_t(flags) > s.Remaining() / 4) return ELoad::bad;
+    g.declared.resize(size_t(flags));
+    for (char& f : g.declared) f = s.ReadBoolean() ? 1 : 0;
+    // Every entry takes at least its presence flag.
+    const int32_t count = s.ReadInteger();
+    if (count < 0 || size_t(count) > s.Remaining() / 4) return ELoad::bad;
+    g.rooms.resize(size_t(count));
+    for (auto& entry : g.rooms) {
+      if (!s.ReadBoolean()) continue;
+      auto r = std::make_unique<CRunRoom>();
+      const bool ok = r->room.LoadGameFromStream(s, [&](CStream& in) {
+        return ReadInstanceList(in, r->inst.r_instance) && ReadInstanceList(in, r->inst.r_instance_deact);
+      });
+      if (!ok) return ELoad::bad;
+      r->inst.RebuildObjectLists();
+      entry = std::move(r);
+    }
+    g.lastinstance = s.ReadInteger();
+    g.lasttile = s.ReadInteger();
+    if (s.Remaining() != 0) return ELoad::bad;
+  } catch (const EStreamError&) {
+    return ELoad::bad;
+  }
+  // The game goes on in the stored current room: it must be one of the
+  // stored copies.
+  if (g.room < 0 || size_t(g.room) >= g.rooms.size() || !g.rooms[size_t(g.room)]) return ELoad::bad;
+  return ELoad::ok;
+}
+
+std::string LoadMessage(ELoad result, const std::string& file) {
+  switch (result) {
+    case ELoad::ok:
+      return "";
+    case ELoad::version:
+      return "Cannot load game saved with other version.";
+    case ELoad::game:
+      return "This is a save file for a different game!";
+    case ELoad::bad:
+      break;
+  }
+  return "Failed to load game from file " + file;
+}
+
+// Writes bytes to a new file beside the target and renames it over the
+// target only once it is complete, so a failure never costs the old file.
+bool ReplaceFile(const std::string& file, const uint8_t* bytes, size_t size) {
+  if (file.empty()) return false;
+  namespace fs = std::filesystem;
+  const fs::path target(file);
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return false;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  bool ok = ::fchmod(fd, 0666 & ~mask) == 0;
+  for (size_t done = 0; ok && done < size;) {
+    const ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += size_t(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && std::rename(temp.c_str(), file.c_str()) != 0) ok = false;
+  if (!ok) ::unlink(temp.c_str());
+  return ok;
+}
+}  // namespace
+
+bool SaveGame(const std::string& file) {
+  if (SecureMode && file.find_first_of("\\/") != std::string::npos) {
+    ReportError("In secure mode you cannot save game to file " + file, false);
+    return false;
+  }
+  CStream s;
+  WriteSavedGame(s);
+  if (!ReplaceFile(file, s.Data(), s.Size())) {
+    ReportError("Failed to save game to file " + file, false);
+    return false;
+  }
+  return true;
+}
+
+bool CheckSavedGame(const uint8_t* bytes, size_t size, const std::string& file, std::string& error) {
+  CStream s = CStream::View(bytes, size);
+  RSavedGame g;
+  const ELoad result = ParseSavedGame(s, g);
+  error = LoadMessage(result, file);
+  return result == ELoad::ok;
+}
+
+bool LoadGame(const std::string& file) {
+  std::error_code ec;
+  if (file.empty() || !std::filesystem::exists(file, ec)) return false;
+  std::vector<uint8_t> bytes;
+  RSavedGame g;
+  ELoad result = ELoad::bad;
+  if (ReadWholeFile(file, bytes)) {
+    CStream s = CStream::View(bytes.data(), bytes.size());
+    result = ParseSavedGame(s, g);
+  }
+  if (result != ELoad::ok) {
+    ReportError(LoadMessage(result, file), false);
+    return false;
+  }
+  // All is well: the parsed game replaces the running one.
+  MakeCurrent(nullptr);
+  g_carry.clear();
+  if (g_retiredstep != StepCount) g_retired.clear();
+  g_retiredstep = StepCount;
+  for (auto& r : g_rooms)
+    if (r) g_retired.push_back(std::move(r));
+  g_rooms = std::move(g.rooms);
+  Current_Room = g.room;
+  Transition_Kind = g.transition;
+  Score = g.score;
+  Lives = g.lives;
+  Health = g.health;
+  Cursor_Sprite = g.cursor;
+  Cursor_Subimage = g.cursorsub;
+  Automatic_Draw = g.autodraw;
+  GlobalVars() = g.globals;
+  g_globalDeclared = std::move(g.declared);
+  LastInstanceId = g.lastinstance;
+  LastTileId = g.lasttile;
+  MakeCurrent(g_rooms[size_t(Current_Room)].get());
+  return true;
+}
+
+std::string SpecialKeySaveFile() { return "_save" + std::to_string(GameId) + ".sav"; }
+
+void SetPendingGameFile(const std::string& file) { g_pendingfile = file; }
+
+void LoadPendingGame() {
+  New_Room = -1;
+  IO_Clear();
+  LoadGame(g_pendingfile);
+  // Between steps nothing refers to the replaced rooms any more.
+  g_retired.clear();
+  // A load asked for before the first room was entered (library
+  // initialisation code) that did not happen: the game starts as usual.
+  if (g_current == nullptr) {
+    const int first = FirstRoom();
+    if (first >= 0) EnterRoom(first, true);
+    else New_Room = -100;
+  }
 }

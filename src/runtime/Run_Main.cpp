@@ -14,7 +14,9 @@
 #include "resources/TimeLine_Main.h"
 #include "resources/Trigger_Main.h"
 #include "runner/Runner_Load.h"
+#include "runner/Option_Main.h"
 #include "runtime/Event_Main.h"
+#include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Global.h"
 #include "script/Code_Error.h"
@@ -242,8 +244,7 @@ void HandleRoomChange() {
       StartGame();
       return;
     case -300:
-      // Saved games are not supported yet: the request is dropped.
-      New_Room = -1;
+      LoadPendingGame();
       return;
     default:
       if (RoomExists(New_Room)) GotoRoom(New_Room);
@@ -252,7 +253,31 @@ void HandleRoomChange() {
   }
 }
 
+void HandleSpecialKeys() {
+  if (opt_keyesc && keyboard_lastkey == 27) {
+    keyboard_lastkey = 0;
+    New_Room = -100;  // as game_end
+    return;
+  }
+  // F5 / F6 save and load at once, inside the step; F1 (game information),
+  // F4 (full screen) and F9 (screenshot) need the game window and belong here
+  // when it exists.
+  if (opt_keyf5 && keyboard_lastkey == 116) {
+    keyboard_lastkey = 0;
+    SaveGame(SpecialKeySaveFile());
+    return;
+  }
+  if (opt_keyf5 && keyboard_lastkey == 117) {
+    keyboard_lastkey = 0;
+    LoadGame(SpecialKeySaveFile());
+  }
+}
+
 void DoStep() {
+  // Input that arrived since the last step (injected keys, scripted input).
+  IO_DeliverQueued();
+  // Before the room's lists are taken: F6 may replace the room.
+  HandleSpecialKeys();
   CRoomInstances* l = Lists();
   if (l == nullptr) return;
   for (int i = 0; i < l->Count(); ++i) {
@@ -267,6 +292,8 @@ void DoStep() {
   PHASE_END_IF_PENDING();
   Alarms();
   PHASE_END_IF_PENDING();
+  IO_KeyboardPhase(PerformPhase);
+  PHASE_END_IF_PENDING();
   StepEvents(0);
   PHASE_END_IF_PENDING();
   Motion();
@@ -278,6 +305,7 @@ void DoStep() {
   if (CRunRoom* room = Run_Room()) room->room.ScrollBackground();
   Animation();
   ++Cursor_Subimage;
+  IO_ClearStep();
 }
 
 void MainLoop() {
@@ -386,19 +414,22 @@ bool DumpState(const std::string& file) {
   nlohmann::json doc;
   doc["room"] = Current_Room >= 0 ? nlohmann::json(GetRoomName(Current_Room)) : nlohmann::json(nullptr);
   doc["steps"] = StepCount;
-  nlohmann::json insts = nlohmann::json::array();
-  if (CRoomInstances* l = Lists()) {
-    for (auto& p : l->r_instance) {
+  const auto records = [](const auto& list) {
+    nlohmann::json out = nlohmann::json::array();
+    for (auto& p : list) {
       if (p->i_marked) continue;
-      insts.push_back({{"id", p->i_id},
-                       {"object", GetObjectName(p->i_objectindex)},
-                       {"x", Number(p->i_x)},
-                       {"y", Number(p->i_y)},
-                       {"depth", Number(p->i_depth)},
-                       {"variables", VariablesJson(p->i_vars)}});
+      out.push_back({{"id", p->i_id},
+                     {"object", GetObjectName(p->i_objectindex)},
+                     {"x", Number(p->i_x)},
+                     {"y", Number(p->i_y)},
+                     {"depth", Number(p->i_depth)},
+                     {"variables", VariablesJson(p->i_vars)}});
     }
-  }
-  doc["instances"] = std::move(insts);
+    return out;
+  };
+  CRoomInstances* l = Lists();
+  doc["instances"] = l ? records(l->r_instance) : nlohmann::json::array();
+  doc["deactivated"] = l ? records(l->r_instance_deact) : nlohmann::json::array();
   doc["globals"] = VariablesJson(GlobalVars());
   std::ofstream f(file, std::ios::binary | std::ios::trunc);
   if (!f) return false;

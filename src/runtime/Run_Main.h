@@ -33,6 +33,8 @@ void MainLoop();
 void DoStep();
 void StepOnce();
 void HandleRoomChange();
+// Esc ends the game when opt_keyesc is set (first thing of a step).
+void HandleSpecialKeys();
 
 // Writes the instances and global variables as JSON; false when the file
 // cannot be written.

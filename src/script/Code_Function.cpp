@@ -3,6 +3,7 @@
 #include "library/Function_Data_Structures.h"
 #include "resources/Function_Tile.h"
 #include "runtime/Function_Game.h"
+#include "runtime/IO_Main.h"
 #include "library/Function_Math.h"
 
 #include <unordered_map>
@@ -81,4 +82,5 @@ void RegisterBuiltins() {
   InitFunction_Data_Structures();
   InitFunction_Tile();
   InitFunction_Game();
+  InitFunction_IO();
 }

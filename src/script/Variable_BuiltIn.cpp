@@ -14,6 +14,7 @@
 #include "runner/DataNew_Main.h"
 #include "runner/Support_File.h"
 #include "runtime/Event_Main.h"
+#include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Global.h"
 #include "runtime/Run_Main.h"
@@ -21,9 +22,11 @@
 #include "script/Code_Exec.h"
 #include "script/Code_Main.h"
 #include "script/Code_Operator.h"
+#include "script/Code_Text.h"
 #include "runner/Option_Main.h"
 
 double argument_relative = 0;
+int View_Current = 0;
 
 const char* const kBuiltinVariableNames[] = {
     "x",
@@ -638,6 +641,7 @@ GLOBAL_FLAG(show_health, g_showHealth, (void)0)
 GLOBAL_STR(caption_score, g_captionScore)
 GLOBAL_STR(caption_lives, g_captionLives)
 GLOBAL_STR(caption_health, g_captionHealth)
+bool Get_view_current(CInstance*, int, RValue& o) { return GetConst(o, View_Current); }
 bool Get_fps(CInstance*, int, RValue& o) { return GetConst(o, Fps); }
 bool Get_current_time(CInstance*, int, RValue& o) {
   timespec ts{};
@@ -664,6 +668,37 @@ bool Get_event_action(CInstance*, int, RValue& o) { return GetConst(o, event_act
 bool Get_secure_mode(CInstance*, int, RValue& o) { return GetConst(o, SecureMode ? 1 : 0); }
 bool Get_debug_mode(CInstance*, int, RValue& o) { return GetConst(o, DebugMode ? 1 : 0); }
 
+// Input (IO_Main). Codes and buttons outside their range are not stored;
+// the write still succeeds.
+bool Get_mouse_x(CInstance*, int, RValue& o) { return GetConst(o, IO_MouseRoomX()); }
+bool Get_mouse_y(CInstance*, int, RValue& o) { return GetConst(o, IO_MouseRoomY()); }
+#define INPUT_INT(NAME, HIGH)                                                          \
+  bool Get_##NAME(CInstance*, int, RValue& o) { return GetConst(o, NAME); }            \
+  bool Set_##NAME(CInstance*, int, const RValue& v) {                                  \
+    const int n = RoundInt(v);                                                         \
+    if (n >= 0 && n <= HIGH) NAME = n;                                                 \
+    return true;                                                                       \
+  }
+INPUT_INT(mouse_button, 3)
+INPUT_INT(mouse_lastbutton, 3)
+INPUT_INT(keyboard_key, 255)
+INPUT_INT(keyboard_lastkey, 255)
+bool Get_keyboard_lastchar(CInstance*, int, RValue& o) {
+  // No character typed yet (or cleared) reads as the empty text.
+  return Str(o, keyboard_lastchar == 0 ? std::string() : Utf16ToUtf8(std::u16string(1, keyboard_lastchar)));
+}
+bool Set_keyboard_lastchar(CInstance*, int, const RValue& v) {
+  // The first character of the text (its first UTF-16 unit), so that a
+  // non-ASCII character is kept whole rather than as its first byte.
+  if (v.kind == RValue::kString && !v.str.empty()) keyboard_lastchar = Utf8ToUtf16(v.str)[0];
+  return true;
+}
+bool Get_keyboard_string(CInstance*, int, RValue& o) { return Str(o, Utf16ToUtf8(keyboard_string)); }
+bool Set_keyboard_string(CInstance*, int, const RValue& v) {
+  keyboard_string = v.kind == RValue::kString ? Utf8ToUtf16(v.str) : std::u16string();
+  return true;
+}
+
 #define RW(NAME) {#NAME, Get_##NAME, Set_##NAME}
 #define RO(NAME) {#NAME, Get_##NAME, nullptr}
 const Own kRun[] = {
@@ -683,10 +718,11 @@ const Own kRun[] = {
     RW(background_foreground), RW(background_index), RW(background_x), RW(background_y),
     RW(background_htiled), RW(background_vtiled), RW(background_xscale), RW(background_yscale),
     RW(background_hspeed), RW(background_vspeed), RW(background_blend), RW(background_alpha),
-    RO(background_width), RO(background_height), RW(view_enabled), RW(view_visible), RW(view_xview),
+    RO(background_width), RO(background_height), RW(view_enabled), RO(view_current), RW(view_visible), RW(view_xview),
     RW(view_yview), RW(view_wview), RW(view_hview), RW(view_xport), RW(view_yport), RW(view_wport),
     RW(view_hport), RW(view_angle), RW(view_hborder), RW(view_vborder), RW(view_hspeed), RW(view_vspeed),
-    RW(view_object), RW(cursor_sprite), RW(show_score), RW(show_lives), RW(show_health), RW(caption_score),
+    RW(view_object), RO(mouse_x), RO(mouse_y), RW(mouse_button), RW(mouse_lastbutton), RW(keyboard_key),
+    RW(keyboard_lastkey), RW(keyboard_lastchar), RW(keyboard_string), RW(cursor_sprite), RW(show_score), RW(show_lives), RW(show_health), RW(caption_score),
     RW(caption_lives), RW(caption_health), RO(fps), RO(current_time), RO(current_year), RO(current_month),
     RO(current_day), RO(current_weekday), RO(current_hour), RO(current_minute), RO(current_second),
     RO(event_type), RO(event_number), RO(event_object), RO(event_action), RO(secure_mode), RO(debug_mode),

@@ -16,3 +16,8 @@ extern const int kBuiltinVariableNameCount;
 
 // Set by the action runner while an action whose relative box is ticked runs.
 extern double argument_relative;
+
+// The view being drawn (view_current): the room drawer sets it to each view
+// while it draws that view and its draw events run, and back to 0 after; it is
+// 0 whenever no drawing is going on.
+extern int View_Current;

@@ -117,6 +117,130 @@ TEST_F(GameRunTest, RoomsPersistenceDestroyInWithAndRestart) {
             "game end\ncounter create 0\nkeeper create health 50\ngame end\n");
 }
 
+TEST_F(GameRunTest, TimeLinesForwardBackwardLoopAndSkipping) {
+  ROutput r = Play(Pack("run_timeline"), "--steps 7");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // Moments at 0, 2 and 5. A forward step runs the moments in [p, p + s), a
+  // backward one those in (p + s, p]; a loop wraps to 0 past the last moment
+  // going forward (the overshoot is dropped) and to the last moment below 0
+  // going backward. fwd: speed 1, loop; two: speed 2; three: speed 3, loop
+  // (two moments in one step); back: speed -1 from 5, loop; back2: speed -2
+  // from 6, so moment 2 is not in (2, 4] but in (0, 2].
+  EXPECT_EQ(r.out,
+            "1 fwd m0\n1 two m0\n1 three m0\n1 three m2\n1 back m5\n1 back2 m5\n"
+            "2 two m2\n2 three m5\n"
+            "3 fwd m2\n3 two m5\n3 three m0\n3 three m2\n3 back2 m2\n"
+            "4 three m5\n4 back m2\n4 back2 m0\n"
+            "5 three m0\n5 three m2\n"
+            "6 fwd m5\n6 three m5\n6 back m0\n"
+            "7 fwd m0\n7 three m0\n7 three m2\n7 back m5\n");
+}
+
+TEST_F(GameRunTest, RestartEndsTheGameAndStartsEveryRoomFromItsDesign) {
+  ROutput r = Play(Pack("run_restart"), "--steps 20");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // rm_1 is persistent and obj_pers persistent; the restart requested in
+  // rm_2 gives room end and game end events, then the game starts again:
+  // rm_1 is made from its design (create events and room code again), the
+  // carried obj_pers is dropped (a fresh one counts its room starts from 1),
+  // score and lives are reset and the health of 40 is kept.
+  EXPECT_EQ(r.out,
+            "main create\npers create\ngame start score 0 lives -1 health 100\nrm_1 code\n"
+            "main room start\npers room start 1\n"
+            "main room end\npers room end\n"
+            "two create\ntwo room start score 10 lives 3\npers room start 2\n"
+            "two room end\npers room end\ntwo game end\npers game end\n"
+            "main create\npers create\ngame start score 0 lives -1 health 40\nrm_1 code\n"
+            "main room start\npers room start 1\n"
+            "main room end\npers room end\nmain game end\npers game end\n");
+}
+
+TEST_F(GameRunTest, CreateFirstOrdersCreateEventAndCreationCode) {
+  // The placed instances are visited in order, each with its create event and
+  // its creation code in the order the setting gives; an instance created
+  // meanwhile gets only its own create event. Game start follows every
+  // create event, then the room's code, then room start.
+  const std::string tail =
+      "game start 1\ngame start 2\nspawn game start\nroom code 2 1\n";
+  ROutput first = Play(Pack("run_createfirst"), "--steps 1");
+  EXPECT_EQ(first.status, 0) << Stderr();
+  EXPECT_EQ(first.out, "create 1\nspawn create 3\ncode 1\ncreate 2\ncode 2\n" + tail +
+                           "room start 1 code\nroom start 2 code\nspawn room start\n");
+
+  const fs::path copy = dir_ / "code_first";
+  fs::copy(kGames + "run_createfirst", copy, fs::copy_options::recursive);
+  std::ofstream(copy / "game.json", std::ios::trunc)
+      << R"({"settings": {"create_first": false}, "objects": ["obj_thing", "obj_spawn"], "rooms": ["rm"]})";
+  ROutput second = Play(Pack(copy.string()), "--steps 1");
+  EXPECT_EQ(second.status, 0) << Stderr();
+  EXPECT_EQ(second.out, "code 1\ncreate 1\nspawn create 3\ncode 2\ncreate 2\n" + tail +
+                            "room start 1 create\nroom start 2 create\nspawn room start\n");
+}
+
+TEST_F(GameRunTest, DeactivatedInstancesTakePartInNothingAndComeBackAsTheyWere) {
+  ROutput r = Play(Pack("run_deact"), "--steps 50");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // Ids less 100000: 1 the controller, 2 and 3 obj_a (moving right), 4 obj_b,
+  // 5 obj_base (parent of obj_a), 6 obj_box (box 95..104 x 95..104), 7 obj_dot
+  // (no sprite, at 150,150), 8 obj_keep (persistent, at 45,45); "roster" is
+  // the active list in order, [...] the instances that cannot be found.
+  EXPECT_EQ(r.out,
+            "room start [] view 0\n"
+            // By id, then by object with descendants: not found, not counted,
+            // not visited by with.
+            "roster 1 2 3 4 5 6 7 8\nroster 1 4 6 7 8\n"
+            "number 3 exists 0 0 find 4 count 5 with 3 base 0\n"
+            // Back at the end of the list in deactivated-list order, without
+            // the begin steps, motion and animation they missed.
+            "roster 1 4 6 7 8 5 2 3\na1 n 1 x 10 image 0\nb1 n 3\n"
+            // Their alarms (set to 2, counted down once before they left)
+            // did not count while they were away.
+            "alarm 2 n 2\nalarm 3 n 2\n"
+            // -1 self, -2 other (nested with), all but me, one object, all.
+            "roster 1 6 8 5 2 3\nroster 1\nroster 1 4\nroster 1 4 7 6 8 5 2 3\n"
+            // Regions are closed; a shape is tested by its box, a shapeless
+            // instance by its position; inside false picks what lies outside.
+            "R1 [7]\nR2 [6]\nR3 [7]\nR3 back []\nR4 [2 3 4 5 8]\n"
+            // Destroyed while deactivated: gone for good.
+            "b back 0 count 7\n"
+            // -3 takes the running instance too; its code goes on.
+            "all off 0 0\n"
+            // Leaving the persistent room: the deactivated keeper gets no room
+            // end and is not carried; the room keeps it deactivated.
+            "room end 4\nother room keep 0 a 0 count 1\nroom start [2 3 4 8] view 0\n"
+            "all back [4]\nkeep pk\na1 n 6\n"
+            "dot sprite 0 box 145 154\n"
+            "room end 7\nkeep room end\n");
+  EXPECT_NE(Stderr().find("Setting instance to non-existing sprite: 99"), std::string::npos) << Stderr();
+}
+
+TEST_F(GameRunTest, CarriedInstancesAndDeactivationWhileEnteringRooms) {
+  ROutput r = Play(Pack("run_deact_carry"), "--steps 50");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // The second p from rm_c's design has the id of the one left deactivated
+  // in the persistent rm_a; arriving there it replaces that one, so
+  // activating everything gives one p, not two with one id. In rm_b the
+  // first instance's create event deactivates the far one before its turn:
+  // it gets no create event, and the carried p (now at its position in the
+  // list) gets none either.
+  EXPECT_EQ(r.out,
+            "p create 100002\nphase 1 in 0 p 1\nphase 2 in 1 p 1\n"
+            "p create 100002\nphase 3 in 0 p 1\nphase 4 in 1 p 1\np after activation 1\n"
+            "phase 5 in 2 p 1\nfar 0\n");
+}
+
+TEST_F(GameRunTest, CopiesAndChangesOfADeactivatedInstanceAreActive) {
+  const std::string game = OneObjectGame(R"J([
+    {"event": "create", "actions": [{"code_text": "if (id == 100001) { instance_deactivate_object(-1); c = instance_copy(false); instance_change(obj, false); show_debug_message(string(instance_exists(c)) + ' ' + string(instance_number(obj))); instance_activate_all(); show_debug_message(instance_number(obj)) }"}]},
+    {"event": "step", "actions": [{"code_text": "show_debug_message('step ' + string(id)); instance_destroy()"}]}
+  ])J");
+  ROutput r = Play(game, "--steps 2");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // The copy and the changed instance (which keeps the id 100001) are
+  // active at once; the deactivated original is replaced, not revived.
+  EXPECT_EQ(r.out, "1 2\n2\nstep 100002\nstep 100001\n");
+}
+
 TEST_F(GameRunTest, RoomGotoStopsTheStepAndFurtherEvents) {
   const std::string game = OneObjectGame(R"J([
     {"event": "create", "actions": [{"code_text": "alarm[0] = 1"}]},
@@ -152,7 +276,7 @@ TEST_F(GameRunTest, MotionAnimationAndOutsideEvents) {
 
 TEST_F(GameRunTest, DumpStateListsInstancesAndGlobals) {
   const std::string game = OneObjectGame(R"J([
-    {"event": "create", "actions": [{"code_text": "hp = 3; name = 'bob'; arr[2] = 7; global.level = 4; depth = -5"}]}
+    {"event": "create", "actions": [{"code_text": "hp = 3; name = 'bob'; arr[2] = 7; global.level = 4; depth = -5; if (id == 100001) instance_deactivate_object(instance_create(1, 2, obj))"}]}
   ])J");
   const std::string dump = (dir_ / "state.json").string();
   ROutput r = Play(game, "--steps 2 --dump-state " + dump);
@@ -172,6 +296,11 @@ TEST_F(GameRunTest, DumpStateListsInstancesAndGlobals) {
   EXPECT_EQ(inst["variables"]["arr"]["array"][0][2], 7);
   EXPECT_EQ(doc["globals"]["level"], 4);
   EXPECT_EQ(doc["steps"], 2);
+  // Deactivated instances are listed apart.
+  ASSERT_EQ(doc["deactivated"].size(), 1u);
+  EXPECT_EQ(doc["deactivated"][0]["id"], 100002);
+  EXPECT_EQ(doc["deactivated"][0]["x"], 1);
+  EXPECT_EQ(doc["deactivated"][0]["variables"]["hp"], 3);
 }
 
 TEST_F(GameRunTest, SeedMakesRandomRepeatable) {

@@ -1,0 +1,394 @@
+#include "runtime/IO_Main.h"
+
+#include <chrono>
+#include <cmath>
+#include <deque>
+#include <thread>
+
+#include "resources/Object_Class.h"
+#include "runner/Option_Main.h"
+#include "runner/Runner_Load.h"
+#include "runtime/Event_Main.h"
+#include "runtime/IO_Script.h"
+#include "runtime/Run_Global.h"
+#include "runtime/Run_Main.h"
+#include "script/Code_Error.h"
+#include "script/Code_Function.h"
+
+int keyboard_key = 0;
+int keyboard_lastkey = 0;
+char16_t keyboard_lastchar = 0;
+std::u16string keyboard_string;
+int mouse_button = 0;
+int mouse_lastbutton = 0;
+
+namespace {
+RInputState g_state = [] {
+  RInputState s;
+  for (int k = 0; k < 256; ++k) s.key_map[size_t(k)] = k;
+  return s;
+}();
+bool g_live = false;
+
+// Keys the game injected (keyboard_key_press / _release): they reach the
+// handlers at the next pumping of messages, as the platform's own would.
+struct RInjected {
+  bool down;
+  int key;
+};
+std::deque<RInjected> g_injected;
+
+void IdentityWindowToRegion(double wx, double wy, double& rx, double& ry) {
+  rx = wx;
+  ry = wy;
+}
+
+inline bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+int Mapped(int key) {
+  if (key >= 0 && key <= 255) return g_state.key_map[size_t(key)];
+  return key;
+}
+
+// Key down and up after mapping.
+void CodeDown(int k) {
+  if (k < 0 || k > 255) return;
+  keyboard_lastkey = keyboard_key = k;
+  if (!g_state.key_held[size_t(k)]) g_state.key_pressed[size_t(k)] = true;
+  g_state.key_held[size_t(k)] = true;
+}
+void CodeUp(int k) {
+  if (k < 0 || k > 255) return;
+  if (k == keyboard_key) keyboard_key = 0;
+  g_state.key_held[size_t(k)] = false;
+  g_state.key_released[size_t(k)] = true;
+}
+
+void DeliverQueued() {
+  while (!g_injected.empty()) {
+    const RInjected m = g_injected.front();
+    g_injected.pop_front();
+    if (m.down) IO_KeyDown(m.key);
+    else IO_KeyUp(m.key);
+  }
+  IO_ScriptDeliver(StepCount + 1);
+}
+}  // namespace
+
+void (*IO_WindowToRegion)(double wx, double wy, double& rx, double& ry) = IdentityWindowToRegion;
+
+RInputState& IO_State() { return g_state; }
+
+void IO_KeyDown(int key) { CodeDown(Mapped(key)); }
+
+void IO_KeyPress(char16_t c) {
+  keyboard_lastchar = c;
+  std::u16string& s = keyboard_string;
+  if (s.size() > kKeyboardStringLimit) {
+    size_t cut = s.size() - kKeyboardStringLimit;
+    // Never keep the second half of a character cut in two.
+    if (cut < s.size() && IsLowSurrogate(s[cut]) && IsHighSurrogate(s[cut - 1])) ++cut;
+    s.erase(0, cut);
+  }
+  if (c == 8) {
+    if (s.empty()) return;
+    const size_t n = s.size();
+    if (n >= 2 && IsLowSurrogate(s[n - 1]) && IsHighSurrogate(s[n - 2])) s.resize(n - 2);
+    else s.resize(n - 1);
+  } else if (c > 31) {
+    s.push_back(c);
+  }
+}
+
+void IO_KeyUp(int key) { CodeUp(Mapped(key)); }
+
+void IO_MouseDown(int button) {
+  if (button < 1 || button > 3) return;
+  mouse_lastbutton = mouse_button = button;
+  g_state.button_held[size_t(button)] = true;
+  g_state.button_pressed[size_t(button)] = true;
+}
+
+void IO_MouseUp(int button) {
+  if (button < 1 || button > 3) return;
+  mouse_button = 0;
+  g_state.button_held[size_t(button)] = false;
+  g_state.button_released[size_t(button)] = true;
+}
+
+void IO_Wheel(bool up) {
+  if (up) g_state.wheel_up = true;
+  else g_state.wheel_down = true;
+}
+
+void IO_MouseMove(int x, int y) {
+  g_state.window_x = x;
+  g_state.window_y = y;
+}
+
+void IO_CloseQuery() {
+  if (!opt_closeasesc) {
+    Perform_AllEvent(ev_other, 30);
+    return;
+  }
+  // A full Esc press and release: the special keys see it as the last key,
+  // and no key is left held after the window's button has been let go.
+  CodeDown(27);
+  CodeUp(27);
+}
+
+void IO_AttachWindow() {
+  IO_ResetMap();
+  g_live = true;
+}
+
+bool IO_LiveInput() { return g_live; }
+
+void IO_ResetMap() {
+  for (int k = 0; k < 256; ++k) g_state.key_map[size_t(k)] = k;
+}
+
+void IO_Clear() {
+  keyboard_string.clear();
+  keyboard_key = keyboard_lastkey = 0;
+  keyboard_lastchar = 0;
+  g_state.key_held.fill(false);
+  g_state.key_pressed.fill(false);
+  g_state.key_released.fill(false);
+  mouse_button = mouse_lastbutton = 0;
+  g_state.button_held.fill(false);
+  g_state.button_pressed.fill(false);
+  g_state.button_released.fill(false);
+  g_state.wheel_up = g_state.wheel_down = false;
+}
+
+void IO_ClearStep() {
+  g_state.key_pressed.fill(false);
+  g_state.key_released.fill(false);
+  g_state.button_pressed.fill(false);
+  g_state.button_released.fill(false);
+  g_state.wheel_up = g_state.wheel_down = false;
+}
+
+void IO_Pump() {
+  PumpMessages();
+  DeliverQueued();
+}
+
+void IO_DeliverQueued() { DeliverQueued(); }
+
+void IO_KeyboardPhase(void (*perform)(int type, int number)) {
+  const RInputState& s = g_state;
+  bool any = false;
+  for (int k = 8; k <= 255; ++k) {
+    if (s.key_held[size_t(k)] || s.key_pressed[size_t(k)]) {
+      any = true;
+      perform(ev_keyboard, k);
+    }
+  }
+  perform(ev_keyboard, any ? 1 : 0);
+  any = false;
+  for (int k = 8; k <= 255; ++k) {
+    if (s.key_pressed[size_t(k)]) {
+      any = true;
+      perform(ev_keypress, k);
+    }
+  }
+  perform(ev_keypress, any ? 1 : 0);
+  any = false;
+  for (int k = 8; k <= 255; ++k) {
+    if (s.key_released[size_t(k)]) {
+      any = true;
+      perform(ev_keyrelease, k);
+    }
+  }
+  perform(ev_keyrelease, any ? 1 : 0);
+}
+
+// ---- the cursor in the room ----
+
+void IO_WindowToRoom(double wx, double wy, double& rx, double& ry) {
+  double x = 0, y = 0;
+  IO_WindowToRegion(wx, wy, x, y);
+  rx = x;
+  ry = y;
+  CRunRoom* room = Run_Room();
+  if (room == nullptr || !room->room.r_enableviews) return;
+  // The visible views, highest number first: the first whose view rectangle
+  // holds the converted point wins, else the lowest-numbered one.
+  for (int v = 7; v >= 0; --v) {
+    const CView& w = room->room.r_view[size_t(v)];
+    if (!w.visible) continue;
+    double px = x, py = y;
+    if (w.wview != 0 && w.hview != 0 && w.wport != 0 && w.hport != 0) {
+      const double d = (x - w.xport) * w.wview / w.wport;
+      const double e = (y - w.yport) * w.hview / w.hport;
+      if (std::fabs(w.angle) < 0.01) {
+        px = std::nearbyint(d + w.xview);
+        py = std::nearbyint(e + w.yview);
+      } else {
+        const double t = -w.angle * M_PI / 180.0;
+        const double d1 = d - w.wview / 2.0, e1 = e - w.hview / 2.0;
+        px = std::nearbyint(std::cos(t) * d1 + std::sin(t) * e1 + w.xview + w.wview / 2.0);
+        py = std::nearbyint(-std::sin(t) * d1 + std::cos(t) * e1 + w.yview + w.hview / 2.0);
+      }
+    }
+    rx = px;
+    ry = py;
+    if (w.xview <= px && px < w.xview + w.wview && w.yview <= py && py < w.yview + w.hview) return;
+  }
+}
+
+double IO_MouseRoomX() {
+  double x = 0, y = 0;
+  IO_WindowToRoom(g_state.window_x, g_state.window_y, x, y);
+  return x;
+}
+
+double IO_MouseRoomY() {
+  double x = 0, y = 0;
+  IO_WindowToRoom(g_state.window_x, g_state.window_y, x, y);
+  return y;
+}
+
+void IO_ResetForTests() {
+  IO_Clear();
+  IO_ResetMap();
+  g_injected.clear();
+  g_state.window_x = g_state.window_y = 0;
+  g_live = false;
+  IO_ScriptClear();
+}
+
+// ---- the functions of the game's language ----
+namespace {
+int ArgInt(const RValue& v) {
+  if (v.kind != RValue::kReal || !std::isfinite(v.val)) return 0;
+  const double r = std::nearbyint(v.val);
+  if (r > 2147483647.0) return INT32_MAX;
+  if (r < -2147483648.0) return INT32_MIN;
+  return static_cast<int>(r);
+}
+void SetBool(RValue& r, bool b) { r.SetReal(b ? 1 : 0); }
+
+// keyboard_check and its two companions over one of the flag arrays.
+bool KeyCheck(const std::array<bool, 256>& flags, int key) {
+  if (key == 0 || key == 1) {
+    bool some = false;
+    for (bool f : flags) some = some || f;
+    return key == 1 ? some : !some;
+  }
+  if (key < 2 || key > 255) return false;
+  return flags[size_t(key)];
+}
+bool ButtonCheck(const std::array<bool, 4>& flags, int b) {
+  const bool some = flags[1] || flags[2] || flags[3];
+  if (b == -1) return some;
+  if (b == 0) return !some;
+  if (b < 1 || b > 3) return false;
+  return flags[size_t(b)];
+}
+
+void F_keyboard_key_press(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  const int k = ArgInt(args[0]);
+  if (k >= 0 && k <= 255) g_injected.push_back({true, k});
+}
+void F_keyboard_key_release(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  const int k = ArgInt(args[0]);
+  if (k >= 0 && k <= 255) g_injected.push_back({false, k});
+}
+void F_keyboard_set_map(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  const int k = ArgInt(args[0]);
+  if (k >= 0 && k <= 255) g_state.key_map[size_t(k)] = ArgInt(args[1]);
+}
+void F_keyboard_get_map(CInstance*, CInstance*, int, RValue& r, RValue* args) {
+  const int k = ArgInt(args[0]);
+  r.SetReal(k >= 0 && k <= 255 ? g_state.key_map[size_t(k)] : k);
+}
+void F_keyboard_unset_map(CInstance*, CInstance*, int, RValue&, RValue*) { IO_ResetMap(); }
+void F_keyboard_check(CInstance*, CInstance*, int, RValue& r, RValue* args) {
+  SetBool(r, KeyCheck(g_state.key_held, ArgInt(args[0])));
+}
+void F_keyboard_check_pressed(CInstance*, CInstance*, int, RValue& r, RValue* args) {
+  SetBool(r, KeyCheck(g_state.key_pressed, ArgInt(args[0])));
+}
+void F_keyboard_check_released(CInstance*, CInstance*, int, RValue& r, RValue* args) {
+  SetBool(r, KeyCheck(g_state.key_released, ArgInt(args[0])));
+}
+void F_mouse_check_button(CInstance*, CInstance*, int, RValue& r, RValue* args) {
+  SetBool(r, ButtonCheck(g_state.button_held, ArgInt(args[0])));
+}
+void F_mouse_check_button_pressed(CInstance*, CInstance*, int, RValue& r, RValue* args) {
+  SetBool(r, ButtonCheck(g_state.button_pressed, ArgInt(args[0])));
+}
+void F_mouse_check_button_released(CInstance*, CInstance*, int, RValue& r, RValue* args) {
+  SetBool(r, ButtonCheck(g_state.button_released, ArgInt(args[0])));
+}
+void F_mouse_wheel_up(CInstance*, CInstance*, int, RValue& r, RValue*) { SetBool(r, g_state.wheel_up); }
+void F_mouse_wheel_down(CInstance*, CInstance*, int, RValue& r, RValue*) { SetBool(r, g_state.wheel_down); }
+void F_keyboard_clear(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  IO_Pump();
+  const int k = ArgInt(args[0]);
+  if (k < 0 || k > 255) return;
+  g_state.key_held[size_t(k)] = g_state.key_pressed[size_t(k)] = g_state.key_released[size_t(k)] = false;
+}
+void F_mouse_clear(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  IO_Pump();
+  const int b = ArgInt(args[0]);
+  if (b < 1 || b > 3) return;
+  g_state.button_held[size_t(b)] = g_state.button_pressed[size_t(b)] = g_state.button_released[size_t(b)] = false;
+}
+void F_io_clear(CInstance*, CInstance*, int, RValue&, RValue*) {
+  IO_Pump();
+  IO_Clear();
+}
+void F_io_handle(CInstance*, CInstance*, int, RValue&, RValue*) { IO_Pump(); }
+
+// Waits until `value` becomes non-zero. Without a window nobody can press
+// anything: the scripted input's next events are taken early, one at a time,
+// and once none are left the wait ends instead of hanging the run.
+void WaitForInput(const int& value) {
+  for (;;) {
+    IO_Pump();
+    if (value != 0) return;
+    if (!IO_LiveInput()) {
+      if (!IO_ScriptDeliverNext()) return;
+      continue;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+void F_keyboard_wait(CInstance*, CInstance*, int, RValue&, RValue*) {
+  keyboard_lastkey = 0;
+  WaitForInput(keyboard_lastkey);
+}
+void F_mouse_wait(CInstance*, CInstance*, int, RValue&, RValue*) {
+  mouse_lastbutton = 0;
+  WaitForInput(mouse_lastbutton);
+}
+}  // namespace
+
+void InitFunction_IO() {
+  // An error message shown to the player leaves no key held.
+  ErrorHooks().clear_input = IO_Clear;
+  FunctionAdd("keyboard_key_press", F_keyboard_key_press, 1);
+  FunctionAdd("keyboard_key_release", F_keyboard_key_release, 1);
+  FunctionAdd("keyboard_set_map", F_keyboard_set_map, 2);
+  FunctionAdd("keyboard_get_map", F_keyboard_get_map, 1);
+  FunctionAdd("keyboard_unset_map", F_keyboard_unset_map, 0);
+  FunctionAdd("keyboard_check", F_keyboard_check, 1);
+  FunctionAdd("keyboard_check_pressed", F_keyboard_check_pressed, 1);
+  FunctionAdd("keyboard_check_released", F_keyboard_check_released, 1);
+  FunctionAdd("mouse_check_button", F_mouse_check_button, 1);
+  FunctionAdd("mouse_check_button_pressed", F_mouse_check_button_pressed, 1);
+  FunctionAdd("mouse_check_button_released", F_mouse_check_button_released, 1);
+  FunctionAdd("mouse_wheel_up", F_mouse_wheel_up, 0);
+  FunctionAdd("mouse_wheel_down", F_mouse_wheel_down, 0);
+  FunctionAdd("keyboard_clear", F_keyboard_clear, 1);
+  FunctionAdd("mouse_clear", F_mouse_clear, 1);
+  FunctionAdd("io_clear", F_io_clear, 0);
+  FunctionAdd("io_handle", F_io_handle, 0);
+  FunctionAdd("keyboard_wait", F_keyboard_wait, 0);
+  FunctionAdd("mouse_wait", F_mouse_wait, 0);
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Scripted input for runs without a window: a text file of input events, each
+// tagged with the step before which it is delivered, fed to the same handlers
+// a window's messages would reach.
+//
+// One event per line; blank lines and lines whose first non-blank character
+// is '#' are skipped. STEP counts the main loop's steps from 1; the events of
+// step k are delivered just before step k runs, in file order.
+//
+//   STEP key down KEY        KEY: a code 0..255, a letter A-Z, a quoted
+//   STEP key up KEY               character ('7'), or a key constant name
+//   STEP key tap KEY              with or without its vk_ prefix (vk_left,
+//                                 left, escape); tap is down then up
+//   STEP char TEXT           each character of TEXT typed; TEXT is the rest
+//                            of the line; escapes \\ \b \t \n \r \e \s (space)
+//                            and \uXXXX
+//   STEP mouse move X Y      cursor at window position (X, Y)
+//   STEP mouse down BUTTON   BUTTON: left, right, middle or 1, 2, 3
+//   STEP mouse up BUTTON
+//   STEP wheel up|down
+//   STEP close               the window's close button
+//   STEP error ignore|abort  the answer to run-time error messages from then on
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RInputEvent {
+  enum Kind { KeyDown, KeyUp, KeyTap, Char, MouseMove, MouseDown, MouseUp, WheelUp, WheelDown, Close, ErrorChoice };
+  int64_t step = 1;
+  Kind kind = KeyDown;
+  int a = 0;  // key code, button, x, or 1 for abort
+  int b = 0;  // y
+  std::u16string text;
+  int line = 0;
+};
+
+// Largest step number a line may name.
+inline constexpr int64_t kMaxInputStep = 1000000000000LL;
+
+// Reads the events of a script text. On a bad line returns false with
+// error = name + ":" + line + ": " + what is wrong.
+bool IO_ScriptParse(const std::string& text, const std::string& name, std::vector<RInputEvent>& out,
+                    std::string& error);
+// Reads a script file and makes it the run's scripted input.
+bool IO_ScriptLoad(const std::string& file, std::string& error);
+// Makes the events (ordered by step, stably) the run's scripted input.
+void IO_ScriptInstall(std::vector<RInputEvent> events);
+// Delivers every waiting event whose step is at most `step`.
+void IO_ScriptDeliver(int64_t step);
+// Delivers the next waiting event whatever its step (a wait for input takes
+// the script's next event early). False when none is left.
+bool IO_ScriptDeliverNext();
+bool IO_ScriptActive();
+void IO_ScriptClear();
+// Hands one event to the input handlers.
+void IO_DeliverEvent(const RInputEvent& e);
