@@ -12,7 +12,7 @@
 # the difference is the cost of the steps alone: everything the main loop does
 # per step for 10,000 instances (event dispatch, the step code, motion,
 # animation, end of step), not only the code. Each run is done RUNS times
-# (default 3) and the fastest counts. The floor times its own step loop with
+# (default 5) and the fastest counts. The floor times its own step loop with
 # its CPU time (best of several repetitions).
 #
 # Both sides print the count of instances and the sums of x, y, laps and
@@ -20,11 +20,13 @@
 #
 # Usage: bench/instances.sh          (configures and builds build-release)
 #        STEPS=2000 RUNS=5 BUILD_DIR=dir bench/instances.sh
+#        ROOMRUN=path/to/roomrun bench/instances.sh   (that runner instead of
+#        the one built, e.g. to compare two versions)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-release}
 STEPS=${STEPS:-1000}
-RUNS=${RUNS:-3}
+RUNS=${RUNS:-5}
 [ "$STEPS" -ge 2 ] || { echo "STEPS must be at least 2" >&2; exit 2; }
 
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DROOMRUN_TESTS=OFF -DROOMRUN_BENCH=ON >/dev/null
@@ -34,6 +36,7 @@ TMP=$(mktemp -d)
 trap 'rm -rf "$TMP"' EXIT
 GAME="$TMP/instances.game"
 "$BUILD_DIR/bin/roompack" bench/instances_game -o "$GAME"
+ROOMRUN=${ROOMRUN:-$BUILD_DIR/bin/roomrun}
 
 cpu_time() {  # prints the fastest user+sys time of RUNS runs of "$@"; output of the last in $TMP/out
   local best="" t
@@ -46,8 +49,8 @@ cpu_time() {  # prints the fastest user+sys time of RUNS runs of "$@"; output of
   echo "$best"
 }
 
-base=$(cpu_time "$BUILD_DIR/bin/roomrun" --headless --fast --steps 1 "$GAME")
-full=$(cpu_time "$BUILD_DIR/bin/roomrun" --headless --fast --steps "$STEPS" "$GAME")
+base=$(cpu_time "$ROOMRUN" --headless --fast --steps 1 "$GAME")
+full=$(cpu_time "$ROOMRUN" --headless --fast --steps "$STEPS" "$GAME")
 ours_sums=$(cat "$TMP/out")
 "$BUILD_DIR/bin/bench_instances_floor" "$STEPS" >"$TMP/floor"
 floor_us=$(sed -n 's/.*us_per_step=//p' "$TMP/floor")
