@@ -19,10 +19,8 @@ uint32_t JoinColor(int blend, double alpha) {
 }
 }  // namespace
 
-bool CRoom::LoadFromStream(CStream& str) {
-  Clear();
-  const int version = str.ReadInteger();
-  if (version != 541 && version != 810 && version != 811) return false;
+// The room's settings, the same in the game file and in saved games.
+void CRoom::ReadHead(CStream& str) {
   r_caption = str.ReadString();
   r_width = str.ReadInteger();
   r_height = str.ReadInteger();
@@ -33,6 +31,24 @@ bool CRoom::LoadFromStream(CStream& str) {
   r_showcolor = (flags & 1) != 0;
   r_clearViewBackground = (flags & 2) == 0;
   r_code = str.ReadString();
+}
+
+void CRoom::WriteHead(CStream& str) const {
+  str.WriteString(r_caption);
+  str.WriteInteger(r_width);
+  str.WriteInteger(r_height);
+  str.WriteInteger(r_speed);
+  str.WriteBoolean(r_persistent);
+  str.WriteInteger(r_color);
+  str.WriteInteger((r_showcolor ? 1 : 0) | (r_clearViewBackground ? 0 : 2));
+  str.WriteString(r_code);
+}
+
+bool CRoom::LoadFromStream(CStream& str) {
+  Clear();
+  const int version = str.ReadInteger();
+  if (version != 541 && version != 810 && version != 811) return false;
+  ReadHead(str);
   const int layers = str.ReadInteger();
   if (layers < 0 || layers > 8) return false;
   for (int i = 0; i < layers; ++i) {
@@ -122,14 +138,7 @@ bool CRoom::LoadFromStream(CStream& str) {
 
 void CRoom::SaveToStream(CStream& str) const {
   str.WriteInteger(811);
-  str.WriteString(r_caption);
-  str.WriteInteger(r_width);
-  str.WriteInteger(r_height);
-  str.WriteInteger(r_speed);
-  str.WriteBoolean(r_persistent);
-  str.WriteInteger(r_color);
-  str.WriteInteger((r_showcolor ? 1 : 0) | (r_clearViewBackground ? 0 : 2));
-  str.WriteString(r_code);
+  WriteHead(str);
   str.WriteInteger(8);
   for (const CBack& b : r_background) {
     str.WriteBoolean(b.visible);
@@ -182,14 +191,7 @@ constexpr size_t kSavedTileSize = 80;
 
 void CRoom::SaveGameToStream(CStream& str, const std::function<void(CStream&)>& instances) const {
   str.WriteInteger(kSavedRoomVersion);
-  str.WriteString(r_caption);
-  str.WriteInteger(r_width);
-  str.WriteInteger(r_height);
-  str.WriteInteger(r_speed);
-  str.WriteBoolean(r_persistent);
-  str.WriteInteger(r_color);
-  str.WriteInteger((r_showcolor ? 1 : 0) | (r_clearViewBackground ? 0 : 2));
-  str.WriteString(r_code);
+  WriteHead(str);
   str.WriteInteger(8);
   for (const CBack& b : r_background) {
     str.WriteBoolean(b.visible);
@@ -237,16 +239,7 @@ bool CRoom::LoadGameFromStream(CStream& str, const std::function<bool(CStream&)>
   Clear();
   try {
     if (str.ReadInteger() != kSavedRoomVersion) return false;
-    r_caption = str.ReadString();
-    r_width = str.ReadInteger();
-    r_height = str.ReadInteger();
-    r_speed = str.ReadInteger();
-    r_persistent = str.ReadBoolean();
-    r_color = str.ReadInteger();
-    const int flags = str.ReadInteger();
-    r_showcolor = (flags & 1) != 0;
-    r_clearViewBackground = (flags & 2) == 0;
-    r_code = str.ReadString();
+    ReadHead(str);
     const int layers = str.ReadInteger();
     if (layers < 0 || layers > 8) return false;
     for (int i = 0; i < layers; ++i) {

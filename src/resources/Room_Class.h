@@ -116,6 +116,8 @@ class CRoom {
   void ChangeTilesDepth(double olddepth, double newdepth);
 
  private:
+  void ReadHead(CStream& str);
+  void WriteHead(CStream& str) const;
   template <class P>
   void RemoveTilesIf(P pred);
 };

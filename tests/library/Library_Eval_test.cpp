@@ -1,6 +1,8 @@
 // End-to-end: snippets of the game's language run by `roomrun --eval`, using
 // the math, string and data structure functions.
 #include <gtest/gtest.h>
+
+#include "../Test_Process.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,13 +27,9 @@ EvalResult RunEval(const std::string& code) {
   close(fd);
   std::ofstream(path) << code;
   std::string cmd = std::string(ROOMRUN_BIN_DIR) + "/roomrun --eval " + path + " 2>&1";
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  }
+  const testproc::ROutput run = testproc::Capture(cmd);
+  r.status = run.status;
+  r.out = run.out;
   unlink(path);
   while (!r.out.empty() && (r.out.back() == '\n' || r.out.back() == '\r')) r.out.pop_back();
   return r;
@@ -39,13 +37,7 @@ EvalResult RunEval(const std::string& code) {
 
 bool EvalAvailable() {
   std::string cmd = std::string(ROOMRUN_BIN_DIR) + "/roomrun --help 2>&1";
-  std::string text;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) text.append(buf.data(), n);
-    pclose(p);
-  }
+  const std::string text = testproc::Capture(cmd).out;
   return text.find("--eval") != std::string::npos;
 }
 

@@ -2,6 +2,8 @@
 // resource tables, for every resource kind; and the packer's refusals of
 // broken resource files.
 #include <gtest/gtest.h>
+
+#include "../Test_Process.h"
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -35,15 +37,8 @@ struct RPack {
 RPack Pack(const fs::path& dir, const fs::path& out) {
   const std::string cmd = "'" + (fs::path(ROOMRUN_BIN_DIR) / "roompack").string() + "' '" + dir.string() +
                           "' -o '" + out.string() + "' 2>&1";
-  RPack r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  const testproc::ROutput run = testproc::Capture(cmd);
+  return RPack{run.status, run.out};
 }
 
 class PackTest : public ::testing::Test {

@@ -1,6 +1,8 @@
 // End-to-end: game folders packed with roompack and played headless with
 // roomrun; the debug-message lines on standard output show what ran.
 #include <gtest/gtest.h>
+
+#include "../Test_Process.h"
 #include <unistd.h>
 
 #include <array>
@@ -18,34 +20,12 @@ namespace {
 const std::string kBin = ROOMRUN_BIN_DIR;
 const std::string kGames = std::string(ROOMRUN_SOURCE_DIR) + "/tests/games/";
 
-struct ROutput {
-  int status = -1;
-  std::string out;
-};
+using testproc::Capture;
+using testproc::ROutput;
+using testproc::ReadText;
 
-ROutput Capture(const std::string& cmd) {
-  ROutput r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
-
-class GameRunTest : public ::testing::Test {
+class GameRunTest : public testproc::ScratchDirTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("rr_runtime_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Packs a folder (a fixture name or a path) and returns the game file.
   std::string Pack(const std::string& folder) {
     const std::string src = folder.find('/') == std::string::npos ? kGames + folder : folder;
@@ -58,12 +38,7 @@ class GameRunTest : public ::testing::Test {
     return Capture("cd " + dir_.string() + " && " + kBin + "/roomrun --headless --fast " + switches + " " + game +
                    " 2>" + (dir_ / "stderr.txt").string());
   }
-  std::string Stderr() {
-    std::ifstream f(dir_ / "stderr.txt");
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
+  std::string Stderr() { return ReadText(dir_ / "stderr.txt"); }
   // A small project written on the spot: one object with the given events
   // and one room holding one instance of it.
   std::string OneObjectGame(const std::string& events, const std::string& room_extra = "") {
@@ -77,7 +52,6 @@ class GameRunTest : public ::testing::Test {
     return Pack(p.string());
   }
 
-  fs::path dir_;
 };
 
 TEST_F(GameRunTest, StepOrderAlarmsTimeLinesAndInheritance) {

@@ -1,6 +1,8 @@
 // End-to-end: the run_input game played headless with scripted input; the
 // debug-message lines show which input events ran and in which order.
 #include <gtest/gtest.h>
+
+#include "../Test_Process.h"
 #include <unistd.h>
 
 #include <array>
@@ -16,35 +18,17 @@ namespace {
 const std::string kBin = ROOMRUN_BIN_DIR;
 const std::string kGame = std::string(ROOMRUN_SOURCE_DIR) + "/tests/games/run_input";
 
-struct ROutput {
-  int status = -1;
-  std::string out;
-};
+using testproc::Capture;
+using testproc::ROutput;
+using testproc::ReadText;
 
-ROutput Capture(const std::string& cmd) {
-  ROutput r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
-
-class InputGameTest : public ::testing::Test {
+class InputGameTest : public testproc::ScratchDirTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("rr_input_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    ScratchDirTest::SetUp();
     ROutput r = Capture(kBin + "/roompack " + kGame + " -o " + Game() + " 2>&1");
     ASSERT_EQ(r.status, 0) << r.out;
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string Game() const { return (dir_ / "game.bin").string(); }
   std::string Write(const std::string& name, const std::string& text) {
@@ -56,14 +40,8 @@ class InputGameTest : public ::testing::Test {
     return Capture("cd " + dir_.string() + " && " + kBin + "/roomrun --headless --fast --steps " + steps +
                    " --input " + input + " " + Game() + " 2>" + (dir_ / "stderr.txt").string());
   }
-  std::string Stderr() const {
-    std::ifstream f(dir_ / "stderr.txt");
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
+  std::string Stderr() const { return ReadText(dir_ / "stderr.txt"); }
 
-  fs::path dir_;
 };
 
 TEST_F(InputGameTest, KeyboardPhaseOrderMouseInAViewAndEsc) {

@@ -20,6 +20,7 @@
 #include "script/Code_Exec.h"
 #include "script/Code_Function.h"
 #include "script/Code_Main.h"
+#include "Runtime_Code.h"
 
 namespace {
 
@@ -35,22 +36,7 @@ class InputTest : public ::testing::Test {
   // Runs code on a throw-away instance; the result as text or "error: ...".
   std::string Run(const std::string& text) {
     CInstance inst(100001, 0);
-    SimpleInstanceList().list = {&inst};
-    ErrorClear();
-    CCode code(text, false);
-    if (!code.Compile()) return "compile: " + ErrorText();
-    RValue r;
-    const bool ok = ExecuteCode(&inst, &inst, &code, r);
-    SimpleInstanceList().list.clear();
-    if (!ok) {
-      std::string e = ErrorText();
-      ErrorClear();
-      return "error: " + e;
-    }
-    if (r.kind == RValue::kString) return r.str;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", r.val);
-    return buf;
+    return RunCodeOn(inst, text);
   }
 };
 

@@ -13,6 +13,7 @@
 #include "script/Code_Exec.h"
 #include "script/Code_Function.h"
 #include "script/Code_Main.h"
+#include "Runtime_Code.h"
 
 namespace {
 
@@ -158,22 +159,7 @@ TEST_F(InstanceSpriteTest, ObjectSuppliesSpriteDepthAndFlags) {
 // Runs code on one instance and returns the result or the error text.
 std::string RunCode(CInstance& inst, const std::string& text) {
   RegisterBuiltins();
-  SimpleInstanceList().list = {&inst};
-  ErrorClear();
-  CCode code(text, false);
-  if (!code.Compile()) return "compile: " + ErrorText();
-  RValue r;
-  const bool ok = ExecuteCode(&inst, &inst, &code, r);
-  SimpleInstanceList().list.clear();
-  if (!ok) {
-    std::string e = ErrorText();
-    ErrorClear();
-    return "error: " + e;
-  }
-  if (r.kind == RValue::kString) return r.str;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%g", r.val);
-  return buf;
+  return RunCodeOn(inst, text);
 }
 
 TEST(InstanceVariables, ReadAndWriteThroughTheLanguage) {

@@ -5,6 +5,8 @@
 // was, failed saves must keep the previous file. In-process: the load path's
 // checks on every truncation, the seams a load installs, secure mode.
 #include <gtest/gtest.h>
+
+#include "../Test_Process.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,29 +46,10 @@ namespace {
 const std::string kBin = ROOMRUN_BIN_DIR;
 const fs::path kGame = fs::path(ROOMRUN_SOURCE_DIR) / "tests/games/run_save";
 
-struct ROutput {
-  int status = -1;
-  std::string out;
-};
+using testproc::Capture;
+using testproc::ROutput;
+using testproc::ReadText;
 
-ROutput Capture(const std::string& cmd) {
-  ROutput r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (p == nullptr) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  const int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
-
-std::string ReadText(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 std::vector<uint8_t> ReadBytes(const fs::path& p) {
   const std::string s = ReadText(p);
   return std::vector<uint8_t>(s.begin(), s.end());
@@ -114,16 +97,8 @@ std::string PackFixture(const fs::path& dir, int mode, const std::string& extra 
   return out;
 }
 
-class SaveGameRunTest : public ::testing::Test {
+class SaveGameRunTest : public testproc::ScratchDirTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("rr_save_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Plays a game headless with its state dumped at the end; prefix goes in
   // front of the command (shell limits).
   ROutput Play(const std::string& game, const std::string& dump, const std::string& prefix = "") {
@@ -146,7 +121,6 @@ class SaveGameRunTest : public ::testing::Test {
     return n;
   }
 
-  fs::path dir_;
 };
 
 TEST_F(SaveGameRunTest, LoadingRestoresTheStateOfTheSave) {

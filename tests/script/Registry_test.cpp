@@ -2,6 +2,8 @@
 // reporting and the roomrun language commands.
 #include <gtest/gtest.h>
 
+#include "../Test_Process.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -233,13 +235,9 @@ TEST_F(RegistryTest, HeadlessChoiceDecidesNonFatalErrors) {
 // ---- the roomrun commands ----
 std::string RunRoomrun(const std::string& args, int& status) {
   std::string cmd = std::string(ROOMRUN_BIN_DIR) + "/roomrun " + args + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  status = pclose(p);
-  return out;
+  testproc::ROutput run = testproc::Capture(cmd);
+  status = run.status;
+  return run.out;
 }
 
 std::string EvalFile(const std::string& code, int& status, const std::string& extra = "") {

@@ -1,6 +1,8 @@
 // The packer end to end: project folders are packed by the roompack program
 // and the game files it writes are read back by the runner's reader.
 #include <gtest/gtest.h>
+
+#include "../Test_Process.h"
 #include <sys/stat.h>
 #include <zlib.h>
 #include <sys/wait.h>
@@ -52,15 +54,8 @@ RRun RunProgram(const fs::path& program, const std::vector<std::string>& args) {
   std::string cmd = ShellQuote(program.string());
   for (const auto& a : args) cmd += " " + ShellQuote(a);
   cmd += " 2>&1";
-  RRun r;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-  int st = pclose(p);
-  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
+  const testproc::ROutput run = testproc::Capture(cmd);
+  return RRun{run.status, run.out};
 }
 
 RRun Pack(const std::vector<std::string>& args) { return RunProgram(kBin / "roompack", args); }
