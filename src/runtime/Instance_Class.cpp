@@ -368,6 +368,7 @@ void CInstance::Assign_Path(int path, bool relative, int endaction, double orien
 }
 
 bool CInstance::Adapt_Path() {
+  if (i_pathindex < 0) return false;  // most instances follow no path
   RPathFollow f = PathState(*this);
   const RPathStep step = PathAdapt(f);
   StorePathState(*this, f);

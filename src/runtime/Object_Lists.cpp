@@ -9,11 +9,6 @@
 CRoomInstances::CRoomInstances() = default;
 CRoomInstances::~CRoomInstances() = default;
 
-CInstance* CRoomInstances::At(int pos) {
-  if (pos < 0 || pos >= Count()) return nullptr;
-  return r_instance[size_t(pos)].get();
-}
-
 void CRoomInstances::Enter(CInstance* inst) {
   const int n = ObjectCount();
   if (r_obj_instance.size() < size_t(n)) {

@@ -10,7 +10,7 @@
 
 class CInstance;
 
-class CRoomInstances : public IInstanceSource {
+class CRoomInstances final : public IInstanceSource {
  public:
   CRoomInstances();
   ~CRoomInstances() override;
@@ -46,7 +46,9 @@ class CRoomInstances : public IInstanceSource {
 
   // IInstanceSource
   int Count() override { return static_cast<int>(r_instance.size()); }
-  CInstance* At(int pos) override;
+  CInstance* At(int pos) override {
+    return pos >= 0 && pos < Count() ? r_instance[size_t(pos)].get() : nullptr;
+  }
   int ObjCount(int objectindex) override { return Obj_Number_Recursive(objectindex); }
   CInstance* ObjAt(int objectindex, int k) override { return Obj_Instance_Recursive(objectindex, k); }
 

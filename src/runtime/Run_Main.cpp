@@ -187,6 +187,9 @@ void OutsideAndBoundary() {
 void Animation() {
   CRoomInstances* l = Lists();
   if (l == nullptr) return;
+  // Without a receiver of animation end nothing is performed; instances
+  // without a sprite would otherwise look the event up every step.
+  const bool received = !EventReceivers(ev_other, 7).empty();
   const int n = l->Count();
   for (int i = 0; i < n; ++i) {
     CInstance* inst = l->At(i);
@@ -195,7 +198,7 @@ void Animation() {
     const int frames = inst->ImageNumber();
     if (std::floor(inst->i_imageindex) >= frames) {
       inst->i_imageindex -= frames;
-      Perform_Event(inst, inst, ev_other, 7);
+      if (received) Perform_Event(inst, inst, ev_other, 7);
     }
   }
 }
