@@ -103,6 +103,11 @@ void Perform_ObjectEvent(CInstance* inst, CInstance* other, int object, int type
   int supplier = -1;
   CEvent* ev = FindEventWithSupplier(object, type, number, supplier);
   if (ev == nullptr) return;
+  Perform_FoundEvent(inst, other, ev, supplier, type, number);
+}
+
+void Perform_FoundEvent(CInstance* inst, CInstance* other, CEvent* ev, int supplier, int type, int number) {
+  if (RoomChangePending() || inst == nullptr) return;
   ContextGuard guard;
   event_object = supplier;
   event_type = type;

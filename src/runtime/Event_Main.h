@@ -25,6 +25,9 @@ CEvent* FindEventWithSupplier(int o, int type, int number, int& supplier);
 
 void Perform_Event(CInstance* inst, CInstance* other, int type, int number);
 void Perform_ObjectEvent(CInstance* inst, CInstance* other, int object, int type, int number);
+// Performs an event already found (with its supplier) by FindEventWithSupplier;
+// a step phase finds it once per object instead of once per instance.
+void Perform_FoundEvent(CInstance* inst, CInstance* other, CEvent* ev, int supplier, int type, int number);
 void Perform_AllEvent(int type, int number);
 void Perform_TimelineMoment(CInstance* inst, CInstance* other, int timeline, int moment);
 

@@ -45,27 +45,41 @@ CRoomInstances* Lists() {
   return r ? &r->inst : nullptr;
 }
 
-// Calls fn for every unmarked instance of every object that has (type,
-// number), through the direct per-object lists; fn returns false to stop.
+// Calls fn for every unmarked instance in object o's direct list; fn returns
+// false to stop, and so does the walk.
 template <typename F>
-void ForEachReceiver(int type, int number, F&& fn) {
-  for (int o : EventReceivers(type, number)) {
-    CRoomInstances* l = Lists();
-    if (l == nullptr) return;
-    const int n = l->Obj_Number(o);
-    for (int k = 0; k < n; ++k) {
-      CInstance* inst = l->Obj_Instance(o, k);
-      if (inst == nullptr || inst->i_marked) continue;
-      if (!fn(inst)) return;
-    }
+bool ForEachInstanceOf(int o, F&& fn) {
+  CRoomInstances* l = Lists();
+  if (l == nullptr) return false;
+  const int n = l->Obj_Number(o);
+  for (int k = 0; k < n; ++k) {
+    CInstance* inst = l->Obj_Instance(o, k);
+    if (inst == nullptr || inst->i_marked) continue;
+    if (!fn(inst)) return false;
   }
+  return true;
 }
 
+// The same for every object that has (type, number).
+template <class F>
+void ForEachReceiver(int type, int number, F&& fn) {
+  for (int o : EventReceivers(type, number))
+    if (!ForEachInstanceOf(o, fn)) return;
+}
+
+// The direct lists hold only instances of their own object, so the event
+// is found once per object.
 void PerformPhase(int type, int number) {
-  ForEachReceiver(type, number, [&](CInstance* inst) {
-    Perform_Event(inst, inst, type, number);
-    return true;
-  });
+  for (int o : EventReceivers(type, number)) {
+    int supplier = -1;
+    CEvent* ev = FindEventWithSupplier(o, type, number, supplier);
+    if (ev == nullptr) continue;
+    const bool go_on = ForEachInstanceOf(o, [&](CInstance* inst) {
+      Perform_FoundEvent(inst, inst, ev, supplier, type, number);
+      return !RoomChangePending();
+    });
+    if (!go_on) return;
+  }
 }
 
 void PerformTriggers(int moment) {
