@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -138,6 +139,55 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   }
   close(fd);
   bytes.resize(got);
+  return true;
+}
+
+bool ReplaceFileSafely(const std::string& path, const uint8_t* bytes, size_t size, bool executable,
+                       std::string* error) {
+  namespace fs = std::filesystem;
+  const auto fail = [&](const char* what) {
+    if (error) *error = std::string(what) + ": " + std::strerror(errno);
+    return false;
+  };
+  if (path.empty()) {
+    errno = ENOENT;
+    return fail("cannot create the file");
+  }
+  const fs::path target(path);
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return fail("cannot create the file");
+  const auto abandon = [&](const char* what) {
+    const int saved = errno;
+    ::close(fd);
+    ::unlink(temp.c_str());
+    errno = saved;
+    return fail(what);
+  };
+  for (size_t done = 0; done < size;) {
+    const ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return abandon("cannot write the file");
+    done += size_t(n);
+  }
+  // mkstemp makes the file private; give it the usual permissions.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  if (::fchmod(fd, (executable ? 0777 : 0666) & ~mask) != 0 || ::fsync(fd) != 0)
+    return abandon("cannot write the file");
+  if (::close(fd) != 0) {
+    const int saved = errno;
+    ::unlink(temp.c_str());
+    errno = saved;
+    return fail("cannot write the file");
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    const int saved = errno;
+    ::unlink(temp.c_str());
+    errno = saved;
+    return fail("cannot replace the file");
+  }
   return true;
 }
 

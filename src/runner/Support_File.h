@@ -35,3 +35,10 @@ std::string MakeTempFileName(const std::string& extension);
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 // Writes (replacing) a whole file; false on any error.
 bool WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size);
+// Replaces a file without ever leaving it partial or damaged: the bytes go to
+// a fresh temporary file beside it, are flushed to the disk, and the temporary
+// file is renamed over path. On failure the old file is untouched, nothing is
+// left behind, and error (when given) says what failed with the system's
+// reason. With executable the file gets execute permission.
+bool ReplaceFileSafely(const std::string& path, const uint8_t* bytes, size_t size, bool executable = false,
+                       std::string* error = nullptr);

@@ -1,9 +1,5 @@
 #include "runtime/Run_Global.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -383,31 +379,6 @@ std::string LoadMessage(ELoad result, const std::string& file) {
   return "Failed to load game from file " + file;
 }
 
-// Writes bytes to a new file beside the target and renames it over the
-// target only once it is complete, so a failure never costs the old file.
-bool ReplaceFile(const std::string& file, const uint8_t* bytes, size_t size) {
-  if (file.empty()) return false;
-  namespace fs = std::filesystem;
-  const fs::path target(file);
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  bool ok = ::fchmod(fd, 0666 & ~mask) == 0;
-  for (size_t done = 0; ok && done < size;) {
-    const ssize_t n = ::write(fd, bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += size_t(n);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(temp.c_str(), file.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
 }  // namespace
 
 bool SaveGame(const std::string& file) {
@@ -417,7 +388,7 @@ bool SaveGame(const std::string& file) {
   }
   CStream s;
   WriteSavedGame(s);
-  if (!ReplaceFile(file, s.Data(), s.Size())) {
+  if (!ReplaceFileSafely(file, s.Data(), s.Size())) {
     ReportError("Failed to save game to file " + file, false);
     return false;
   }
