@@ -24,13 +24,6 @@ void StdoutSink(const std::string& line) {
 }
 void (*g_sink)(const std::string&) = StdoutSink;
 
-int ArgInt(const RValue& v) {
-  if (v.kind != RValue::kReal || !std::isfinite(v.val)) return 0;
-  const double r = std::nearbyint(v.val);
-  if (r > 2147483647.0) return INT32_MAX;
-  if (r < -2147483648.0) return INT32_MIN;
-  return static_cast<int>(r);
-}
 double ArgReal(const RValue& v) { return v.kind == RValue::kReal ? v.val : 0; }
 
 CInstance* FindLive(int id) {

@@ -263,13 +263,6 @@ void IO_ResetForTests() {
 
 // ---- the functions of the game's language ----
 namespace {
-int ArgInt(const RValue& v) {
-  if (v.kind != RValue::kReal || !std::isfinite(v.val)) return 0;
-  const double r = std::nearbyint(v.val);
-  if (r > 2147483647.0) return INT32_MAX;
-  if (r < -2147483648.0) return INT32_MIN;
-  return static_cast<int>(r);
-}
 void SetBool(RValue& r, bool b) { r.SetReal(b ? 1 : 0); }
 
 // keyboard_check and its two companions over one of the flag arrays.

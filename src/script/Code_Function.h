@@ -1,6 +1,8 @@
 #pragma once
 // The table of built-in functions. A function's id is its position in the
 // table, so ids follow the order of registration.
+#include <cmath>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,4 +50,14 @@ bool ExtensionFunctionCall(int id, CInstance* self, CInstance* other, RValue& re
 
 // Fills the registries at program start: built-in variables, built-in
 // constants, then every function library in order. Safe to call again.
+// An argument or written value used as an integer: the nearest integer, ties
+// to even; texts, NaN and infinities give 0, values beyond the range saturate.
+inline int ArgInt(const RValue& v) {
+  if (v.kind != RValue::kReal || !std::isfinite(v.val)) return 0;
+  const double r = std::nearbyint(v.val);
+  if (r > 2147483647.0) return INT32_MAX;
+  if (r < -2147483648.0) return INT32_MIN;
+  return static_cast<int>(r);
+}
+
 void RegisterBuiltins();

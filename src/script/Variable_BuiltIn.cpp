@@ -19,6 +19,7 @@
 #include "runtime/Run_Global.h"
 #include "runtime/Run_Main.h"
 #include "script/Code_Error.h"
+#include "script/Code_Function.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Main.h"
 #include "script/Code_Operator.h"
@@ -309,13 +310,7 @@ const Own kOwn[] = {
 
 // ---- the run's variables: instances, rooms, game state ----
 namespace {
-int RoundInt(const RValue& v) {
-  if (v.kind != RValue::kReal || !std::isfinite(v.val)) return 0;
-  const double r = std::nearbyint(v.val);
-  if (r > 2147483647.0) return INT32_MAX;
-  if (r < -2147483648.0) return INT32_MIN;
-  return static_cast<int>(r);
-}
+int RoundInt(const RValue& v) { return ArgInt(v); }
 double Real(const RValue& v) { return v.kind == RValue::kReal ? v.val : 0; }
 bool Flag(const RValue& v) { return RoundInt(v) > 0.5; }
 bool Str(RValue& out, const std::string& s) {
