@@ -30,46 +30,63 @@ size_t DefaultInflateCap(size_t compressed, size_t max_size) {
   return std::min(cap, kInflateCeiling);
 }
 
+// One inflation of a compressed block: feeds the input in pieces zlib's
+// counters can hold and ends the stream however the caller leaves.
+class CInflater {
+ public:
+  CInflater(const uint8_t* src, size_t size) : src_(src), size_(size) {
+    if (inflateInit(&zs_) != Z_OK) throw EStreamError("Stream read error: cannot start inflation");
+  }
+  ~CInflater() { inflateEnd(&zs_); }
+  CInflater(const CInflater&) = delete;
+  CInflater& operator=(const CInflater&) = delete;
+
+  // Inflates into out[0, room); returns zlib's code. Needing input after the
+  // whole block was given means the block is truncated.
+  int Step(uint8_t* out, size_t room) {
+    if (zs_.avail_in == 0) {
+      if (fed_ >= size_) throw EStreamError("Stream read error: compressed block is truncated");
+      const size_t n = std::min(size_ - fed_, size_t(1) << 30);
+      zs_.next_in = const_cast<Bytef*>(src_ + fed_);
+      zs_.avail_in = uInt(n);
+      fed_ += n;
+    }
+    zs_.next_out = out;
+    zs_.avail_out = uInt(room);
+    return inflate(&zs_, Z_NO_FLUSH);
+  }
+  // What the last Step left of its room.
+  size_t Left() const { return zs_.avail_out; }
+  // Z_BUF_ERROR with all input used only asks for more; every other code
+  // but Z_OK and Z_STREAM_END means corrupt data.
+  void Check(int rc) const {
+    if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && zs_.avail_in == 0))
+      throw EStreamError("Stream read error: corrupt compressed block");
+  }
+
+ private:
+  z_stream zs_{};
+  const uint8_t* src_;
+  size_t size_;
+  size_t fed_ = 0;
+};
+
 // Runs inflate over src, handing every produced chunk to sink. The total is
 // checked against max_size; data that ends early, has trailing garbage inside
 // the block or is not zlib data throws.
 template <typename Sink>
 size_t InflateChunks(const uint8_t* src, size_t size, size_t max_size, uint8_t* out, size_t out_size,
                      Sink&& sink) {
-  z_stream zs{};
-  if (inflateInit(&zs) != Z_OK) throw EStreamError("Stream read error: cannot start inflation");
+  CInflater z(src, size);
   size_t total = 0;
-  size_t fed = 0;
-  int rc = Z_OK;
-  try {
-    while (rc != Z_STREAM_END) {
-      if (zs.avail_in == 0) {
-        if (fed >= size) throw EStreamError("Stream read error: compressed block is truncated");
-        size_t n = std::min(size - fed, size_t(1) << 30);
-        zs.next_in = const_cast<Bytef*>(src + fed);
-        zs.avail_in = uInt(n);
-        fed += n;
-      }
-      zs.next_out = out;
-      zs.avail_out = uInt(out_size);
-      rc = inflate(&zs, Z_NO_FLUSH);
-      if (rc != Z_OK && rc != Z_STREAM_END) {
-        // Z_BUF_ERROR with input left cannot happen with an empty output
-        // buffer, so every other code means corrupt data.
-        if (!(rc == Z_BUF_ERROR && zs.avail_in == 0)) {
-          throw EStreamError("Stream read error: corrupt compressed block");
-        }
-      }
-      size_t produced = out_size - zs.avail_out;
-      if (produced > max_size - total) throw EStreamError("Stream read error: compressed block too large");
-      if (produced) sink(out, produced, total);
-      total += produced;
-    }
-  } catch (...) {
-    inflateEnd(&zs);
-    throw;
+  for (int rc = Z_OK; rc != Z_STREAM_END;) {
+    rc = z.Step(out, out_size);
+    z.Check(rc);
+    const size_t produced = out_size - z.Left();
+    if (produced > max_size - total) throw EStreamError("Stream read error: compressed block too large");
+    if (produced) sink(out, produced, total);
+    total += produced;
   }
-  inflateEnd(&zs);
   return total;
 }
 
@@ -88,49 +105,27 @@ size_t InflateToScratch(const uint8_t* src, size_t size, size_t max_size) {
   max_size = DefaultInflateCap(size, max_size);
   std::vector<uint8_t>& out = InflateScratch();
   if (out.size() < 65536) out.resize(std::min<size_t>(std::max<size_t>(max_size, 1), 65536));
-  z_stream zs{};
-  if (inflateInit(&zs) != Z_OK) throw EStreamError("Stream read error: cannot start inflation");
-  size_t fed = 0;
+  CInflater z(src, size);
   size_t total = 0;
-  int rc = Z_OK;
-  try {
-    while (rc != Z_STREAM_END) {
-      if (zs.avail_in == 0) {
-        if (fed >= size) throw EStreamError("Stream read error: compressed block is truncated");
-        size_t n = std::min(size - fed, size_t(1) << 30);
-        zs.next_in = const_cast<Bytef*>(src + fed);
-        zs.avail_in = uInt(n);
-        fed += n;
+  for (int rc = Z_OK; rc != Z_STREAM_END;) {
+    size_t limit = std::min(out.size(), max_size);
+    if (total == limit) {
+      if (limit >= max_size) {
+        // Full: only the end of the stream may follow. Probe with one byte.
+        uint8_t probe;
+        rc = z.Step(&probe, 1);
+        if (z.Left() == 0) throw EStreamError("Stream read error: compressed block too large");
+        z.Check(rc);
+        continue;
       }
-      size_t limit = std::min(out.size(), max_size);
-      if (total == limit) {
-        if (limit >= max_size) {
-          // Full: only the end of the stream may follow. Probe with one byte.
-          uint8_t probe;
-          zs.next_out = &probe;
-          zs.avail_out = 1;
-          rc = inflate(&zs, Z_NO_FLUSH);
-          if (zs.avail_out == 0) throw EStreamError("Stream read error: compressed block too large");
-          if (rc != Z_STREAM_END && rc != Z_OK && !(rc == Z_BUF_ERROR && zs.avail_in == 0))
-            throw EStreamError("Stream read error: corrupt compressed block");
-          continue;
-        }
-        out.resize(std::min(max_size, out.size() * 2));
-        limit = out.size();
-      }
-      size_t room = std::min(limit - total, size_t(1) << 30);
-      zs.next_out = out.data() + total;
-      zs.avail_out = uInt(room);
-      rc = inflate(&zs, Z_NO_FLUSH);
-      total += room - zs.avail_out;
-      if (rc != Z_OK && rc != Z_STREAM_END && !(rc == Z_BUF_ERROR && zs.avail_in == 0))
-        throw EStreamError("Stream read error: corrupt compressed block");
+      out.resize(std::min(max_size, out.size() * 2));
+      limit = out.size();
     }
-  } catch (...) {
-    inflateEnd(&zs);
-    throw;
+    const size_t room = std::min(limit - total, size_t(1) << 30);
+    rc = z.Step(out.data() + total, room);
+    total += room - z.Left();
+    z.Check(rc);
   }
-  inflateEnd(&zs);
   return total;
 }
 }  // namespace
