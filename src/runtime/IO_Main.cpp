@@ -180,30 +180,21 @@ void IO_DeliverQueued() { DeliverQueued(); }
 
 void IO_KeyboardPhase(void (*perform)(int type, int number)) {
   const RInputState& s = g_state;
-  bool any = false;
-  for (int k = 8; k <= 255; ++k) {
-    if (s.key_held[size_t(k)] || s.key_pressed[size_t(k)]) {
-      any = true;
-      perform(ev_keyboard, k);
+  // One event type: the event of every key code 8..255 that qualifies, then
+  // the any-key event (1) if some did, else the no-key event (0).
+  const auto raise = [&](int type, auto qualifies) {
+    bool any = false;
+    for (size_t k = 8; k <= 255; ++k) {
+      if (qualifies(k)) {
+        any = true;
+        perform(type, int(k));
+      }
     }
-  }
-  perform(ev_keyboard, any ? 1 : 0);
-  any = false;
-  for (int k = 8; k <= 255; ++k) {
-    if (s.key_pressed[size_t(k)]) {
-      any = true;
-      perform(ev_keypress, k);
-    }
-  }
-  perform(ev_keypress, any ? 1 : 0);
-  any = false;
-  for (int k = 8; k <= 255; ++k) {
-    if (s.key_released[size_t(k)]) {
-      any = true;
-      perform(ev_keyrelease, k);
-    }
-  }
-  perform(ev_keyrelease, any ? 1 : 0);
+    perform(type, any ? 1 : 0);
+  };
+  raise(ev_keyboard, [&](size_t k) { return s.key_held[k] || s.key_pressed[k]; });
+  raise(ev_keypress, [&](size_t k) { return s.key_pressed[k]; });
+  raise(ev_keyrelease, [&](size_t k) { return s.key_released[k]; });
 }
 
 // ---- the cursor in the room ----
