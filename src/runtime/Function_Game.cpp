@@ -126,17 +126,11 @@ CRoomInstances* RoomLists() {
   return room ? &room->inst : nullptr;
 }
 
-// Object o is obj or one of its descendants (the parent chain is walked at
-// most once around the object table).
+// Object o is obj or one of its descendants.
 bool ObjectIsA(int o, int obj) {
-  const int n = ObjectCount();
-  for (int guard = 0; o >= 0 && guard <= n; ++guard) {
-    if (o == obj) return true;
-    const CObject* object = GetObject(o);
-    if (object == nullptr) return false;
-    o = object->o_parent;
-  }
-  return false;
+  if (o == obj) return true;
+  const CObject* object = GetObject(o);
+  return object != nullptr && object->IsDecendentOf(obj);
 }
 
 // The region rule: an instance with a shape counts as outside when its
