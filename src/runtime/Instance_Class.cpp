@@ -147,9 +147,6 @@ void CInstance::SaveToStream(CStream& str) const {
 }
 
 bool CInstance::LoadFromStream(CStream& str) {
-  // The variable list's own format marker; a list without it would read as
-  // empty and leave the rest of the record misread.
-  constexpr int32_t kVariableListVersion = 440;
   try {
     i_id = str.ReadInteger();
     i_spriteindex = str.ReadInteger();
@@ -182,10 +179,9 @@ bool CInstance::LoadFromStream(CStream& str) {
     i_timelinerunning = str.ReadBoolean();
     i_timelineloop = str.ReadBoolean();
     i_initcode = str.ReadString();
-    const size_t at = str.Position();
-    if (str.ReadInteger() != kVariableListVersion) return false;
-    str.Seek(at);
-    i_vars.LoadFromStream(str);
+    // A list in another format would read as empty and leave the rest of
+    // the record misread.
+    if (!i_vars.LoadFromStream(str)) return false;
   } catch (const EStreamError&) {
     return false;
   }

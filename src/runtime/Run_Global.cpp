@@ -251,8 +251,6 @@ void EndGame() {
 
 namespace {
 constexpr int32_t kSavedGameVersion = 540;
-constexpr int32_t kGlobalBlockVersion = 700;
-constexpr int32_t kVariableListVersion = 440;
 // Far below the size of any stored instance record; only used to refuse
 // counts that the remaining bytes cannot hold.
 constexpr size_t kInstanceRecordMin = 100;
@@ -330,15 +328,7 @@ ELoad ParseSavedGame(CStream& s, RSavedGame& g) {
     g.cursorsub = s.ReadInteger();
     g.autodraw = s.ReadBoolean();
     // The global block, read apart from the live globals.
-    if (s.ReadInteger() != kGlobalBlockVersion) return ELoad::bad;
-    const size_t at = s.Position();
-    if (s.ReadInteger() != kVariableListVersion) return ELoad::bad;
-    s.Seek(at);
-    g.globals.LoadFromStream(s);
-    const int32_t flags = s.ReadInteger();
-    if (flags < 0 || size_t(flags) > s.Remaining() / 4) return ELoad::bad;
-    g.declared.resize(size_t(flags));
-    for (char& f : g.declared) f = s.ReadBoolean() ? 1 : 0;
+    if (!GlobalParseFromStream(s, g.globals, g.declared)) return ELoad::bad;
     // Every entry takes at least its presence flag.
     const int32_t count = s.ReadInteger();
     if (count < 0 || size_t(count) > s.Remaining() / 4) return ELoad::bad;

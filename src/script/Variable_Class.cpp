@@ -162,9 +162,9 @@ void CVariableList::SaveToStream(CStream& stream) const {
   }
 }
 
-void CVariableList::LoadFromStream(CStream& stream) {
+bool CVariableList::LoadFromStream(CStream& stream) {
   Clear();
-  if (stream.ReadInteger() != kListMarker) return;
+  if (stream.ReadInteger() != kListMarker) return false;
   int32_t n = ReadCount(stream, 24);
   v_vars.resize(static_cast<size_t>(n));
   for (RVariable& var : v_vars) {
@@ -182,4 +182,5 @@ void CVariableList::LoadFromStream(CStream& stream) {
   }
   v_numb = n;
   Rehash();
+  return true;
 }

@@ -37,7 +37,9 @@ class CVariableList {
   bool GetVar(int id, int index, RValue& out) const;
   void Init(int id);
   void SaveToStream(CStream& stream) const;
-  void LoadFromStream(CStream& stream);
+  // False when the stream does not hold a list in this format (the list is
+  // then left empty and nothing more is read); broken contents throw.
+  bool LoadFromStream(CStream& stream);
 
   // Fast access for the interpreter. `cache` is a caller-kept hint (the
   // position where the id was found last); it is checked before use, so any

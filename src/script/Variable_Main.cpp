@@ -165,11 +165,23 @@ void GlobalSaveToStream(CStream& stream) {
   for (char flag : g_globalDeclared) stream.WriteBoolean(flag != 0);
 }
 
+namespace {
+void ReadDeclared(CStream& stream, std::vector<char>& declared) {
+  int32_t n = stream.ReadInteger();
+  if (n < 0 || static_cast<size_t>(n) > stream.Remaining() / 4) throw EStreamError("Stream read error: bad count");
+  declared.assign(static_cast<size_t>(n), 0);
+  for (char& flag : declared) flag = stream.ReadBoolean() ? 1 : 0;
+}
+}  // namespace
+
 void GlobalLoadFromStream(CStream& stream) {
   if (stream.ReadInteger() != kGlobalMarker) return;
   g_globals.LoadFromStream(stream);
-  int32_t n = stream.ReadInteger();
-  if (n < 0 || static_cast<size_t>(n) > stream.Remaining() / 4) throw EStreamError("Stream read error: bad count");
-  g_globalDeclared.assign(static_cast<size_t>(n), 0);
-  for (int32_t i = 0; i < n; ++i) g_globalDeclared[static_cast<size_t>(i)] = stream.ReadBoolean() ? 1 : 0;
+  ReadDeclared(stream, g_globalDeclared);
+}
+
+bool GlobalParseFromStream(CStream& stream, CVariableList& vars, std::vector<char>& declared) {
+  if (stream.ReadInteger() != kGlobalMarker || !vars.LoadFromStream(stream)) return false;
+  ReadDeclared(stream, declared);
+  return true;
 }

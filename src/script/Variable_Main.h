@@ -24,6 +24,10 @@ int GlobalDeclaredLength();  // current length of the globalvar table
 void GlobalClear();
 void GlobalSaveToStream(CStream& stream);
 void GlobalLoadFromStream(CStream& stream);
+// Reads a global block into vars and declared (the globalvar table) without
+// touching the live globals. False when the block or its variable list does
+// not carry its format marker; broken contents throw.
+bool GlobalParseFromStream(CStream& stream, CVariableList& vars, std::vector<char>& declared);
 
 // ---- built-in variables ----
 using BuiltinGetter = bool (*)(CInstance* inst, int index, RValue& out);
