@@ -1,6 +1,8 @@
 // Owns the installed backends.
 #include "platform/Platform.h"
 
+#include "platform/Platform_LoadWindow.h"
+
 namespace {
 RPlatform g_platform;
 std::unique_ptr<IRenderDevice> g_device;
@@ -22,4 +24,5 @@ void PlatformSetRenderDevice(std::unique_ptr<IRenderDevice> device) { g_device =
 
 void PumpMessages() {
   if (g_platform.window) g_platform.window->Pump();
+  else PlatformPumpEvents();
 }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/Game_Window.h"  // RLoadPictures
+
 // Geometry of the loading window and its bar, in window pixels.
 struct RLoadLayout {
   int width = 332, height = 92;  // client size: the loading picture's size
@@ -23,11 +25,6 @@ RLoadLayout ComputeLoadLayout(int image_w, int image_h, int screen_w, int screen
 // nearest with halves to even.
 int ProgressWidth(int percent, int bar_width);
 
-struct RLoadPictures {
-  const std::vector<uint8_t>* image = nullptr;  // BMP bytes or null
-  const std::vector<uint8_t>* back = nullptr;
-  const std::vector<uint8_t>* front = nullptr;
-};
 
 // Opens the window (needs a display). False when it cannot be shown; the
 // load goes on without it.

@@ -89,8 +89,6 @@ void SetupLoadForm(bool debug_mode) {
 
 void CloseLoadForm() { PlatformLoadWindowClose(); }
 
-void PumpMessages() { PlatformPumpEvents(); }
-
 void WriteHelperLibrary(const std::string& name, const CStream& bytes) {
   if (TempDir.empty()) return;
   if (!PlainFileName(name)) {

@@ -3,6 +3,8 @@
 // the clean-up after the game.
 #include <string>
 
+#include "platform/Platform.h"  // PumpMessages
+
 class CStream;
 
 // Shows progress (0-100) and the step's text: writes the text to the trace
@@ -15,8 +17,6 @@ int LoadProgress();
 void SetupLoadForm(bool debug_mode);
 // Closes the loading window, if any.
 void CloseLoadForm();
-// Dispatches pending window events.
-void PumpMessages();
 // Writes the graphics helper library carried in the game file to the temp
 // dir under its stored name (a plain file name only; anything else is not
 // written). Never fails the load: the library is not used on this platform.
