@@ -6,6 +6,7 @@
 
 #include "library/Function_Math.h"
 #include "library/Support_Data_Structures.h"
+#include "script/Function_Library.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
 
@@ -389,117 +390,119 @@ ROUTINE(F_ds_grid_read) {
 
 }  // namespace
 
-void InitFunction_Data_Structures() {
-#define ADD(name, argc) FunctionAdd(#name, F_##name, argc)
-  ADD(ds_set_precision, 1);
-  ADD(ds_stack_create, 0);
-  ADD(ds_stack_destroy, 1);
-  ADD(ds_stack_clear, 1);
-  ADD(ds_stack_copy, 2);
-  ADD(ds_stack_size, 1);
-  ADD(ds_stack_empty, 1);
-  ADD(ds_stack_push, 2);
-  ADD(ds_stack_pop, 1);
-  ADD(ds_stack_top, 1);
-  ADD(ds_stack_write, 1);
-  ADD(ds_stack_read, 2);
-  ADD(ds_queue_create, 0);
-  ADD(ds_queue_destroy, 1);
-  ADD(ds_queue_clear, 1);
-  ADD(ds_queue_copy, 2);
-  ADD(ds_queue_size, 1);
-  ADD(ds_queue_empty, 1);
-  ADD(ds_queue_enqueue, 2);
-  ADD(ds_queue_dequeue, 1);
-  ADD(ds_queue_head, 1);
-  ADD(ds_queue_tail, 1);
-  ADD(ds_queue_write, 1);
-  ADD(ds_queue_read, 2);
-  ADD(ds_list_create, 0);
-  ADD(ds_list_destroy, 1);
-  ADD(ds_list_clear, 1);
-  ADD(ds_list_copy, 2);
-  ADD(ds_list_size, 1);
-  ADD(ds_list_empty, 1);
-  ADD(ds_list_add, 2);
-  ADD(ds_list_insert, 3);
-  ADD(ds_list_replace, 3);
-  ADD(ds_list_delete, 2);
-  ADD(ds_list_find_index, 2);
-  ADD(ds_list_find_value, 2);
-  ADD(ds_list_sort, 2);
-  ADD(ds_list_shuffle, 1);
-  ADD(ds_list_write, 1);
-  ADD(ds_list_read, 2);
-  ADD(ds_map_create, 0);
-  ADD(ds_map_destroy, 1);
-  ADD(ds_map_clear, 1);
-  ADD(ds_map_copy, 2);
-  ADD(ds_map_size, 1);
-  ADD(ds_map_empty, 1);
-  ADD(ds_map_add, 3);
-  ADD(ds_map_replace, 3);
-  ADD(ds_map_delete, 2);
-  ADD(ds_map_exists, 2);
-  ADD(ds_map_find_value, 2);
-  ADD(ds_map_find_previous, 2);
-  ADD(ds_map_find_next, 2);
-  ADD(ds_map_find_first, 1);
-  ADD(ds_map_find_last, 1);
-  ADD(ds_map_write, 1);
-  ADD(ds_map_read, 2);
-  ADD(ds_priority_create, 0);
-  ADD(ds_priority_destroy, 1);
-  ADD(ds_priority_clear, 1);
-  ADD(ds_priority_copy, 2);
-  ADD(ds_priority_size, 1);
-  ADD(ds_priority_empty, 1);
-  ADD(ds_priority_add, 3);
-  ADD(ds_priority_change_priority, 3);
-  ADD(ds_priority_find_priority, 2);
-  ADD(ds_priority_delete_value, 2);
-  ADD(ds_priority_delete_min, 1);
-  ADD(ds_priority_find_min, 1);
-  ADD(ds_priority_delete_max, 1);
-  ADD(ds_priority_find_max, 1);
-  ADD(ds_priority_write, 1);
-  ADD(ds_priority_read, 2);
-  ADD(ds_grid_create, 2);
-  ADD(ds_grid_destroy, 1);
-  ADD(ds_grid_copy, 2);
-  ADD(ds_grid_resize, 3);
-  ADD(ds_grid_width, 1);
-  ADD(ds_grid_height, 1);
-  ADD(ds_grid_clear, 2);
-  ADD(ds_grid_set, 4);
-  ADD(ds_grid_add, 4);
-  ADD(ds_grid_multiply, 4);
-  ADD(ds_grid_set_region, 6);
-  ADD(ds_grid_add_region, 6);
-  ADD(ds_grid_multiply_region, 6);
-  ADD(ds_grid_set_disk, 5);
-  ADD(ds_grid_add_disk, 5);
-  ADD(ds_grid_multiply_disk, 5);
-  ADD(ds_grid_set_grid_region, 8);
-  ADD(ds_grid_add_grid_region, 8);
-  ADD(ds_grid_multiply_grid_region, 8);
-  ADD(ds_grid_get, 3);
-  ADD(ds_grid_get_sum, 5);
-  ADD(ds_grid_get_max, 5);
-  ADD(ds_grid_get_min, 5);
-  ADD(ds_grid_get_mean, 5);
-  ADD(ds_grid_get_disk_sum, 4);
-  ADD(ds_grid_get_disk_max, 4);
-  ADD(ds_grid_get_disk_min, 4);
-  ADD(ds_grid_get_disk_mean, 4);
-  ADD(ds_grid_value_exists, 6);
-  ADD(ds_grid_value_x, 6);
-  ADD(ds_grid_value_y, 6);
-  ADD(ds_grid_value_disk_exists, 5);
-  ADD(ds_grid_value_disk_x, 5);
-  ADD(ds_grid_value_disk_y, 5);
-  ADD(ds_grid_shuffle, 1);
-  ADD(ds_grid_write, 1);
-  ADD(ds_grid_read, 2);
-#undef ADD
-}
+namespace {
+const RBuiltin kFunctions[] = {
+    {"ds_set_precision", F_ds_set_precision, 1},
+    {"ds_stack_create", F_ds_stack_create, 0},
+    {"ds_stack_destroy", F_ds_stack_destroy, 1},
+    {"ds_stack_clear", F_ds_stack_clear, 1},
+    {"ds_stack_copy", F_ds_stack_copy, 2},
+    {"ds_stack_size", F_ds_stack_size, 1},
+    {"ds_stack_empty", F_ds_stack_empty, 1},
+    {"ds_stack_push", F_ds_stack_push, 2},
+    {"ds_stack_pop", F_ds_stack_pop, 1},
+    {"ds_stack_top", F_ds_stack_top, 1},
+    {"ds_stack_write", F_ds_stack_write, 1},
+    {"ds_stack_read", F_ds_stack_read, 2},
+    {"ds_queue_create", F_ds_queue_create, 0},
+    {"ds_queue_destroy", F_ds_queue_destroy, 1},
+    {"ds_queue_clear", F_ds_queue_clear, 1},
+    {"ds_queue_copy", F_ds_queue_copy, 2},
+    {"ds_queue_size", F_ds_queue_size, 1},
+    {"ds_queue_empty", F_ds_queue_empty, 1},
+    {"ds_queue_enqueue", F_ds_queue_enqueue, 2},
+    {"ds_queue_dequeue", F_ds_queue_dequeue, 1},
+    {"ds_queue_head", F_ds_queue_head, 1},
+    {"ds_queue_tail", F_ds_queue_tail, 1},
+    {"ds_queue_write", F_ds_queue_write, 1},
+    {"ds_queue_read", F_ds_queue_read, 2},
+    {"ds_list_create", F_ds_list_create, 0},
+    {"ds_list_destroy", F_ds_list_destroy, 1},
+    {"ds_list_clear", F_ds_list_clear, 1},
+    {"ds_list_copy", F_ds_list_copy, 2},
+    {"ds_list_size", F_ds_list_size, 1},
+    {"ds_list_empty", F_ds_list_empty, 1},
+    {"ds_list_add", F_ds_list_add, 2},
+    {"ds_list_insert", F_ds_list_insert, 3},
+    {"ds_list_replace", F_ds_list_replace, 3},
+    {"ds_list_delete", F_ds_list_delete, 2},
+    {"ds_list_find_index", F_ds_list_find_index, 2},
+    {"ds_list_find_value", F_ds_list_find_value, 2},
+    {"ds_list_sort", F_ds_list_sort, 2},
+    {"ds_list_shuffle", F_ds_list_shuffle, 1},
+    {"ds_list_write", F_ds_list_write, 1},
+    {"ds_list_read", F_ds_list_read, 2},
+    {"ds_map_create", F_ds_map_create, 0},
+    {"ds_map_destroy", F_ds_map_destroy, 1},
+    {"ds_map_clear", F_ds_map_clear, 1},
+    {"ds_map_copy", F_ds_map_copy, 2},
+    {"ds_map_size", F_ds_map_size, 1},
+    {"ds_map_empty", F_ds_map_empty, 1},
+    {"ds_map_add", F_ds_map_add, 3},
+    {"ds_map_replace", F_ds_map_replace, 3},
+    {"ds_map_delete", F_ds_map_delete, 2},
+    {"ds_map_exists", F_ds_map_exists, 2},
+    {"ds_map_find_value", F_ds_map_find_value, 2},
+    {"ds_map_find_previous", F_ds_map_find_previous, 2},
+    {"ds_map_find_next", F_ds_map_find_next, 2},
+    {"ds_map_find_first", F_ds_map_find_first, 1},
+    {"ds_map_find_last", F_ds_map_find_last, 1},
+    {"ds_map_write", F_ds_map_write, 1},
+    {"ds_map_read", F_ds_map_read, 2},
+    {"ds_priority_create", F_ds_priority_create, 0},
+    {"ds_priority_destroy", F_ds_priority_destroy, 1},
+    {"ds_priority_clear", F_ds_priority_clear, 1},
+    {"ds_priority_copy", F_ds_priority_copy, 2},
+    {"ds_priority_size", F_ds_priority_size, 1},
+    {"ds_priority_empty", F_ds_priority_empty, 1},
+    {"ds_priority_add", F_ds_priority_add, 3},
+    {"ds_priority_change_priority", F_ds_priority_change_priority, 3},
+    {"ds_priority_find_priority", F_ds_priority_find_priority, 2},
+    {"ds_priority_delete_value", F_ds_priority_delete_value, 2},
+    {"ds_priority_delete_min", F_ds_priority_delete_min, 1},
+    {"ds_priority_find_min", F_ds_priority_find_min, 1},
+    {"ds_priority_delete_max", F_ds_priority_delete_max, 1},
+    {"ds_priority_find_max", F_ds_priority_find_max, 1},
+    {"ds_priority_write", F_ds_priority_write, 1},
+    {"ds_priority_read", F_ds_priority_read, 2},
+    {"ds_grid_create", F_ds_grid_create, 2},
+    {"ds_grid_destroy", F_ds_grid_destroy, 1},
+    {"ds_grid_copy", F_ds_grid_copy, 2},
+    {"ds_grid_resize", F_ds_grid_resize, 3},
+    {"ds_grid_width", F_ds_grid_width, 1},
+    {"ds_grid_height", F_ds_grid_height, 1},
+    {"ds_grid_clear", F_ds_grid_clear, 2},
+    {"ds_grid_set", F_ds_grid_set, 4},
+    {"ds_grid_add", F_ds_grid_add, 4},
+    {"ds_grid_multiply", F_ds_grid_multiply, 4},
+    {"ds_grid_set_region", F_ds_grid_set_region, 6},
+    {"ds_grid_add_region", F_ds_grid_add_region, 6},
+    {"ds_grid_multiply_region", F_ds_grid_multiply_region, 6},
+    {"ds_grid_set_disk", F_ds_grid_set_disk, 5},
+    {"ds_grid_add_disk", F_ds_grid_add_disk, 5},
+    {"ds_grid_multiply_disk", F_ds_grid_multiply_disk, 5},
+    {"ds_grid_set_grid_region", F_ds_grid_set_grid_region, 8},
+    {"ds_grid_add_grid_region", F_ds_grid_add_grid_region, 8},
+    {"ds_grid_multiply_grid_region", F_ds_grid_multiply_grid_region, 8},
+    {"ds_grid_get", F_ds_grid_get, 3},
+    {"ds_grid_get_sum", F_ds_grid_get_sum, 5},
+    {"ds_grid_get_max", F_ds_grid_get_max, 5},
+    {"ds_grid_get_min", F_ds_grid_get_min, 5},
+    {"ds_grid_get_mean", F_ds_grid_get_mean, 5},
+    {"ds_grid_get_disk_sum", F_ds_grid_get_disk_sum, 4},
+    {"ds_grid_get_disk_max", F_ds_grid_get_disk_max, 4},
+    {"ds_grid_get_disk_min", F_ds_grid_get_disk_min, 4},
+    {"ds_grid_get_disk_mean", F_ds_grid_get_disk_mean, 4},
+    {"ds_grid_value_exists", F_ds_grid_value_exists, 6},
+    {"ds_grid_value_x", F_ds_grid_value_x, 6},
+    {"ds_grid_value_y", F_ds_grid_value_y, 6},
+    {"ds_grid_value_disk_exists", F_ds_grid_value_disk_exists, 5},
+    {"ds_grid_value_disk_x", F_ds_grid_value_disk_x, 5},
+    {"ds_grid_value_disk_y", F_ds_grid_value_disk_y, 5},
+    {"ds_grid_shuffle", F_ds_grid_shuffle, 1},
+    {"ds_grid_write", F_ds_grid_write, 1},
+    {"ds_grid_read", F_ds_grid_read, 2},
+};
+}  // namespace
+
+const RFunctionLibrary kLibrary_Data_Structures{"Data_Structures", kFunctions};

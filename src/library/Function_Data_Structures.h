@@ -3,4 +3,5 @@
 // grids addressed by small integer ids, one id space per kind.
 
 // Registers the 110 data structure functions.
-void InitFunction_Data_Structures();
+struct RFunctionLibrary;
+extern const RFunctionLibrary kLibrary_Data_Structures;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "script/Function_Library.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
 
@@ -783,76 +784,80 @@ ROUTINE(F_lengthdir_y) { SetFinite(result, SnapNearInteger(-std::sin(args[1].val
 
 }  // namespace
 
-void InitFunction_Math() {
-  FunctionAdd("is_real", F_is_real, 1);
-  FunctionAdd("is_string", F_is_string, 1);
-  FunctionAdd("random", F_random, 1);
-  FunctionAdd("random_range", F_random_range, 2);
-  FunctionAdd("irandom", F_irandom, 1);
-  FunctionAdd("irandom_range", F_irandom_range, 2);
-  FunctionAdd("random_set_seed", F_random_set_seed, 1);
-  FunctionAdd("random_get_seed", F_random_get_seed, 0);
-  FunctionAdd("randomize", F_randomize, 0);
-  FunctionAdd("abs", F_abs, 1);
-  FunctionAdd("round", F_round, 1);
-  FunctionAdd("floor", F_floor, 1);
-  FunctionAdd("ceil", F_ceil, 1);
-  FunctionAdd("sign", F_sign, 1);
-  FunctionAdd("frac", F_frac, 1);
-  FunctionAdd("sqrt", F_sqrt, 1);
-  FunctionAdd("sqr", F_sqr, 1);
-  FunctionAdd("exp", F_exp, 1);
-  FunctionAdd("ln", F_ln, 1);
-  FunctionAdd("log2", F_log2, 1);
-  FunctionAdd("log10", F_log10, 1);
-  FunctionAdd("sin", F_sin, 1);
-  FunctionAdd("cos", F_cos, 1);
-  FunctionAdd("tan", F_tan, 1);
-  FunctionAdd("arcsin", F_arcsin, 1);
-  FunctionAdd("arccos", F_arccos, 1);
-  FunctionAdd("arctan", F_arctan, 1);
-  FunctionAdd("arctan2", F_arctan2, 2);
-  FunctionAdd("degtorad", F_degtorad, 1);
-  FunctionAdd("radtodeg", F_radtodeg, 1);
-  FunctionAdd("power", F_power, 2);
-  FunctionAdd("logn", F_logn, 2);
-  FunctionAdd("min", F_min, -1);
-  FunctionAdd("max", F_max, -1);
-  FunctionAdd("min3", F_min3, 3);
-  FunctionAdd("max3", F_max3, 3);
-  FunctionAdd("mean", F_mean, -1);
-  FunctionAdd("median", F_median, -1);
-  FunctionAdd("choose", F_choose, -1);
-  FunctionAdd("clamp", F_clamp, 3);
-  FunctionAdd("lerp", F_lerp, 3);
-  FunctionAdd("real", F_real, 1);
-  FunctionAdd("string", F_string, 1);
-  FunctionAdd("string_format", F_string_format, 3);
-  FunctionAdd("chr", F_chr, 1);
-  FunctionAdd("ansi_char", F_ansi_char, 1);
-  FunctionAdd("ord", F_ord, 1);
-  FunctionAdd("string_length", F_string_length, 1);
-  FunctionAdd("string_byte_length", F_string_byte_length, 1);
-  FunctionAdd("string_byte_at", F_string_byte_at, 2);
-  FunctionAdd("string_pos", F_string_pos, 2);
-  FunctionAdd("string_copy", F_string_copy, 3);
-  FunctionAdd("string_char_at", F_string_char_at, 2);
-  FunctionAdd("string_delete", F_string_delete, 3);
-  FunctionAdd("string_insert", F_string_insert, 3);
-  FunctionAdd("string_lower", F_string_lower, 1);
-  FunctionAdd("string_upper", F_string_upper, 1);
-  FunctionAdd("string_repeat", F_string_repeat, 2);
-  FunctionAdd("string_letters", F_string_letters, 1);
-  FunctionAdd("string_digits", F_string_digits, 1);
-  FunctionAdd("string_lettersdigits", F_string_lettersdigits, 1);
-  FunctionAdd("string_replace", F_string_replace, 3);
-  FunctionAdd("string_replace_all", F_string_replace_all, 3);
-  FunctionAdd("string_count", F_string_count, 2);
-  FunctionAdd("dot_product", F_dot_product, 4);
-  FunctionAdd("dot_product_3d", F_dot_product_3d, 6);
-  FunctionAdd("point_distance_3d", F_point_distance_3d, 6);
-  FunctionAdd("point_distance", F_point_distance, 4);
-  FunctionAdd("point_direction", F_point_direction, 4);
-  FunctionAdd("lengthdir_x", F_lengthdir_x, 2);
-  FunctionAdd("lengthdir_y", F_lengthdir_y, 2);
-}
+namespace {
+const RBuiltin kFunctions[] = {
+    {"is_real", F_is_real, 1},
+    {"is_string", F_is_string, 1},
+    {"random", F_random, 1},
+    {"random_range", F_random_range, 2},
+    {"irandom", F_irandom, 1},
+    {"irandom_range", F_irandom_range, 2},
+    {"random_set_seed", F_random_set_seed, 1},
+    {"random_get_seed", F_random_get_seed, 0},
+    {"randomize", F_randomize, 0},
+    {"abs", F_abs, 1},
+    {"round", F_round, 1},
+    {"floor", F_floor, 1},
+    {"ceil", F_ceil, 1},
+    {"sign", F_sign, 1},
+    {"frac", F_frac, 1},
+    {"sqrt", F_sqrt, 1},
+    {"sqr", F_sqr, 1},
+    {"exp", F_exp, 1},
+    {"ln", F_ln, 1},
+    {"log2", F_log2, 1},
+    {"log10", F_log10, 1},
+    {"sin", F_sin, 1},
+    {"cos", F_cos, 1},
+    {"tan", F_tan, 1},
+    {"arcsin", F_arcsin, 1},
+    {"arccos", F_arccos, 1},
+    {"arctan", F_arctan, 1},
+    {"arctan2", F_arctan2, 2},
+    {"degtorad", F_degtorad, 1},
+    {"radtodeg", F_radtodeg, 1},
+    {"power", F_power, 2},
+    {"logn", F_logn, 2},
+    {"min", F_min, -1},
+    {"max", F_max, -1},
+    {"min3", F_min3, 3},
+    {"max3", F_max3, 3},
+    {"mean", F_mean, -1},
+    {"median", F_median, -1},
+    {"choose", F_choose, -1},
+    {"clamp", F_clamp, 3},
+    {"lerp", F_lerp, 3},
+    {"real", F_real, 1},
+    {"string", F_string, 1},
+    {"string_format", F_string_format, 3},
+    {"chr", F_chr, 1},
+    {"ansi_char", F_ansi_char, 1},
+    {"ord", F_ord, 1},
+    {"string_length", F_string_length, 1},
+    {"string_byte_length", F_string_byte_length, 1},
+    {"string_byte_at", F_string_byte_at, 2},
+    {"string_pos", F_string_pos, 2},
+    {"string_copy", F_string_copy, 3},
+    {"string_char_at", F_string_char_at, 2},
+    {"string_delete", F_string_delete, 3},
+    {"string_insert", F_string_insert, 3},
+    {"string_lower", F_string_lower, 1},
+    {"string_upper", F_string_upper, 1},
+    {"string_repeat", F_string_repeat, 2},
+    {"string_letters", F_string_letters, 1},
+    {"string_digits", F_string_digits, 1},
+    {"string_lettersdigits", F_string_lettersdigits, 1},
+    {"string_replace", F_string_replace, 3},
+    {"string_replace_all", F_string_replace_all, 3},
+    {"string_count", F_string_count, 2},
+    {"dot_product", F_dot_product, 4},
+    {"dot_product_3d", F_dot_product_3d, 6},
+    {"point_distance_3d", F_point_distance_3d, 6},
+    {"point_distance", F_point_distance, 4},
+    {"point_direction", F_point_direction, 4},
+    {"lengthdir_x", F_lengthdir_x, 2},
+    {"lengthdir_y", F_lengthdir_y, 2},
+};
+}  // namespace
+
+const RFunctionLibrary kLibrary_Math{"Math", kFunctions};

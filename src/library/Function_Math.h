@@ -23,7 +23,8 @@ void RandomSetSeed(uint32_t seed);
 uint32_t RandomGetSeed();
 
 // Registers the 71 math and string functions.
-void InitFunction_Math();
+struct RFunctionLibrary;
+extern const RFunctionLibrary kLibrary_Math;
 
 namespace mathlib {
 

@@ -8,6 +8,7 @@
 #include "resources/Event_Class.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
+#include "script/Code_Spaces.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Function.h"
 #include "script/Code_Main.h"
@@ -168,7 +169,6 @@ class CActionRun {
 
 namespace {
 bool (*g_roomChangePending)() = nullptr;
-constexpr int kScriptBase = 100000;
 constexpr int kExtensionBase = 500000;
 }  // namespace
 
@@ -209,8 +209,8 @@ RValue CInterpreterActionHost::PerformAction(CAction& act, CInstance* self, CIns
     const int id = act.act_functionid;
     if (id >= kExtensionBase) {
       ExtensionFunctionCall(id - kExtensionBase, self, other, result, args, n);
-    } else if (id >= kScriptBase) {
-      ExecuteScript(id - kScriptBase, self, other, result, true, args, n);
+    } else if (id >= kScriptFunctionBase) {
+      ExecuteScript(id - kScriptFunctionBase, self, other, result, true, args, n);
     } else if (id >= 0 && id < FunctionCount()) {
       if (BuiltinRoutine r = FunctionGet(id).f_routine) r(self, other, n, result, args);
     }

@@ -3,4 +3,5 @@
 // room being played (RoomCurrent).
 
 // Registers the 33 tile functions.
-void InitFunction_Tile();
+struct RFunctionLibrary;
+extern const RFunctionLibrary kLibrary_Tile;

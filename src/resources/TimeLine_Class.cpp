@@ -1,6 +1,7 @@
 #include "resources/TimeLine_Class.h"
 
 #include "runner/Support_Stream.h"
+#include "script/Code_Spaces.h"
 
 void CTimeLine::Clear() {
   s_event.clear();
@@ -49,7 +50,7 @@ void CTimeLine::SaveToStream(CStream& str) const {
 
 bool CTimeLine::Compile() {
   for (int i = 0; i < s_count; ++i) {
-    CompileContext().type = 100000;
+    CompileContext().type = kTimelineEventType;
     CompileContext().number = s_step[size_t(i)];
     if (!s_event[size_t(i)]->Compile()) return false;
   }

@@ -12,12 +12,13 @@
 #include "runner/Support_File.h"
 #include "runner/Support_Stream.h"
 #include "runner/Support_Various.h"
+#include "script/Code_Spaces.h"
 
 bool DebugMode = false;
 int GameId = 0;
 std::array<uint8_t, 16> GameGuid{};
 bool SecureMode = false;
-int LastInstanceId = 100000;
+int LastInstanceId = kFirstInstanceId;
 int LastTileId = 10000000;
 size_t GameDataOffset = 0;
 std::vector<CDataFile> IncludedFiles;
@@ -291,7 +292,7 @@ void ClearGameData() {
   DebugMode = false;
   GameId = 0;
   GameGuid = {};
-  LastInstanceId = 100000;
+  LastInstanceId = kFirstInstanceId;
   LastTileId = 10000000;
   GameDataOffset = 0;
   IncludedFiles.clear();

@@ -11,13 +11,14 @@
 #include "resources/Trigger_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
+#include "script/Code_Spaces.h"
 #include "script/Code_Error.h"
 
 int event_type = 0;
 int event_number = 0;
 int event_object = 0;
 int event_action = 0;
-int New_Room = -1;
+int New_Room = ROOM_NONE;
 
 namespace {
 std::array<std::vector<std::vector<int>>, kEventTypes> g_index;
@@ -51,7 +52,7 @@ CRuntimeActionHost g_host;
 
 std::string ActionPlace() {
   std::string s = "ERROR in\r\naction number " + std::to_string(event_action + 1) + "\r\n";
-  if (event_type == 100000) {
+  if (event_type == kTimelineEventType) {
     s += "at time step " + std::to_string(event_number) + "\r\nof time line " + GetTimeLineName(event_object);
   } else {
     s += "of " + GetEventName(event_type, event_number) + "\r\nfor object " + GetObjectName(event_object);
@@ -139,7 +140,7 @@ void Perform_TimelineMoment(CInstance* inst, CInstance* other, int timeline, int
   if (ev == nullptr) return;
   ContextGuard guard;
   event_object = timeline;
-  event_type = 100000;
+  event_type = kTimelineEventType;
   event_number = tl->Step(moment);
   RunActionList(inst, other, ev);
 }
@@ -176,5 +177,5 @@ void InstallEventDispatch() {
   SetActionHost(&g_host);
   SetRoomChangePendingHook([] { return RoomChangePending(); });
   ErrorHooks().action_place = ActionPlace;
-  ErrorHooks().fatal = [] { New_Room = -400; };
+  ErrorHooks().fatal = [] { New_Room = ROOM_ABORT; };
 }

@@ -12,6 +12,8 @@
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
 #include "runtime/Run_Global.h"
+#include "script/Code_Spaces.h"
+#include "script/Function_Library.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
 #include "script/Variable_Main.h"
@@ -24,7 +26,6 @@ void StdoutSink(const std::string& line) {
 }
 void (*g_sink)(const std::string&) = StdoutSink;
 
-double ArgReal(const RValue& v) { return v.kind == RValue::kReal ? v.val : 0; }
 
 CInstance* FindLive(int id) {
   IInstanceSource& src = Instances();
@@ -48,7 +49,7 @@ void ForTargets(CInstance* self, CInstance* other, int obj, F f) {
     const int n = src.Count();
     for (int i = 0; i < n; ++i)
       if (CInstance* inst = src.At(i); inst && !inst->i_marked) f(inst);
-  } else if (obj > 99999) {
+  } else if (obj > kMaxObjectIndex) {
     if (CInstance* inst = FindLive(obj)) f(inst);
   } else if (obj >= 0) {
     IInstanceSource& src = Instances();
@@ -162,7 +163,7 @@ void SetDeactivatedByObject(CInstance* self, CInstance* other, int obj, bool dea
   } else if (obj == -3 || obj >= 0) {
     for (auto& p : from) {
       if (p->i_marked) continue;
-      if (obj == -3 || (obj > 99999 ? p->i_id == obj : ObjectIsA(p->i_objectindex, obj)))
+      if (obj == -3 || (obj > kMaxObjectIndex ? p->i_id == obj : ObjectIsA(p->i_objectindex, obj)))
         p->i_deactivated = deactivate;
     }
   }
@@ -230,7 +231,7 @@ void F_instance_find(CInstance* self, CInstance* other, int, RValue& result, RVa
 void RoomGoto(int n) {
   if (!RoomExists(n)) {
     ReportActionError("Unexisting room number: " + std::to_string(n), true);
-    New_Room = -400;
+    New_Room = ROOM_ABORT;
     return;
   }
   New_Room = n;
@@ -241,7 +242,7 @@ void F_room_goto_previous(CInstance*, CInstance*, int, RValue&, RValue*) {
   const int prev = PreviousRoom(RoomOrder, Current_Room);
   if (prev < 0) {
     ReportActionError("Moving to previous room before the first room.", true);
-    New_Room = -400;
+    New_Room = ROOM_ABORT;
     return;
   }
   RoomGoto(prev);
@@ -250,7 +251,7 @@ void F_room_goto_next(CInstance*, CInstance*, int, RValue&, RValue*) {
   const int next = NextRoom(RoomOrder, Current_Room);
   if (next < 0) {
     ReportActionError("Moving to next room after the last room.", true);
-    New_Room = -400;
+    New_Room = ROOM_ABORT;
     return;
   }
   RoomGoto(next);
@@ -264,13 +265,13 @@ void F_room_next(CInstance*, CInstance*, int, RValue& result, RValue* args) {
   const int n = ArgInt(args[0]);
   result.SetReal(RoomExists(n) ? NextRoom(RoomOrder, n) : -1);
 }
-void F_game_end(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = -100; }
-void F_game_restart(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = -200; }
+void F_game_end(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = ROOM_END; }
+void F_game_restart(CInstance*, CInstance*, int, RValue&, RValue*) { New_Room = ROOM_RESTART; }
 std::string ArgText(const RValue& v) { return v.kind == RValue::kString ? v.str : std::string(); }
 void F_game_save(CInstance*, CInstance*, int, RValue&, RValue* args) { SaveGame(ArgText(args[0])); }
 void F_game_load(CInstance*, CInstance*, int, RValue&, RValue* args) {
   SetPendingGameFile(ArgText(args[0]));
-  New_Room = -300;
+  New_Room = ROOM_LOAD;
 }
 
 void F_event_perform(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
@@ -308,36 +309,40 @@ void F_show_debug_message(CInstance*, CInstance*, int, RValue&, RValue* args) {
 
 void SetDebugMessageSink(void (*sink)(const std::string& line)) { g_sink = sink ? sink : StdoutSink; }
 
-void InitFunction_Game() {
-  FunctionAdd("path_start", F_path_start, 4);
-  FunctionAdd("path_end", F_path_end, 0);
-  FunctionAdd("instance_find", F_instance_find, 2);
-  FunctionAdd("instance_exists", F_instance_exists, 1);
-  FunctionAdd("instance_number", F_instance_number, 1);
-  FunctionAdd("instance_create", F_instance_create, 3);
-  FunctionAdd("instance_copy", F_instance_copy, 1);
-  FunctionAdd("instance_change", F_instance_change, 2);
-  FunctionAdd("instance_destroy", F_instance_destroy, 0);
-  FunctionAdd("instance_sprite", F_instance_sprite, 1);
-  FunctionAdd("instance_deactivate_all", F_instance_deactivate_all, 1);
-  FunctionAdd("instance_deactivate_object", F_instance_deactivate_object, 1);
-  FunctionAdd("instance_deactivate_region", F_instance_deactivate_region, 6);
-  FunctionAdd("instance_activate_all", F_instance_activate_all, 0);
-  FunctionAdd("instance_activate_object", F_instance_activate_object, 1);
-  FunctionAdd("instance_activate_region", F_instance_activate_region, 5);
-  FunctionAdd("room_goto", F_room_goto, 1);
-  FunctionAdd("room_goto_previous", F_room_goto_previous, 0);
-  FunctionAdd("room_goto_next", F_room_goto_next, 0);
-  FunctionAdd("room_previous", F_room_previous, 1);
-  FunctionAdd("room_next", F_room_next, 1);
-  FunctionAdd("room_restart", F_room_restart, 0);
-  FunctionAdd("game_end", F_game_end, 0);
-  FunctionAdd("game_restart", F_game_restart, 0);
-  FunctionAdd("event_inherited", F_event_inherited, 0);
-  FunctionAdd("event_perform", F_event_perform, 2);
-  FunctionAdd("event_user", F_event_user, 1);
-  FunctionAdd("event_perform_object", F_event_perform_object, 3);
-  FunctionAdd("show_debug_message", F_show_debug_message, 1);
-  FunctionAdd("game_save", F_game_save, 1);
-  FunctionAdd("game_load", F_game_load, 1);
-}
+namespace {
+const RBuiltin kFunctions[] = {
+    {"path_start", F_path_start, 4},
+    {"path_end", F_path_end, 0},
+    {"instance_find", F_instance_find, 2},
+    {"instance_exists", F_instance_exists, 1},
+    {"instance_number", F_instance_number, 1},
+    {"instance_create", F_instance_create, 3},
+    {"instance_copy", F_instance_copy, 1},
+    {"instance_change", F_instance_change, 2},
+    {"instance_destroy", F_instance_destroy, 0},
+    {"instance_sprite", F_instance_sprite, 1},
+    {"instance_deactivate_all", F_instance_deactivate_all, 1},
+    {"instance_deactivate_object", F_instance_deactivate_object, 1},
+    {"instance_deactivate_region", F_instance_deactivate_region, 6},
+    {"instance_activate_all", F_instance_activate_all, 0},
+    {"instance_activate_object", F_instance_activate_object, 1},
+    {"instance_activate_region", F_instance_activate_region, 5},
+    {"room_goto", F_room_goto, 1},
+    {"room_goto_previous", F_room_goto_previous, 0},
+    {"room_goto_next", F_room_goto_next, 0},
+    {"room_previous", F_room_previous, 1},
+    {"room_next", F_room_next, 1},
+    {"room_restart", F_room_restart, 0},
+    {"game_end", F_game_end, 0},
+    {"game_restart", F_game_restart, 0},
+    {"event_inherited", F_event_inherited, 0},
+    {"event_perform", F_event_perform, 2},
+    {"event_user", F_event_user, 1},
+    {"event_perform_object", F_event_perform_object, 3},
+    {"show_debug_message", F_show_debug_message, 1},
+    {"game_save", F_game_save, 1},
+    {"game_load", F_game_load, 1},
+};
+}  // namespace
+
+const RFunctionLibrary kLibrary_Game{"Game", kFunctions};

@@ -3,7 +3,8 @@
 // performing and debug messages.
 #include <string>
 
-void InitFunction_Game();
+struct RFunctionLibrary;
+extern const RFunctionLibrary kLibrary_Game;
 
 // Where show_debug_message lines go in a headless run (stdout by default).
 void SetDebugMessageSink(void (*sink)(const std::string& line));

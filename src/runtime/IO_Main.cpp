@@ -12,6 +12,7 @@
 #include "runtime/IO_Script.h"
 #include "runtime/Run_Global.h"
 #include "runtime/Run_Main.h"
+#include "script/Function_Library.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
 
@@ -353,26 +354,33 @@ void F_mouse_wait(CInstance*, CInstance*, int, RValue&, RValue*) {
 }
 }  // namespace
 
-void InitFunction_IO() {
+namespace {
+const RBuiltin kFunctions[] = {
+    {"keyboard_key_press", F_keyboard_key_press, 1},
+    {"keyboard_key_release", F_keyboard_key_release, 1},
+    {"keyboard_set_map", F_keyboard_set_map, 2},
+    {"keyboard_get_map", F_keyboard_get_map, 1},
+    {"keyboard_unset_map", F_keyboard_unset_map, 0},
+    {"keyboard_check", F_keyboard_check, 1},
+    {"keyboard_check_pressed", F_keyboard_check_pressed, 1},
+    {"keyboard_check_released", F_keyboard_check_released, 1},
+    {"mouse_check_button", F_mouse_check_button, 1},
+    {"mouse_check_button_pressed", F_mouse_check_button_pressed, 1},
+    {"mouse_check_button_released", F_mouse_check_button_released, 1},
+    {"mouse_wheel_up", F_mouse_wheel_up, 0},
+    {"mouse_wheel_down", F_mouse_wheel_down, 0},
+    {"keyboard_clear", F_keyboard_clear, 1},
+    {"mouse_clear", F_mouse_clear, 1},
+    {"io_clear", F_io_clear, 0},
+    {"io_handle", F_io_handle, 0},
+    {"keyboard_wait", F_keyboard_wait, 0},
+    {"mouse_wait", F_mouse_wait, 0},
+};
+
+void Install() {
   // An error message shown to the player leaves no key held.
   ErrorHooks().clear_input = IO_Clear;
-  FunctionAdd("keyboard_key_press", F_keyboard_key_press, 1);
-  FunctionAdd("keyboard_key_release", F_keyboard_key_release, 1);
-  FunctionAdd("keyboard_set_map", F_keyboard_set_map, 2);
-  FunctionAdd("keyboard_get_map", F_keyboard_get_map, 1);
-  FunctionAdd("keyboard_unset_map", F_keyboard_unset_map, 0);
-  FunctionAdd("keyboard_check", F_keyboard_check, 1);
-  FunctionAdd("keyboard_check_pressed", F_keyboard_check_pressed, 1);
-  FunctionAdd("keyboard_check_released", F_keyboard_check_released, 1);
-  FunctionAdd("mouse_check_button", F_mouse_check_button, 1);
-  FunctionAdd("mouse_check_button_pressed", F_mouse_check_button_pressed, 1);
-  FunctionAdd("mouse_check_button_released", F_mouse_check_button_released, 1);
-  FunctionAdd("mouse_wheel_up", F_mouse_wheel_up, 0);
-  FunctionAdd("mouse_wheel_down", F_mouse_wheel_down, 0);
-  FunctionAdd("keyboard_clear", F_keyboard_clear, 1);
-  FunctionAdd("mouse_clear", F_mouse_clear, 1);
-  FunctionAdd("io_clear", F_io_clear, 0);
-  FunctionAdd("io_handle", F_io_handle, 0);
-  FunctionAdd("keyboard_wait", F_keyboard_wait, 0);
-  FunctionAdd("mouse_wait", F_mouse_wait, 0);
 }
+}  // namespace
+
+const RFunctionLibrary kLibrary_IO{"IO", kFunctions, Install};

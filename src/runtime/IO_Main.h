@@ -81,7 +81,8 @@ void IO_WindowToRoom(double wx, double wy, double& rx, double& ry);
 extern void (*IO_WindowToRegion)(double wx, double wy, double& rx, double& ry);
 
 // Registers the keyboard and mouse functions.
-void InitFunction_IO();
+struct RFunctionLibrary;
+extern const RFunctionLibrary kLibrary_IO;
 
 // Back to the state of a fresh run (for tests).
 void IO_ResetForTests();

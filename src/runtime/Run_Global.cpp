@@ -15,6 +15,7 @@
 #include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Main.h"
+#include "script/Code_Spaces.h"
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Main.h"
@@ -130,21 +131,21 @@ void StartGame() {
   Transition_Kind = 0;
   if (RunSettings().seeded) RandomSetSeed(RunSettings().seed);
   else RandomSetSeed(static_cast<uint32_t>(MicroTimeNow()));
-  New_Room = -1;
+  New_Room = ROOM_NONE;
   RunLibraryInit();
   g_rooms.clear();
   g_rooms.resize(size_t(RoomCount()));
   g_carry.clear();
   const int first = FirstRoom();
   if (first < 0) {
-    New_Room = -100;  // nothing to play
+    New_Room = ROOM_END;  // nothing to play
     return;
   }
-  if (New_Room == -1) EnterRoom(first, true);
+  if (New_Room == ROOM_NONE) EnterRoom(first, true);
 }
 
 void EnterRoom(int index, bool newgame) {
-  New_Room = -1;
+  New_Room = ROOM_NONE;
   IO_Clear();
   if (index < 0) return;
   if (size_t(index) >= g_rooms.size()) g_rooms.resize(size_t(index) + 1);
@@ -213,7 +214,7 @@ void LeaveRoom(bool gameend) {
   if (room == nullptr) return;
   room->inst.RemoveMarked();
   const int pending = New_Room;
-  New_Room = -1;
+  New_Room = ROOM_NONE;
   Perform_AllEvent(ev_other, 5);
   if (gameend) Perform_AllEvent(ev_other, 3);
   New_Room = pending;
@@ -436,7 +437,7 @@ std::string SpecialKeySaveFile() { return "_save" + std::to_string(GameId) + ".s
 void SetPendingGameFile(const std::string& file) { g_pendingfile = file; }
 
 void LoadPendingGame() {
-  New_Room = -1;
+  New_Room = ROOM_NONE;
   IO_Clear();
   LoadGame(g_pendingfile);
   // Between steps nothing refers to the replaced rooms any more.
@@ -446,6 +447,6 @@ void LoadPendingGame() {
   if (g_current == nullptr) {
     const int first = FirstRoom();
     if (first >= 0) EnterRoom(first, true);
-    else New_Room = -100;
+    else New_Room = ROOM_END;
   }
 }

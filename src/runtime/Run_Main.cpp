@@ -19,6 +19,7 @@
 #include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Global.h"
+#include "script/Code_Spaces.h"
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Variable.h"
@@ -250,41 +251,41 @@ void WaitMicroseconds(int64_t w) {
 
 void HandleRoomChange() {
   switch (New_Room) {
-    case -1:
+    case ROOM_NONE:
       return;
-    case -100:
-    case -400:
+    case ROOM_END:
+    case ROOM_ABORT:
       Running = false;
       return;
-    case -200:
+    case ROOM_RESTART:
       EndGame();
       StartGame();
       return;
-    case -300:
+    case ROOM_LOAD:
       LoadPendingGame();
       return;
     default:
       if (RoomExists(New_Room)) GotoRoom(New_Room);
-      else New_Room = -400;
+      else New_Room = ROOM_ABORT;
       return;
   }
 }
 
 void HandleSpecialKeys() {
-  if (opt_keyesc && keyboard_lastkey == 27) {
+  if (opt_keyesc && keyboard_lastkey == VK_ESCAPE) {
     keyboard_lastkey = 0;
-    New_Room = -100;  // as game_end
+    New_Room = ROOM_END;  // as game_end
     return;
   }
   // F5 / F6 save and load at once, inside the step; F1 (game information),
   // F4 (full screen) and F9 (screenshot) need the game window and belong here
   // when it exists.
-  if (opt_keyf5 && keyboard_lastkey == 116) {
+  if (opt_keyf5 && keyboard_lastkey == VK_F5) {
     keyboard_lastkey = 0;
     SaveGame(SpecialKeySaveFile());
     return;
   }
-  if (opt_keyf5 && keyboard_lastkey == 117) {
+  if (opt_keyf5 && keyboard_lastkey == VK_F6) {
     keyboard_lastkey = 0;
     LoadGame(SpecialKeySaveFile());
   }
@@ -337,7 +338,7 @@ void MainLoop() {
     try {
       DoStep();
       ++StepCount;
-      if (RunSettings().max_steps >= 0 && StepCount >= RunSettings().max_steps && New_Room == -1) New_Room = -100;
+      if (RunSettings().max_steps >= 0 && StepCount >= RunSettings().max_steps && New_Room == ROOM_NONE) New_Room = ROOM_END;
       const int64_t N0 = MicroTime();
       if (N0 < T) T = N0;
       CRunRoom* room = Run_Room();

@@ -2,6 +2,7 @@
 // at compile time, constant owners were resolved (node kind 8), constants were
 // folded, and every variable node remembers where its variable was found last,
 // so the common access costs one compare in a variable list.
+#include "script/Code_Spaces.h"
 #include "script/Code_Exec.h"
 
 #include <pthread.h>
@@ -245,7 +246,7 @@ inline RVariable* PlainVar(Ctx& c, const RToken& n, int owner, int id, bool crea
       list = c.locals;
       break;
     case OWNER_UNQUALIFIED:
-      if (id <= 9999) {
+      if (id < kBuiltinVarLimit) {
         generic = true;
         return nullptr;
       }
@@ -256,7 +257,7 @@ inline RVariable* PlainVar(Ctx& c, const RToken& n, int owner, int id, bool crea
       break;
     case OWNER_SELF:
     case OWNER_OTHER:
-      if (id <= 9999) {
+      if (id < kBuiltinVarLimit) {
         generic = true;
         return nullptr;
       }
@@ -379,7 +380,7 @@ inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
       const LocalSlot& s = c.lslots[n.slot];
       if (!s.defined) return false;
       v = &s.var.simplevalue;
-    } else if (n.ind < 10000) {
+    } else if (n.ind < kBuiltinVarLimit) {
       if (static_cast<unsigned>(n.ind - g_arg0) >= 16u) [[unlikely]] {
         leaf = false;  // a built-in variable: read by EvalRealOther
         return false;
@@ -450,7 +451,7 @@ __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& ou
       return true;
     case TK_CONSTOWNERVAR: {
       const RValue* v;
-      if (n.ind < 10000) {
+      if (n.ind < kBuiltinVarLimit) {
         if (static_cast<unsigned>(n.ind - g_arg0) >= 16u) return BuiltinLeaf(c, n, out);
         v = &g_frame->slots[n.ind - g_arg0];  // argument0..argument15
       } else if (n.ind2 == OWNER_LOCAL) {
@@ -533,7 +534,7 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
           CopyValue(out, s.var.simplevalue);
           return true;
         }
-      } else if (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999) {
+      } else if (n.ind2 == OWNER_UNQUALIFIED && n.ind >= kBuiltinVarLimit) {
         CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
         if (const RVariable* v = list.Find(n.ind, n.cache)) {
           CopyValue(out, v->simplevalue);
@@ -816,7 +817,7 @@ int With(Ctx& c, const RToken& n, RValue& result) {
       break;
   }
   if (owner < 0) return C_NORMAL;
-  if (owner > 99999) {
+  if (owner > kMaxObjectIndex) {
     int count = src.Count();
     for (int pos = 0; pos < count; ++pos) {
       CInstance* inst = src.At(pos);

@@ -1,16 +1,9 @@
 #include "script/Code_Function.h"
 
-#include "library/Function_Data_Structures.h"
-#include "resources/Function_Tile.h"
-#include "runtime/Function_Game.h"
-#include "runtime/IO_Main.h"
-#include "library/Function_Math.h"
-
 #include <unordered_map>
 
-#include "library/Function_Data_Structures.h"
-#include "library/Function_Math.h"
 #include "script/Code_Constant.h"
+#include "script/Function_Library.h"
 #include "script/Code_Main.h"
 #include "script/Script_Main.h"
 #include "script/Variable_BuiltIn.h"
@@ -70,17 +63,13 @@ bool ExtensionFunctionCall(int id, CInstance* self, CInstance* other, RValue& re
   return g_ext.call(id, self, other, result, args, count);
 }
 
-void RegisterBuiltins() {
-  static bool done = false;
-  if (done) return;
-  done = true;
+void FunctionAddLibrary(const RFunctionLibrary& library) {
+  for (const RBuiltin& f : library.functions) FunctionAdd(f.name, f.routine, f.argc);
+  if (library.install) library.install();
+}
+
+void RegisterLanguage() {
   RegisterBuiltinVariables();
   ConstantsAddBuiltins();
   InstallLanguageHooks();
-  // Function libraries, in their fixed order.
-  InitFunction_Math();
-  InitFunction_Data_Structures();
-  InitFunction_Tile();
-  InitFunction_Game();
-  InitFunction_IO();
 }

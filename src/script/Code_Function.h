@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "script/RValue.h"
+#include "script/Function_Args.h"
 
 class CInstance;
 
@@ -49,15 +50,8 @@ RExtensionHooks& ExtensionHooks();
 bool ExtensionFunctionCall(int id, CInstance* self, CInstance* other, RValue& result, RValue* args, int count);
 
 // Fills the registries at program start: built-in variables, built-in
-// constants, then every function library in order. Safe to call again.
-// An argument or written value used as an integer: the nearest integer, ties
-// to even; texts, NaN and infinities give 0, values beyond the range saturate.
-inline int ArgInt(const RValue& v) {
-  if (v.kind != RValue::kReal || !std::isfinite(v.val)) return 0;
-  const double r = std::nearbyint(v.val);
-  if (r > 2147483647.0) return INT32_MAX;
-  if (r < -2147483648.0) return INT32_MIN;
-  return static_cast<int>(r);
-}
-
+// constants, then every function library in order (the list is in
+// runner/Builtin_Libraries.cpp). Safe to call again.
 void RegisterBuiltins();
+// The language's own part of that: variables, constants, compiler hooks.
+void RegisterLanguage();

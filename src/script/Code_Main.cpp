@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "script/Code_Spaces.h"
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Operator.h"
@@ -79,9 +80,9 @@ void MarkPure(RToken& n) {
   switch (n.kind) {
     case TK_CONSTANT: n.pure = n.value.IsReal(); break;
     case TK_CONSTOWNERVAR:
-      n.pure = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999) ||
+      n.pure = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind >= kBuiltinVarLimit) ||
                ((n.ind2 == OWNER_UNQUALIFIED || n.ind2 == OWNER_SELF) &&
-                (IsArgumentVariable(n.ind) || (n.ind <= 9999 && PlainBuiltin(n.ind))));
+                (IsArgumentVariable(n.ind) || (n.ind < kBuiltinVarLimit && PlainBuiltin(n.ind))));
       break;
     case TK_VARIABLE: {
       const RToken& owner = n.items[0];
@@ -89,7 +90,7 @@ void MarkPure(RToken& n) {
         n.constowner = true;
         n.ind2 = RoundToInt(owner.value.val);
       }
-      bool plain = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind > 9999);
+      bool plain = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind >= kBuiltinVarLimit);
       n.pure = n.constowner && plain;
       for (size_t k = 1; k < n.items.size(); ++k) n.pure = n.pure && n.items[k].pure;
       break;
@@ -101,7 +102,7 @@ void MarkPure(RToken& n) {
       if (n.items[1].pure && t.kind == TK_CONSTOWNERVAR &&
           (n.ind == SYM_ASSIGN || n.ind == SYM_ADDASSIGN || n.ind == SYM_SUBASSIGN)) {
         if (t.ind2 == OWNER_LOCAL && t.slot >= 0) n.fastassign = 1;
-        else if (t.ind2 == OWNER_UNQUALIFIED && t.ind > 9999) n.fastassign = 2;
+        else if (t.ind2 == OWNER_UNQUALIFIED && t.ind >= kBuiltinVarLimit) n.fastassign = 2;
       }
       break;
     }

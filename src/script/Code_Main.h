@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script/Code_Spaces.h"
 #include "script/RValue.h"
 
 // Lexeme symbols; also the operator codes of the operator routines.
@@ -35,15 +36,6 @@ enum : int {
   TK_BLOCK = 1000, TK_UNARY = 1010, TK_BINARY = 1011,
 };
 
-// Owner codes.
-enum : int {
-  OWNER_SELF = -1, OWNER_OTHER = -2, OWNER_ALL = -3, OWNER_NOONE = -4, OWNER_GLOBAL = -5,
-  OWNER_UNQUALIFIED = -6, OWNER_LOCAL = -7,
-};
-
-// Function id ranges.
-constexpr int kScriptFunctionBase = 100000;
-constexpr int kExtensionFunctionBase = 500000;
 
 struct RToken {
   int kind = -1;

@@ -1,10 +1,10 @@
 #pragma once
 // The table of user variable names: a name's id is 100000 + its position,
 // fixed for the whole run because compiled code keeps ids, not names.
+#include "script/Code_Spaces.h"
 #include <string>
 #include <string_view>
 
-constexpr int kUserVarBase = 100000;
 
 // The id for a name as the compiler needs it: built-in variables first, then
 // the user names (appending a new one). Updates the argument counters of the

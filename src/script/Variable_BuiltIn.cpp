@@ -18,6 +18,7 @@
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Global.h"
 #include "runtime/Run_Main.h"
+#include "script/Code_Spaces.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
 #include "script/Code_Exec.h"
@@ -460,7 +461,7 @@ bool Set_room(CInstance*, int, const RValue& v) {
   const int n = RoundInt(v);
   if (!RoomExists(n)) {
     ReportActionError("Unexisting room number: " + std::to_string(n), true);
-    New_Room = -400;
+    New_Room = ROOM_ABORT;
     return true;
   }
   New_Room = n;

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for the library tests: call built-in routines by name and watch the
 // errors they report.
+#include "script/Function_Library.h"
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -22,8 +23,8 @@ inline void EnsureRegistered() {
     opt_showerrors = false;
     opt_aborterrors = false;
     // Start-up may already have registered the libraries.
-    if (FunctionFindBuiltin("is_real") < 0) InitFunction_Math();
-    if (FunctionFindBuiltin("ds_set_precision") < 0) InitFunction_Data_Structures();
+    if (FunctionFindBuiltin("is_real") < 0) FunctionAddLibrary(kLibrary_Math);
+    if (FunctionFindBuiltin("ds_set_precision") < 0) FunctionAddLibrary(kLibrary_Data_Structures);
     return true;
   }();
   (void)done;

@@ -1,0 +1,24 @@
+#pragma once
+// The shape of a function library: a named table of built-in functions, and
+// the routine that installs a library's other hooks. The order in which the
+// libraries are registered is kept in runner/Builtin_Libraries.cpp.
+#include <cstddef>
+#include <span>
+
+#include "script/Code_Function.h"
+
+struct RBuiltin {
+  const char* name;
+  BuiltinRoutine routine;
+  int argc;  // -1: any number from 0 to 16
+};
+
+struct RFunctionLibrary {
+  const char* name;
+  std::span<const RBuiltin> functions;
+  void (*install)() = nullptr;  // hooks the library sets when registered
+};
+
+// Adds every function of the library to the table, in table order, then
+// runs its install routine.
+void FunctionAddLibrary(const RFunctionLibrary& library);
