@@ -11,6 +11,7 @@
 #include <GL/glcorearb.h>
 
 #include <algorithm>
+#include <tuple>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -94,18 +95,12 @@ bool CGLRenderDevice::Create(const RDeviceParams& params, std::string& error) {
   glGetIntegerv(GL_MAX_SAMPLES, &max_samples_);
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_);
 
-  program_ = GL_BuildProgram(false, error);
-  if (!program_) return false;
-  glUseProgram(program_);
-  glUniform1i(glGetUniformLocation(program_, "u_tex"), 0);
-  loc_.wvp = glGetUniformLocation(program_, "u_wvp");
-  loc_.wv_z = glGetUniformLocation(program_, "u_wv_z");
-  loc_.mode = glGetUniformLocation(program_, "u_mode");
-  loc_.alpha_test = glGetUniformLocation(program_, "u_alpha_test");
-  loc_.smooth = glGetUniformLocation(program_, "u_smooth");
-  loc_.fog = glGetUniformLocation(program_, "u_fog");
-  loc_.fog_color = glGetUniformLocation(program_, "u_fog_color");
-  loc_.fog_range = glGetUniformLocation(program_, "u_fog_range");
+  // The plainest program now, so that a shader compiler fault shows here.
+  if (!UseProgram(kGLModeColor, &error)) {
+    error = "The OpenGL shaders do not compile: " + error;
+    Release();
+    return false;
+  }
 
   glGenVertexArrays(1, &vao_);
   glBindVertexArray(vao_);
@@ -157,10 +152,11 @@ bool CGLRenderDevice::Create(const RDeviceParams& params, std::string& error) {
 
   states_ = RDeviceStates{};
   for (auto& m : transforms_) m = kIdentity;
+  matrices_dirty_ = true;
   bound_ = 0;
   applied_valid_ = false;
   applied_texture_ = ~0u;
-  applied_mode_ = applied_sampler_ = -1;
+  applied_program_ = applied_sampler_ = -1;
   draw_calls_ = 0;
   target_ = 0;
   BindTarget();
@@ -250,8 +246,8 @@ bool CGLRenderDevice::Reset(const RDeviceParams& params, std::string& error) {
   return true;
 }
 
+// Also tidies up after a Create that failed half-way.
 void CGLRenderDevice::Release() {
-  if (!created_) return;
   batch_.clear();
   for (auto& t : textures_) {
     if (t.fbo) glDeleteFramebuffers(1, &t.fbo);
@@ -259,13 +255,14 @@ void CGLRenderDevice::Release() {
     if (t.gl) glDeleteTextures(1, &t.gl);
   }
   textures_.clear();
-  FreeBackBuffer();
-  glDeleteSamplers(4, samplers_);
-  glDeleteBuffers(1, &vbo_);
-  glDeleteVertexArrays(1, &vao_);
-  glUseProgram(0);
-  glDeleteProgram(program_);
-  program_ = vao_ = vbo_ = 0;
+  if (back_.fbo) FreeBackBuffer();
+  if (samplers_[0]) glDeleteSamplers(4, samplers_);
+  if (vbo_) glDeleteBuffers(1, &vbo_);
+  if (vao_) glDeleteVertexArrays(1, &vao_);
+  for (RProgram& p : programs_)
+    if (p.id) glDeleteProgram(p.id);
+  programs_ = {};
+  vao_ = vbo_ = 0;
   std::fill(std::begin(samplers_), std::end(samplers_), 0u);
   bound_ = target_ = 0;
   created_ = false;
@@ -396,14 +393,55 @@ void CGLRenderDevice::UpdateMatrices() {
   adjust[12] = 1.0f / vp_w_;
   adjust[13] = 1.0f / vp_h_;
   adjust[14] = -1;
-  // Uploaded untransposed, the row-vector matrix is its column-vector twin.
-  const Mat m = Mul(wvp, adjust);
-  glUniformMatrix4fv(loc_.wvp, 1, GL_FALSE, m.data());
-  glUniform4f(loc_.wv_z, wv[2], wv[6], wv[10], wv[14]);
+  wvp_ = Mul(wvp, adjust);
+  wv_z_ = {wv[2], wv[6], wv[10], wv[14]};
   matrices_dirty_ = false;
+  matrix_stamp_++;
 }
 
-void CGLRenderDevice::ApplyStates() {
+bool CGLRenderDevice::UseProgram(int features, std::string* error_out) {
+  static_assert(std::tuple_size_v<decltype(programs_)> == kGLFeatureCombinations);
+  RProgram& p = programs_[features];
+  if (!p.id) {
+    std::string error;
+    p = RProgram{};
+    p.id = GL_BuildProgram(false, features, error);
+    if (!p.id) {
+      if (error_out) *error_out = error;
+      return false;
+    }
+    glUseProgram(p.id);
+    glUniform1i(glGetUniformLocation(p.id, "u_tex"), 0);
+    p.wvp = glGetUniformLocation(p.id, "u_wvp");
+    p.wv_z = glGetUniformLocation(p.id, "u_wv_z");
+    p.fog_color = glGetUniformLocation(p.id, "u_fog_color");
+    p.fog_range = glGetUniformLocation(p.id, "u_fog_range");
+    applied_program_ = features;
+  }
+  if (features != applied_program_) {
+    glUseProgram(p.id);
+    applied_program_ = features;
+  }
+  if (matrices_dirty_) UpdateMatrices();
+  if (p.matrix_stamp != matrix_stamp_) {
+    // Uploaded untransposed, the row-vector matrix is its column-vector twin.
+    glUniformMatrix4fv(p.wvp, 1, GL_FALSE, wvp_.data());
+    if (p.wv_z >= 0) glUniform4fv(p.wv_z, 1, wv_z_.data());
+    p.matrix_stamp = matrix_stamp_;
+  }
+  if ((features & kGLFog) && p.fog_stamp != fog_stamp_) {
+    const RDeviceStates& s = states_;
+    glUniform3f(p.fog_color, ((s.fog_color >> 16) & 255) / 255.0f, ((s.fog_color >> 8) & 255) / 255.0f,
+                (s.fog_color & 255) / 255.0f);
+    // Equal start and end: everything beyond the end is fully fogged.
+    float span = s.fog_end - s.fog_start;
+    glUniform2f(p.fog_range, s.fog_end, span > 0 ? 1.0f / span : 1e30f);
+    p.fog_stamp = fog_stamp_;
+  }
+  return true;
+}
+
+bool CGLRenderDevice::ApplyStates() {
   const RDeviceStates& s = states_;
   const bool all = !applied_valid_;
   const RDeviceStates& a = applied_;
@@ -414,17 +452,7 @@ void CGLRenderDevice::ApplyStates() {
     s.depth_test ? glEnable(GL_DEPTH_TEST) : glDisable(GL_DEPTH_TEST);
     glDepthMask(s.depth_test ? GL_TRUE : GL_FALSE);
   }
-  if (all || s.alpha_test != a.alpha_test) glUniform1i(loc_.alpha_test, s.alpha_test);
-  if (all || s.smooth_shading != a.smooth_shading) glUniform1i(loc_.smooth, s.smooth_shading);
-  if (all || s.fog != a.fog) glUniform1i(loc_.fog, s.fog);
-  if (all || s.fog_color != a.fog_color)
-    glUniform3f(loc_.fog_color, ((s.fog_color >> 16) & 255) / 255.0f, ((s.fog_color >> 8) & 255) / 255.0f,
-                (s.fog_color & 255) / 255.0f);
-  if (all || s.fog_start != a.fog_start || s.fog_end != a.fog_end) {
-    // Equal start and end: everything beyond the end is fully fogged.
-    float span = s.fog_end - s.fog_start;
-    glUniform2f(loc_.fog_range, s.fog_end, span > 0 ? 1.0f / span : 1e30f);
-  }
+  if (all || s.fog_color != a.fog_color || s.fog_start != a.fog_start || s.fog_end != a.fog_end) fog_stamp_++;
   applied_ = s;
   applied_valid_ = true;
 
@@ -434,22 +462,24 @@ void CGLRenderDevice::ApplyStates() {
     glBindTexture(GL_TEXTURE_2D, gl_tex);
     applied_texture_ = gl_tex;
   }
-  int mode = !tex ? kGLModeColor : s.texture_blend ? kGLModeModulate : kGLModeTexture;
-  if (mode != applied_mode_) {
-    glUniform1i(loc_.mode, mode);
-    applied_mode_ = mode;
-  }
   int sampler = (s.interpolate ? 2 : 0) + (batch_wrap_ ? 1 : 0);
   if (sampler != applied_sampler_) {
     glBindSampler(0, samplers_[sampler]);
     applied_sampler_ = sampler;
   }
+  int features = !tex ? kGLModeColor : s.texture_blend ? kGLModeModulate : kGLModeTexture;
+  if (s.alpha_test) features |= kGLAlphaTest;
+  if (s.fog) features |= kGLFog;
+  if (!s.smooth_shading) features |= kGLFlat;
+  return UseProgram(features);
 }
 
 void CGLRenderDevice::Flush() {
   if (batch_.empty()) return;
-  ApplyStates();
-  if (matrices_dirty_) UpdateMatrices();
+  if (!ApplyStates()) {
+    batch_.clear();  // no program for these features: nothing can be drawn
+    return;
+  }
   // A fresh store each time: the driver need not wait for the last draw.
   glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(batch_.size() * sizeof(RDeviceVertex)), batch_.data(), GL_STREAM_DRAW);
   GLenum mode = batch_class_ == EClass::Points ? GL_POINTS : batch_class_ == EClass::Lines ? GL_LINES : GL_TRIANGLES;

@@ -73,7 +73,7 @@ class CGLRenderDevice : public IRenderDevice {
   unsigned ResolvedBackBuffer();
   void BindTarget();
   void Flush();
-  void ApplyStates();
+  bool ApplyStates();
   void UpdateMatrices();
   void TargetSize(int& w, int& h) const;
 
@@ -83,11 +83,17 @@ class CGLRenderDevice : public IRenderDevice {
   bool created_ = false;
   RDeviceCaps caps_;
   int max_samples_ = 0, max_texture_ = 0;
-  unsigned program_ = 0, vao_ = 0, vbo_ = 0;
+  unsigned vao_ = 0, vbo_ = 0;
   unsigned samplers_[4] = {};  // [linear * 2 + wrap]
-  struct {
-    int wvp = -1, wv_z = -1, mode = -1, alpha_test = -1, smooth = -1, fog = -1, fog_color = -1, fog_range = -1;
-  } loc_;
+  // One program per combination of shader features, compiled when first
+  // needed; each remembers which matrices and fog values it was given.
+  struct RProgram {
+    unsigned id = 0;
+    int wvp = -1, wv_z = -1, fog_color = -1, fog_range = -1;
+    uint64_t matrix_stamp = 0, fog_stamp = 0;
+  };
+  std::array<RProgram, 32> programs_{};
+  bool UseProgram(int features, std::string* error = nullptr);
 
   RBackBuffer back_;
   std::vector<RTexture> textures_;  // handle = index + 1
@@ -99,6 +105,9 @@ class CGLRenderDevice : public IRenderDevice {
   int vp_x_ = 0, vp_y_ = 0, vp_w_ = 1, vp_h_ = 1;
   std::array<std::array<float, 16>, 3> transforms_{};
   bool matrices_dirty_ = true;
+  std::array<float, 16> wvp_{};  // the matrices as the shaders take them
+  std::array<float, 4> wv_z_{};
+  uint64_t matrix_stamp_ = 1, fog_stamp_ = 1;
 
   // The batch: vertices of one primitive class, drawn with one addressing.
   std::vector<RDeviceVertex> batch_;
@@ -109,7 +118,7 @@ class CGLRenderDevice : public IRenderDevice {
   bool applied_valid_ = false;
   RDeviceStates applied_;
   unsigned applied_texture_ = ~0u;
-  int applied_mode_ = -1;
+  int applied_program_ = -1;
   int applied_sampler_ = -1;
   uint64_t draw_calls_ = 0;
 };
