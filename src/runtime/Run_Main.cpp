@@ -321,11 +321,20 @@ static void NextFrame() {
   GR_D3D_Start_Frame();
 }
 
+// Whether the game window is the active window (always, without a window
+// and offscreen, where nothing can take the focus away).
+static bool WindowActive() {
+  IGameWindow* w = GameWindow();
+  return w == nullptr || w->HasFocus();
+}
+
 void DoStep() {
+  if (opt_freeze && !WindowActive()) return;
   // Input that arrived since the last step (injected keys, scripted input).
   IO_DeliverQueued();
   // Before the room's lists are taken: F6 may replace the room.
   HandleSpecialKeys();
+  if (!WindowActive()) IO_Clear();
   CRoomInstances* l = Lists();
   if (l == nullptr) return;
   for (int i = 0; i < l->Count(); ++i) {
