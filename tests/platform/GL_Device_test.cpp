@@ -16,6 +16,7 @@
 #include <GL/glcorearb.h>
 
 #include "platform/gl/GL_Device.h"
+#include "platform/gl/GL_Shader.h"
 
 namespace {
 
@@ -216,6 +217,33 @@ TEST(GLVersion, NamesWhatIsMissing) {
   std::string error;
   EXPECT_FALSE(GL_CheckVersion(nullptr, nullptr, error));
   EXPECT_EQ(error, "OpenGL 3.3 is needed; no OpenGL context is current");
+}
+
+// Every combination of shader features compiles, for desktop OpenGL and,
+// where an ES 3 context can be had, for OpenGL ES from the same source.
+TEST_F(GLDevice, EveryShaderVariantCompiles) {
+  auto compile_all = [](bool es) {
+    for (int f = 0; f < kGLFeatureCombinations; f++) {
+      if ((f & 3) == 3) continue;
+      std::string error;
+      unsigned p = GL_BuildProgram(es, f, error);
+      EXPECT_NE(p, 0u) << (es ? "ES " : "") << "features " << f << ": " << error;
+      glDeleteProgram(p);
+    }
+  };
+  compile_all(false);
+
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+  SDL_GLContext es = SDL_GL_CreateContext(window_);
+  if (!es) GTEST_SKIP() << "no OpenGL ES 3 context: " << SDL_GetError();
+  ASSERT_EQ(SDL_GL_MakeCurrent(window_, es), 0);
+  const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  EXPECT_EQ(std::string(version ? version : "").rfind("OpenGL ES 3", 0), 0u) << version;
+  compile_all(true);
+  SDL_GL_MakeCurrent(window_, context_);
+  SDL_GL_DeleteContext(es);
 }
 
 TEST_F(GLDevice, TextureSizesArePowersOfTwo) {

