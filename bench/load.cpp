@@ -203,7 +203,6 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  Headless = true;
   SetMessageSink([](const std::string& m) { std::fprintf(stderr, "runner: %s\n", m.c_str()); });
 
   auto t0 = Clock::now();

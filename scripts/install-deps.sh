@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   nlohmann-json3-dev
   lua5.4
+  libgl1-mesa-dri libegl-mesa0 xvfb xauth xdotool
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -12,6 +12,9 @@ cmake --build build --target roomrun roompack
 build/bin/roompack examples/demo -o build/demo.game
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: playing the demo headless for 300 steps."
-  exec build/bin/roomrun --headless --fast --steps 300 "$@" build/demo.game
+  shot="$PWD/build/demo-step300.png"
+  build/bin/roomrun --headless --fast --steps 300 --screenshot "300:$shot" "$@" build/demo.game
+  echo "The frame of step 300 is in $shot"
+  exit 0
 fi
 exec build/bin/roomrun "$@" build/demo.game

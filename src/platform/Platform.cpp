@@ -1,16 +1,16 @@
 // Owns the installed backends.
 #include "platform/Platform.h"
 
-#include "platform/Platform_LoadWindow.h"
-
 namespace {
 RPlatform g_platform;
 std::unique_ptr<IRenderDevice> g_device;
+EventSink g_sink = nullptr;
 }  // namespace
 
 void PlatformInstall(RPlatform platform) { g_platform = std::move(platform); }
 
 void PlatformShutdown() {
+  // The device needs its window's context until it is gone.
   if (g_device) g_device->Release();
   g_device.reset();
   if (g_platform.audio) g_platform.audio->Close();
@@ -22,7 +22,14 @@ IAudioOutput* AudioOutput() { return g_platform.audio.get(); }
 IRenderDevice* RenderDevice() { return g_device.get(); }
 void PlatformSetRenderDevice(std::unique_ptr<IRenderDevice> device) { g_device = std::move(device); }
 
+void PlatformSetEventSink(EventSink sink) { g_sink = sink; }
+
 void PumpMessages() {
-  if (g_platform.window) g_platform.window->Pump();
-  else PlatformPumpEvents();
+  IGameWindow* w = g_platform.window.get();
+  if (w == nullptr) return;
+  w->Pump();
+  RInputEvent e;
+  while (w->PollEvent(e)) {
+    if (g_sink) g_sink(e);
+  }
 }

@@ -26,5 +26,9 @@ IAudioOutput* AudioOutput();
 IRenderDevice* RenderDevice();
 void PlatformSetRenderDevice(std::unique_ptr<IRenderDevice> device);
 
-// Dispatches pending window events (wherever the runner waits).
+// Where input events from the window go (the runtime's input handler).
+using EventSink = void (*)(const RInputEvent& event);
+void PlatformSetEventSink(EventSink sink);
+// Lets the window system do pending work and hands the window's input events
+// to the sink (wherever the runner waits).
 void PumpMessages();

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
+#include "platform/headless/Headless_Window.h"
+#include "platform/sdl/SDL_Window.h"
 #include "runner/Runner_Load.h"
 #include "runner/Support_File.h"
 #include "runner/Support_Various.h"
@@ -24,8 +27,10 @@ const char kUsage[] =
     "\n"
     "Switches:\n"
     "  --help        show this text and exit\n"
-    "  --headless    no window and no sound; messages go to standard error and\n"
-    "                show_debug_message lines to standard output\n"
+    "  --headless    no window and no sound device: the game is drawn offscreen;\n"
+    "                messages go to standard error only\n"
+    "  --screenshot STEP:FILE  save the frame drawn in step STEP as a PNG file\n"
+    "                (repeatable)\n"
     "  --steps N     end the game (as game_end does) after N steps\n"
     "  --fast        run steps back to back; the game clock advances one step's\n"
     "                time slice per step\n"
@@ -53,6 +58,7 @@ const std::vector<RToolCommand> kToolCommands = {
 
 struct ROptions {
   bool help = false;
+  bool headless = false;
   std::string game_file;
   std::string input_file;
   bool input_given = false;
@@ -71,13 +77,20 @@ bool ParseCount(const char* text, long long& out) {
 
 ROptions ParseSwitches(int argc, char** argv) {
   ROptions o;
-  Headless = false;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
       o.help = true;
     } else if (std::strcmp(a, "--headless") == 0) {
-      Headless = true;
+      o.headless = true;
+    } else if (std::strcmp(a, "--screenshot") == 0) {
+      const char* spec = i + 1 < argc ? argv[++i] : "";
+      const char* colon = std::strchr(spec, ':');
+      long long step = 0;
+      if (colon == nullptr || colon[1] == '\0' || !ParseCount(std::string(spec, colon).c_str(), step) || step < 1)
+        o.error = "--screenshot needs STEP:FILE with a step of 1 or more";
+      else
+        RunSettings().screenshots.push_back({step, colon + 1});
     } else if (std::strcmp(a, "--fast") == 0) {
       RunSettings().fast = true;
     } else if (std::strcmp(a, "--steps") == 0 || std::strcmp(a, "--seed") == 0) {
@@ -159,6 +172,14 @@ int main(int argc, char** argv) {
     }
   }
 
+  // One set of platform backends for the whole run: the real window when a
+  // display can be reached, else the offscreen one.
+  if (!options.headless && !SdlDisplayAvailable()) {
+    std::fputs("roomrun: no display found (DISPLAY and WAYLAND_DISPLAY are unset): playing headless\n", stderr);
+    options.headless = true;
+  }
+  PlatformInstall(options.headless ? MakeHeadlessPlatform() : MakeSdlPlatform());
+
   InitTrace(argc, argv);
   InstallExceptionHandler();
   TraceBanner();
@@ -173,7 +194,7 @@ int main(int argc, char** argv) {
 
   bool ok = RunGame(path);
   CloseLoadForm();
-  if (!ok) return 1;
-  FinishGame();
-  return 0;
+  if (ok) FinishGame();
+  PlatformShutdown();
+  return ok ? 0 : 1;
 }

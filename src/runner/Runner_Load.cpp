@@ -5,8 +5,8 @@
 #include <cmath>
 #include <exception>
 
-#include "platform/Platform_Dialog.h"
-#include "platform/Platform_LoadWindow.h"
+#include "graphics/Graphics_D3D.h"
+#include "platform/Platform.h"
 #include "runner/DataNew_Main.h"
 #include "runner/Option_Main.h"
 #include "runner/Support_File.h"
@@ -37,6 +37,28 @@ struct RPrepareStep {
   const char* failure;
 };
 
+// The graphics start-up: the game window with its render device, the
+// device's settings, the resource textures and the first frame. Without an
+// installed platform (tools, tests) nothing is drawn.
+bool GraphicsStep() {
+  IGameWindow* w = GameWindow();
+  if (w == nullptr) return true;
+  std::string error;
+  std::unique_ptr<IRenderDevice> device = w->Open(error);
+  if (!device) {
+    ShowMessage("Cannot show the game: " + error);
+    return false;
+  }
+  PlatformSetRenderDevice(std::move(device));
+  TraceWrite("Init_Graphics :: GR_D3D_Init");
+  if (!GR_D3D_Init(640, 480, opt_sync)) return false;
+  GR_D3D_Set_Interpolation(opt_interpolate);
+  TraceWrite("Init_Graphics :: GR_D3D_Start_Frame");
+  GR_D3D_Start_Frame();
+  TraceWrite("Init_Graphics :: Finished");
+  return true;
+}
+
 bool ExportStep() {
   ExportIncludedFiles();
   return true;
@@ -54,6 +76,7 @@ const RPrepareStep kPrepareSteps[] = {
     {62, "Compiling scripts", ScriptsCompileAll, "Failed to compile the scripts."},
     {70, "Compiling time line actions", CompileTimeLines, "Failed to compile the actions in the time lines."},
     {72, "Compiling object actions", CompileObjects, "Failed to compile the actions in the objects."},
+    {90, "Preparing graphics", GraphicsStep, nullptr},
 };
 
 void ApplyPriority() {
@@ -69,25 +92,27 @@ void ApplyPriority() {
 void SetLoadProgress(int percent, const std::string& text) {
   g_progress = percent;
   TraceWrite(text);
-  PlatformLoadWindowProgress(percent);
+  if (IGameWindow* w = GameWindow()) w->LoadWindowProgress(percent);
   PumpMessages();
 }
 
 int LoadProgress() { return g_progress; }
 
 void SetupLoadForm(bool debug_mode) {
-  if (!Headless && PlatformDisplayAvailable()) {
+  if (IGameWindow* w = GameWindow()) {
     RLoadPictures pictures;
     pictures.image = opt_loadimage ? &*opt_loadimage : nullptr;
     pictures.back = opt_progressback ? &*opt_progressback : nullptr;
     pictures.front = opt_progressfront ? &*opt_progressfront : nullptr;
-    PlatformLoadWindowOpen(pictures, opt_showprogress, opt_scaleprogress, debug_mode, opt_loadalpha,
+    w->LoadWindowOpen(pictures, opt_showprogress, opt_scaleprogress, debug_mode, opt_loadalpha,
                            opt_loadtransparent);
   }
   SetLoadProgress(0, "Loading");
 }
 
-void CloseLoadForm() { PlatformLoadWindowClose(); }
+void CloseLoadForm() {
+  if (IGameWindow* w = GameWindow()) w->LoadWindowClose();
+}
 
 void WriteHelperLibrary(const std::string& name, const CStream& bytes) {
   if (TempDir.empty()) return;

@@ -13,12 +13,10 @@
 #include <exception>
 #include <vector>
 
-#include "platform/Platform_Dialog.h"
-#include "platform/Platform_LoadWindow.h"
+#include "platform/Platform.h"
 #include "runner/Support_File.h"
 
 bool TraceEnabled = false;
-bool Headless = true;
 std::string ApplicationTitle = "roomrun";
 
 namespace {
@@ -62,7 +60,7 @@ void ShowMessage(const std::string& text) {
   }
   std::fprintf(stderr, "%s\n", text.c_str());
   std::fflush(stderr);
-  if (!Headless && PlatformDisplayAvailable()) PlatformMessageBox(ApplicationTitle, text);
+  if (IGameWindow* w = GameWindow()) w->MessageBox(ApplicationTitle, text);
 }
 
 void SetMessageSink(MessageSink sink) { Sink() = std::move(sink); }
@@ -141,7 +139,7 @@ void Reap(pid_t pid, bool wait) {
     for (;;) {
       pid_t r = waitpid(pid, nullptr, WNOHANG);
       if (r == pid || (r < 0 && errno != EINTR)) break;
-      PlatformPumpEvents();
+      PumpMessages();
       usleep(50000);
     }
   } else {

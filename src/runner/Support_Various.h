@@ -6,10 +6,6 @@
 
 // Whether trace lines are written to "Trace.log" beside the executable.
 extern bool TraceEnabled;
-// No window, no sound: messages go to stderr only. On by default so that
-// tests, tools and benchmarks that use the loader never open a window; the
-// runner program turns it off unless "--headless" is given.
-extern bool Headless;
 // The application title (the executable's name without extension), used as
 // the caption of message boxes.
 extern std::string ApplicationTitle;
@@ -22,7 +18,7 @@ void TraceBanner();
 void InitTrace(int argc, char** argv);
 
 // Shows a message to the player: always on stderr, and in a message box when
-// there is a display and the runner is not headless. Tests and tools can
+// the installed game window can show one. Tests and tools can
 // capture the messages instead by installing a sink (an empty function
 // restores the default).
 void ShowMessage(const std::string& text);

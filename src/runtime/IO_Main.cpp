@@ -12,6 +12,7 @@
 #include "runtime/IO_Script.h"
 #include "runtime/Run_Global.h"
 #include "runtime/Run_Main.h"
+#include "platform/Platform.h"
 #include "script/Function_Library.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
@@ -380,6 +381,8 @@ const RBuiltin kFunctions[] = {
 void Install() {
   // An error message shown to the player leaves no key held.
   ErrorHooks().clear_input = IO_Clear;
+  // The window's keys, characters and clicks take the scripted input's path.
+  PlatformSetEventSink(IO_DeliverEvent);
 }
 }  // namespace
 

@@ -162,6 +162,7 @@ void EnterRoom(int index, bool newgame) {
   Current_Room = index;
   CRunRoom* room = g_rooms[size_t(index)].get();
   MakeCurrent(room);
+  if (DrawHooks().room_start) DrawHooks().room_start();
   // The room's own instances, taken before carried ones are appended: events
   // run below may deactivate instances and so shift positions in the list.
   std::vector<CInstance*> own;

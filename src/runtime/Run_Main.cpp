@@ -5,10 +5,13 @@
 #include <cmath>
 #include <exception>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include <nlohmann/json.hpp>
 
+#include "graphics/Graphics_D3D.h"
+#include "platform/Platform.h"
 #include "resources/Object_Main.h"
 #include "resources/Room_Main.h"
 #include "resources/TimeLine_Main.h"
@@ -224,6 +227,11 @@ RRunSettings& RunSettings() {
   return s;
 }
 
+RDrawHooks& DrawHooks() {
+  static RDrawHooks h;
+  return h;
+}
+
 int64_t MicroTime() {
   if (RunSettings().fast) return g_virtual;
   return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - g_origin).count();
@@ -291,6 +299,28 @@ void HandleSpecialKeys() {
   }
 }
 
+// Saves the frame just drawn for every screenshot asked for this step.
+static void TakeScreenshots(long long step) {
+  for (const RRunSettings::RScreenshot& shot : RunSettings().screenshots) {
+    if (shot.step != step) continue;
+    std::optional<TBitmap32> frame = GR_D3D_Capture_Screen();
+    if (!frame || !frame->SaveToImageFile(shot.file))
+      ReportError("Cannot write the screenshot " + shot.file, false);
+  }
+}
+
+// The frame cycle after a step's wait: present what was drawn, serve a
+// display reset, and open the next frame.
+static void NextFrame() {
+  if (!Automatic_Draw || New_Room != ROOM_NONE) return;
+  GR_D3D_End_Frame();
+  if (GR_D3D_Reset_Requested()) {
+    if (IGameWindow* w = GameWindow()) w->RestoreDisplay();
+    GR_D3D_Reset();
+  }
+  GR_D3D_Start_Frame();
+}
+
 void DoStep() {
   // Input that arrived since the last step (injected keys, scripted input).
   IO_DeliverQueued();
@@ -320,6 +350,11 @@ void DoStep() {
   StepEvents(2);
   PHASE_END_IF_PENDING();
   if (CRoomInstances* lists = Lists()) lists->RemoveMarked();
+  if (Automatic_Draw && DrawHooks().draw) {
+    DrawHooks().draw();
+    TakeScreenshots(StepCount + 1);
+    PHASE_END_IF_PENDING();
+  }
   if (CRunRoom* room = Run_Room()) room->room.ScrollBackground();
   Animation();
   ++Cursor_Subimage;
@@ -347,6 +382,7 @@ void MainLoop() {
       int64_t W = D - (N0 - T);
       W = std::clamp<int64_t>(W, 0, 1000000);
       WaitMicroseconds(W);
+      NextFrame();
       T = N0 + W;
       if (T < S) S = T;
       if (T / 1000000 > S / 1000000) {
@@ -366,6 +402,7 @@ void MainLoop() {
 void StepOnce() {
   PumpMessages();
   DoStep();
+  NextFrame();
   HandleRoomChange();
   PumpMessages();
 }

@@ -3,6 +3,7 @@
 // fixed order, the frame-rate count and the carrying out of room changes.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // How the runner was asked to play (switches of roomrun).
 struct RRunSettings {
@@ -11,8 +12,20 @@ struct RRunSettings {
   bool seeded = false;
   uint32_t seed = 0;
   std::string dump_state;      // file for the state dump when the game ends
+  struct RScreenshot {
+    long long step;            // the step whose drawn frame is saved
+    std::string file;          // PNG
+  };
+  std::vector<RScreenshot> screenshots;
 };
 RRunSettings& RunSettings();
+
+// What the loop asks of the room drawing above it, installed by that module.
+struct RDrawHooks {
+  void (*draw)() = nullptr;        // draw the room (the frame of this step)
+  void (*room_start)() = nullptr;  // a room was entered: size the region
+};
+RDrawHooks& DrawHooks();
 
 extern bool Running;
 extern bool Paused;

@@ -616,7 +616,7 @@ bool BackSize(int i, bool width, RValue& o) {
 bool Get_background_width(CInstance*, int i, RValue& o) { return BackSize(i, true, o); }
 bool Get_background_height(CInstance*, int i, RValue& o) { return BackSize(i, false, o); }
 
-bool g_showScore = false, g_showLives = false, g_showHealth = false, g_showScoreSet = false;
+bool g_showScore = true, g_showLives = false, g_showHealth = false, g_showScoreSet = false;
 std::string g_captionScore = "Score: ", g_captionLives = "Lives: ", g_captionHealth = "Health: ";
 #define GLOBAL_FLAG(NAME, VAR, EXTRA)                                                  \
   bool Get_##NAME(CInstance*, int, RValue& o) { return GetConst(o, VAR ? 1 : 0); }     \
@@ -637,6 +637,17 @@ GLOBAL_FLAG(show_health, g_showHealth, (void)0)
 GLOBAL_STR(caption_score, g_captionScore)
 GLOBAL_STR(caption_lives, g_captionLives)
 GLOBAL_STR(caption_health, g_captionHealth)
+}  // namespace
+
+std::string CaptionWithScores(const std::string& caption) {
+  std::string c = caption;
+  if (g_showScore && (g_showScoreSet || Score > 0)) c += " " + g_captionScore + std::to_string(Score);
+  if (g_showLives) c += " " + g_captionLives + std::to_string(Lives);
+  if (g_showHealth) c += " " + g_captionHealth + std::to_string(int(std::nearbyint(Health)));
+  return c;
+}
+
+namespace {
 bool Get_view_current(CInstance*, int, RValue& o) { return GetConst(o, View_Current); }
 bool Get_fps(CInstance*, int, RValue& o) { return GetConst(o, Fps); }
 bool Get_current_time(CInstance*, int, RValue& o) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 // Registration of the built-in variables in their fixed order. The variables
 // that belong to the language itself are implemented here; every other module
 // hands in its getters and setters with BuiltinVariableProvide before
@@ -21,3 +22,6 @@ extern double argument_relative;
 // while it draws that view and its draw events run, and back to 0 after; it is
 // 0 whenever no drawing is going on.
 extern int View_Current;
+// The window caption: the room caption with score, lives and health as
+// their show flags ask.
+std::string CaptionWithScores(const std::string& caption);

@@ -358,7 +358,6 @@ class SaveGameTest : public ::testing::Test {
     fs::create_directories(dir_);
     old_cwd_ = fs::current_path();
     fs::current_path(dir_);  // the game writes its own save file in step 9
-    Headless = true;
     RegisterBuiltins();
     ClearGameData();
     ASSERT_TRUE(OpenGameFile(game_));

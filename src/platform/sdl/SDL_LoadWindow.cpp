@@ -1,4 +1,5 @@
-#include "platform/Platform_LoadWindow.h"
+// The loading window over SDL2: the game's loading picture and a progress bar.
+#include "platform/sdl/SDL_LoadWindow.h"
 
 #include <SDL.h>
 #include <SDL_shape.h>
@@ -6,27 +7,6 @@
 #include <algorithm>
 
 #include <cmath>
-
-RLoadLayout ComputeLoadLayout(int image_w, int image_h, int screen_w, int screen_h, bool show_progress,
-                              bool scale_progress, bool debug_mode) {
-  RLoadLayout l;
-  if (image_w > 0 && image_h > 0) {
-    l.width = image_w;
-    l.height = image_h;
-  }
-  l.left = (screen_w - l.width) / 2;
-  l.top = (screen_h - l.height) / 2;
-  l.bar_top = l.height - 32;
-  l.bar_width = l.width - 2 * l.bar_left;
-  l.bars_visible = show_progress;
-  l.front_stretched = scale_progress;
-  l.label_visible = debug_mode && show_progress;
-  return l;
-}
-
-int ProgressWidth(int percent, int bar_width) {
-  return int(std::nearbyint(double(percent) * double(bar_width) / 100.0));  // default mode: halves to even
-}
 
 namespace {
 
@@ -148,7 +128,7 @@ void PlatformLoadWindowProgress(int percent) {
   if (!g_load.window) return;
   g_load.percent = percent;
   Paint();
-  PlatformPumpEvents();
+  SDL_PumpEvents();
 }
 
 void PlatformLoadWindowClose() {
@@ -161,6 +141,3 @@ void PlatformLoadWindowClose() {
   if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-void PlatformPumpEvents() {
-  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_PumpEvents();
-}

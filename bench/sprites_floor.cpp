@@ -1,0 +1,176 @@
+// The floor of the sprite benchmark: the least a program can do to draw N
+// rotated, alpha-blended 32x32 sprites per frame with OpenGL 3.3 (corners
+// computed on the CPU, one buffer upload and one draw call per frame) into
+// a 640x480 framebuffer object. Usage: bench_sprites_floor [N [FRAMES]].
+#include <SDL.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#define GL_GLEXT_PROTOTYPES
+#include <GL/glcorearb.h>
+
+namespace {
+
+struct Vertex {
+  float x, y, z;
+  uint32_t color;
+  float u, v;
+};
+
+const char* const kVertex = R"(#version 330 core
+layout(location = 0) in vec3 a_pos;
+layout(location = 1) in vec4 a_color;
+layout(location = 2) in vec2 a_uv;
+uniform vec2 u_scale;
+out vec4 v_color;
+out vec2 v_uv;
+void main() {
+  gl_Position = vec4(a_pos.xy * u_scale + vec2(-1.0, -1.0), 0.0, 1.0);
+  v_color = a_color.zyxw;
+  v_uv = a_uv;
+}
+)";
+
+const char* const kFragment = R"(#version 330 core
+in vec4 v_color;
+in vec2 v_uv;
+uniform sampler2D u_tex;
+out vec4 o_color;
+void main() { o_color = texture(u_tex, v_uv) * v_color; }
+)";
+
+GLuint Compile(GLenum kind, const char* src) {
+  GLuint s = glCreateShader(kind);
+  glShaderSource(s, 1, &src, nullptr);
+  glCompileShader(s);
+  GLint ok = 0;
+  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    char log[1024];
+    glGetShaderInfoLog(s, sizeof log, nullptr, log);
+    std::fprintf(stderr, "shader: %s\n", log);
+    std::exit(1);
+  }
+  return s;
+}
+
+// A fixed pseudo-random sequence, so every run draws the same frames.
+uint32_t g_seed = 12345;
+float Random01() {
+  g_seed = g_seed * 1103515245u + 12345u;
+  return float((g_seed >> 8) & 0xFFFF) / 65536.0f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int n = argc > 1 ? std::atoi(argv[1]) : 10000;
+  const int frames = argc > 2 ? std::atoi(argv[2]) : 100;
+  const int kW = 640, kH = 480, kSize = 32;
+
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
+    return 1;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_Window* window = SDL_CreateWindow("floor", 0, 0, kW, kH, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  if (!context) {
+    std::fprintf(stderr, "OpenGL context: %s\n", SDL_GetError());
+    return 1;
+  }
+
+  GLuint program = glCreateProgram();
+  glAttachShader(program, Compile(GL_VERTEX_SHADER, kVertex));
+  glAttachShader(program, Compile(GL_FRAGMENT_SHADER, kFragment));
+  glLinkProgram(program);
+  glUseProgram(program);
+  glUniform2f(glGetUniformLocation(program, "u_scale"), 2.0f / kW, 2.0f / kH);
+
+  // A disc with a soft edge, so that blending has work on every sprite.
+  std::vector<uint32_t> image(kSize * kSize);
+  for (int y = 0; y < kSize; y++)
+    for (int x = 0; x < kSize; x++) {
+      float dx = x - 15.5f, dy = y - 15.5f, d = std::sqrt(dx * dx + dy * dy);
+      int a = d < 14 ? 255 : d < 16 ? int((16 - d) * 127) : 0;
+      image[y * kSize + x] = (uint32_t(a) << 24) | (uint32_t(x * 8) << 16) | (uint32_t(y * 8) << 8) | 128u;
+    }
+  GLuint tex;
+  glGenTextures(1, &tex);
+  glBindTexture(GL_TEXTURE_2D, tex);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kSize, kSize, 0, GL_BGRA, GL_UNSIGNED_BYTE, image.data());
+
+  GLuint color, fbo;
+  glGenRenderbuffers(1, &color);
+  glBindRenderbuffer(GL_RENDERBUFFER, color);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kW, kH);
+  glGenFramebuffers(1, &fbo);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color);
+  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    std::fprintf(stderr, "framebuffer incomplete\n");
+    return 1;
+  }
+  glViewport(0, 0, kW, kH);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+  GLuint vao, vbo;
+  glGenVertexArrays(1, &vao);
+  glBindVertexArray(vao);
+  glGenBuffers(1, &vbo);
+  glBindBuffer(GL_ARRAY_BUFFER, vbo);
+  glEnableVertexAttribArray(0);
+  glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(0));
+  glEnableVertexAttribArray(1);
+  glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex), reinterpret_cast<void*>(12));
+  glEnableVertexAttribArray(2);
+  glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), reinterpret_cast<void*>(16));
+
+  struct Sprite {
+    float x, y, angle, spin;
+  };
+  std::vector<Sprite> sprites(n > 0 ? n : 0);
+  for (Sprite& s : sprites) s = {Random01() * kW, Random01() * kH, Random01() * 360, Random01() * 10 - 5};
+  std::vector<Vertex> verts;
+  verts.reserve(sprites.size() * 6);
+
+  auto start = std::chrono::steady_clock::now();
+  for (int f = 0; f < frames; f++) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    verts.clear();
+    for (const Sprite& s : sprites) {
+      float a = (s.angle + s.spin * f) * 3.14159265f / 180, c = std::cos(a), sn = std::sin(a);
+      const float lx[4] = {-16.5f, 15.5f, 15.5f, -16.5f}, ly[4] = {-16.5f, -16.5f, 15.5f, 15.5f};
+      const float u[4] = {0, 1, 1, 0}, v[4] = {0, 0, 1, 1};
+      Vertex q[4];
+      for (int i = 0; i < 4; i++)
+        q[i] = {s.x + lx[i] * c + ly[i] * sn, s.y - lx[i] * sn + ly[i] * c, 0, 0xFFFFFFFF, u[i], v[i]};
+      verts.insert(verts.end(), {q[0], q[1], q[2], q[0], q[2], q[3]});
+    }
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(verts.size() * sizeof(Vertex)), verts.data(), GL_STREAM_DRAW);
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(verts.size()));
+  }
+  glFinish();
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  std::printf("floor: %d quads x %d frames: %.1f ms\n", n, frames, ms);
+
+  SDL_GL_DeleteContext(context);
+  SDL_DestroyWindow(window);
+  SDL_Quit();
+  return 0;
+}
