@@ -8,9 +8,7 @@
 #include "runner/Support_Stream.h"
 
 namespace {
-// Largest bitmap accepted from any file or record: 16384 x 16384 pixels
-// would already be 1 GiB, so anything above this is treated as corrupt.
-constexpr int64_t kMaxPixels = int64_t(1) << 26;
+constexpr int64_t kMaxPixels = kBM32_MaxPixels;
 
 bool SizeOk(int64_t w, int64_t h) {
   return w >= 0 && h >= 0 && w * h <= kMaxPixels;

@@ -4,12 +4,22 @@
 // textures are made from these pixels elsewhere.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "graphics/BM32_Color.h"
 #include "graphics/Graphics_Rect.h"
 
 class CStream;
+
+// The largest picture any file or record may hold: 64 Mi pixels (256 MiB of
+// pixels), and no side above 16384 for picture files (the largest texture a
+// device is asked for). Sizes beyond are refused before anything is allocated.
+inline constexpr int64_t kBM32_MaxPixels = int64_t(1) << 26;
+inline constexpr int kBM32_MaxPictureSide = 16384;
+inline bool BM32_PictureSizeOk(int64_t w, int64_t h) {
+  return w > 0 && h > 0 && w <= kBM32_MaxPictureSide && h <= kBM32_MaxPictureSide && w * h <= kBM32_MaxPixels;
+}
 
 struct TBitmap32 {
   int s_w = 0;
@@ -51,6 +61,21 @@ struct TBitmap32 {
   // top-down. 32-bit images keep their alpha; all others are opaque.
   bool LoadFromBMP(const uint8_t* data, size_t size);
   std::vector<uint8_t> SaveToBMP() const;  // 32-bit, top-down rows
+
+  // Picture files, told apart by their content: PNG, JPEG, GIF (its first
+  // frame) and Windows bitmaps. A picture in which no pixel has alpha above
+  // 0 becomes opaque. False (and the bitmap unchanged) for a missing,
+  // damaged, unknown or oversized picture.
+  bool LoadFromImageFile(const std::string& fname);
+  bool LoadFromImageData(const uint8_t* data, size_t size);
+  bool LoadFromPNG(const uint8_t* data, size_t size);
+  bool LoadFromJPEG(const uint8_t* data, size_t size);
+  bool LoadFromGIF(const uint8_t* data, size_t size);
+  // Always a PNG (8-bit RGBA, unfiltered rows, one IDAT chunk), whatever
+  // the name says. False for an empty bitmap or a file that cannot be
+  // written.
+  bool SaveToImageFile(const std::string& fname) const;
+  std::vector<uint8_t> SaveToPNG() const;  // empty when it cannot be made
 
   bool operator==(const TBitmap32& o) const {
     return s_w == o.s_w && s_h == o.s_h && s_data == o.s_data;

@@ -6,16 +6,52 @@
 #include <iterator>
 #include <memory>
 
+#include "graphics/Graphics_Texture.h"
 #include "runner/Support_Stream.h"
+
+CBackground::CBackground(const CBackground& back) { Assign(back); }
+
+CBackground::CBackground(CBackground&& back) noexcept : i_bitmap(std::move(back.i_bitmap)), i_tex(back.i_tex) {
+  back.i_tex = -1;
+  back.i_bitmap.Clear();
+}
+
+CBackground& CBackground::operator=(const CBackground& back) {
+  Assign(back);
+  return *this;
+}
+
+CBackground& CBackground::operator=(CBackground&& back) noexcept {
+  if (&back == this) return *this;
+  FreeTexture();
+  i_bitmap = std::move(back.i_bitmap);
+  i_tex = back.i_tex;
+  back.i_tex = -1;
+  back.i_bitmap.Clear();
+  return *this;
+}
+
+CBackground::~CBackground() { FreeTexture(); }
 
 void CBackground::Clear() {
   i_bitmap.Clear();
-  i_tex = -1;
+  FreeTexture();
 }
 
 void CBackground::Assign(const CBackground& back) {
   if (&back == this) return;
   i_bitmap = back.i_bitmap;
+  InitTexture();
+}
+
+void CBackground::InitTexture() {
+  FreeTexture();
+  i_tex = GR_Texture_Create_From_Bitmap(i_bitmap);
+  GR_Texture_Preload(i_tex);
+}
+
+void CBackground::FreeTexture() {
+  if (i_tex >= 0) GR_Texture_Free(i_tex);
   i_tex = -1;
 }
 
@@ -54,6 +90,7 @@ bool CBackground::LoadFromBackgroundData(CStream& s) {
   BM32_FixTransparentColors(bm);
   Clear();
   i_bitmap = std::move(bm);
+  InitTexture();
   return true;
 }
 
@@ -63,11 +100,13 @@ void CBackground::CreateFromBitmap(const TBitmap32& bbb, bool removeback, bool s
   if (removeback) BM32_RemoveBackground(i_bitmap, 0);
   if (smooth) BM32_SmoothEdges(i_bitmap);
   if (removeback) BM32_FixTransparentColors(i_bitmap);
+  InitTexture();
 }
 
 void CBackground::CreateColor(int w, int h, int col) {
   Clear();
   i_bitmap = TBitmap32(w, h, C32_FromColor(col, 255));
+  InitTexture();
 }
 
 namespace {
@@ -184,10 +223,42 @@ void CBackground::CreateGradient(int w, int h, int col1, int col2, int kind) {
       break;
   }
   i_bitmap = std::move(bm);
+  InitTexture();
 }
 
 void CBackground::SetAlphaFromBackground(const CBackground& back) {
   const TBitmap32 src = back.i_bitmap;
   BM32_AlphaFromBrightness(i_bitmap, src);
-  i_tex = -1;
+  InitTexture();
+}
+
+namespace {
+constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
+}  // namespace
+
+void CBackground::DrawSimple(double x, double y) const { GR_Texture_Draw_Simple(i_tex, x, y); }
+
+void CBackground::Draw(double x, double y, double xscale, double yscale, double angle, int color,
+                       double alpha) const {
+  GR_Texture_Draw(i_tex, color, 0, 0, x, y, xscale, yscale, angle * kDegToRad, alpha);
+}
+
+void CBackground::DrawStretched(double x, double y, double w, double h, int color, double alpha) const {
+  if (i_bitmap.Empty() || !(w > 0) || !(h > 0)) return;
+  GR_Texture_Draw(i_tex, color, 0, 0, x, y, w / GetWidth(), h / GetHeight(), 0, alpha);
+}
+
+void CBackground::DrawPart(double xo, double yo, double w, double h, double x, double y, double xscale,
+                           double yscale, int color, double alpha) const {
+  GR_Texture_Draw_Part(i_tex, color, xo, yo, w, h, x, y, xscale, yscale, 0, alpha);
+}
+
+void CBackground::DrawGeneral(double xo, double yo, double w, double h, double x, double y, double xscale,
+                              double yscale, double angle, int c1, int c2, int c3, int c4, double alpha) const {
+  GR_Texture_Draw_General(i_tex, c1, c2, c3, c4, xo, yo, w, h, x, y, xscale, yscale, angle * kDegToRad, alpha);
+}
+
+void CBackground::DrawTiled(double x, double y, double xscale, double yscale, bool htiled, bool vtiled, double xr,
+                            double yr, double wr, double hr, int color, double alpha) const {
+  GR_Texture_Draw_Tiled(i_tex, 0, 0, x, y, xscale, yscale, htiled, vtiled, xr, yr, wr, hr, color, alpha);
 }

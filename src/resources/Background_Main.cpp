@@ -19,5 +19,10 @@ bool AssignBackground(int target, int source) { return BackgroundList().Assign(t
 bool DeleteBackground(int index) { return BackgroundList().Delete(index); }
 void ClearBackgrounds() { BackgroundList().Clear(); }
 
+void Background_InitTextures() {
+  for (int i = 0; i < BackgroundList().Count(); ++i)
+    if (CBackground* item = BackgroundList().Get(i)) item->InitTexture();
+}
+
 bool LoadSection_Backgrounds(CStream& stream) { return LoadResourceSection(stream, BackgroundList()); }
 void SaveSection_Backgrounds(CStream& stream) { SaveResourceSection(stream, BackgroundList()); }

@@ -20,6 +20,8 @@ int DuplicateBackground(int index);
 bool AssignBackground(int target, int source);
 bool DeleteBackground(int index);
 void ClearBackgrounds();
+// Makes the textures of every present background (once the render device exists).
+void Background_InitTextures();
 
 // The backgrounds section of the game file: a resource list of version 800.
 bool LoadSection_Backgrounds(CStream& stream);

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "graphics/Graphics_Texture.h"
 #include "runner/Support_Stream.h"
 
 namespace {
@@ -16,7 +17,46 @@ void PrepareFrame(TBitmap32& bm, int removeback, bool smooth) {
 }
 }  // namespace
 
+CSprite::CSprite(const CSprite& spr) { Assign(spr); }
+
+CSprite::CSprite(CSprite&& spr) noexcept
+    : i_numb(spr.i_numb),
+      i_bitmap(std::move(spr.i_bitmap)),
+      i_xorig(spr.i_xorig),
+      i_yorig(spr.i_yorig),
+      i_bbox(spr.i_bbox),
+      i_mask(std::move(spr.i_mask)),
+      i_sepmasks(spr.i_sepmasks),
+      i_tex(std::move(spr.i_tex)) {
+  spr.i_tex.clear();
+  spr.Clear();
+}
+
+CSprite& CSprite::operator=(const CSprite& spr) {
+  Assign(spr);
+  return *this;
+}
+
+CSprite& CSprite::operator=(CSprite&& spr) noexcept {
+  if (&spr == this) return *this;
+  Clear();
+  i_numb = spr.i_numb;
+  i_bitmap = std::move(spr.i_bitmap);
+  i_xorig = spr.i_xorig;
+  i_yorig = spr.i_yorig;
+  i_bbox = spr.i_bbox;
+  i_mask = std::move(spr.i_mask);
+  i_sepmasks = spr.i_sepmasks;
+  i_tex = std::move(spr.i_tex);
+  spr.i_tex.clear();
+  spr.Clear();
+  return *this;
+}
+
+CSprite::~CSprite() { FreeTexture(); }
+
 void CSprite::Clear() {
+  FreeTexture();
   i_numb = 0;
   i_bitmap.clear();
   i_xorig = i_yorig = 0;
@@ -225,6 +265,22 @@ void CSprite::ComputeBoundingBox() {
   }
 }
 
+void CSprite::InitTexture() {
+  FreeTexture();
+  i_tex.assign(size_t(i_numb), -1);
+  for (int i = 0; i < i_numb; ++i) {
+    i_tex[size_t(i)] = GR_Texture_Create_From_Bitmap(i_bitmap[size_t(i)]);
+    GR_Texture_Preload(i_tex[size_t(i)]);
+  }
+}
+
+void CSprite::FreeTexture() {
+  for (int& t : i_tex) {
+    if (t >= 0) GR_Texture_Free(t);
+    t = -1;
+  }
+}
+
 int CSprite::GetTexture(int ind) const {
   if (i_numb <= 0) return -1;
   const int r = ReduceIndex(ind);
@@ -274,4 +330,44 @@ bool CSprite::CheckCollisionLine(int img1, TRect bb1, int x1, int y1, double sca
                                  double angle, int xl, int yl, int xr, int yr) const {
   const TMask* m = MaskForFrame(img1);
   return m != nullptr && m->CollisionLine(Place(bb1, x1, y1, scalex, scaley, angle), xl, yl, xr, yr);
+}
+
+namespace {
+constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
+}  // namespace
+
+void CSprite::DrawSimple(int ind, double x, double y) const {
+  GR_Texture_Draw_Simple(GetTexture(ind), x - i_xorig, y - i_yorig);
+}
+
+void CSprite::Draw(int ind, double x, double y, double xscale, double yscale, double angle, int color,
+                   double alpha) const {
+  GR_Texture_Draw(GetTexture(ind), color, i_xorig, i_yorig, x, y, xscale, yscale, angle * kDegToRad, alpha);
+}
+
+void CSprite::DrawStretched(int ind, double x, double y, double w, double h, int color, double alpha) const {
+  if (!(w > 0) || !(h > 0)) return;
+  GR_Texture_Draw(GetTexture(ind), color, 0, 0, x, y, w / GetWidth(), h / GetHeight(), 0, alpha);
+}
+
+void CSprite::DrawPart(int ind, double xo, double yo, double w, double h, double x, double y, double xscale,
+                       double yscale, int color, double alpha) const {
+  GR_Texture_Draw_Part(GetTexture(ind), color, xo, yo, w, h, x, y, xscale, yscale, 0, alpha);
+}
+
+void CSprite::DrawGeneral(int ind, double xo, double yo, double w, double h, double x, double y, double xscale,
+                          double yscale, double angle, int c1, int c2, int c3, int c4, double alpha) const {
+  GR_Texture_Draw_General(GetTexture(ind), c1, c2, c3, c4, xo, yo, w, h, x, y, xscale, yscale, angle * kDegToRad,
+                          alpha);
+}
+
+void CSprite::DrawTiled(int ind, double x, double y, double xscale, double yscale, bool htiled, bool vtiled,
+                        double xr, double yr, double wr, double hr, int color, double alpha) const {
+  GR_Texture_Draw_Tiled(GetTexture(ind), i_xorig, i_yorig, x, y, xscale, yscale, htiled, vtiled, xr, yr, wr, hr,
+                        color, alpha);
+}
+
+void CSprite::DrawSpritePos(int ind, double x1, double y1, double x2, double y2, double x3, double y3, double x4,
+                            double y4, double alpha) const {
+  GR_Texture_Draw_Pos(GetTexture(ind), x1, y1, x2, y2, x3, y3, x4, y4, alpha);
 }

@@ -20,6 +20,15 @@ class CSprite {
   bool i_sepmasks = false;
   std::vector<int> i_tex;  // texture per frame, -1 for none
 
+  // A sprite owns its textures: a copy makes textures of its own and a
+  // move hands them over.
+  CSprite() = default;
+  CSprite(const CSprite& spr);
+  CSprite(CSprite&& spr) noexcept;
+  CSprite& operator=(const CSprite& spr);
+  CSprite& operator=(CSprite&& spr) noexcept;
+  ~CSprite();
+
   void Clear();
   void Assign(const CSprite& spr);
 
@@ -63,7 +72,28 @@ class CSprite {
   bool CheckCollisionLine(int img1, TRect bb1, int x1, int y1, double scalex, double scaley, double angle,
                           int xl, int yl, int xr, int yr) const;
 
+  // Textures of every frame (none without a render device), made anew
+  // whenever the frames change.
+  void InitTexture();
+  void FreeTexture();
   int GetTexture(int ind) const;
+
+  // Drawing of frame ind (reduced into the frames), through the textured
+  // quads. Angles are in degrees; colours are colour integers. DrawSimple,
+  // Draw and DrawTiled put the origin at (x, y); the others put the frame's
+  // (or part's) top-left there.
+  void DrawSimple(int ind, double x, double y) const;
+  void Draw(int ind, double x, double y, double xscale, double yscale, double angle, int color,
+            double alpha) const;
+  void DrawStretched(int ind, double x, double y, double w, double h, int color, double alpha) const;
+  void DrawPart(int ind, double xo, double yo, double w, double h, double x, double y, double xscale,
+                double yscale, int color, double alpha) const;
+  void DrawGeneral(int ind, double xo, double yo, double w, double h, double x, double y, double xscale,
+                   double yscale, double angle, int c1, int c2, int c3, int c4, double alpha) const;
+  void DrawTiled(int ind, double x, double y, double xscale, double yscale, bool htiled, bool vtiled, double xr,
+                 double yr, double wr, double hr, int color, double alpha) const;
+  void DrawSpritePos(int ind, double x1, double y1, double x2, double y2, double x3, double y3, double x4,
+                     double y4, double alpha) const;
   // Copy of frame ind; empty for an index outside 0 .. i_numb-1.
   TBitmap32 GetBitmap(int ind) const;
   // Ink box of frame ind (alpha > 0), or (0, 0, 0, 0) outside.
@@ -73,5 +103,5 @@ class CSprite {
   RMaskPlace Place(TRect bb, int x, int y, double sx, double sy, double angle) const {
     return RMaskPlace{bb, x, y, i_xorig, i_yorig, sx, sy, angle};
   }
-  void ResetTextures() { i_tex.assign(size_t(i_numb), -1); }
+  void ResetTextures() { InitTexture(); }
 };

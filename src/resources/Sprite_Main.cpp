@@ -19,5 +19,10 @@ bool AssignSprite(int target, int source) { return SpriteList().Assign(target, s
 bool DeleteSprite(int index) { return SpriteList().Delete(index); }
 void ClearSprites() { SpriteList().Clear(); }
 
+void Sprite_InitTextures() {
+  for (int i = 0; i < SpriteList().Count(); ++i)
+    if (CSprite* item = SpriteList().Get(i)) item->InitTexture();
+}
+
 bool LoadSection_Sprites(CStream& stream) { return LoadResourceSection(stream, SpriteList()); }
 void SaveSection_Sprites(CStream& stream) { SaveResourceSection(stream, SpriteList()); }

@@ -20,6 +20,8 @@ int DuplicateSprite(int index);
 bool AssignSprite(int target, int source);
 bool DeleteSprite(int index);
 void ClearSprites();
+// Makes the textures of every present sprite (once the render device exists).
+void Sprite_InitTextures();
 
 // The sprites section of the game file: a resource list of version 800.
 bool LoadSection_Sprites(CStream& stream);
