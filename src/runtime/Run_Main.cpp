@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <thread>
@@ -11,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Window.h"
 #include "platform/Platform.h"
 #include "resources/Object_Main.h"
 #include "resources/Room_Main.h"
@@ -279,15 +281,33 @@ void HandleRoomChange() {
   }
 }
 
+// F9: "screenshot" + n + ".png" for the smallest n from 100 whose file does
+// not exist yet.
+static void SaveScreenshot() {
+  std::optional<TBitmap32> frame = GR_D3D_Capture_Screen();
+  if (!frame) return;
+  for (int n = 100;; ++n) {
+    const std::string name = "screenshot" + std::to_string(n) + ".png";
+    std::error_code ec;
+    if (std::filesystem::exists(name, ec) || ec) continue;
+    frame->SaveToImageFile(name);
+    return;
+  }
+}
+
 void HandleSpecialKeys() {
+  // Only the first matching key acts.
   if (opt_keyesc && keyboard_lastkey == VK_ESCAPE) {
     keyboard_lastkey = 0;
     New_Room = ROOM_END;  // as game_end
     return;
   }
-  // F5 / F6 save and load at once, inside the step; F1 (game information),
-  // F4 (full screen) and F9 (screenshot) need the game window and belong here
-  // when it exists.
+  if (opt_keyf4 && keyboard_lastkey == VK_F4) {
+    keyboard_lastkey = 0;
+    WindowSetFullscreen(!WindowState().fullscreen);
+    return;
+  }
+  // F5 / F6 save and load at once, inside the step.
   if (opt_keyf5 && keyboard_lastkey == VK_F5) {
     keyboard_lastkey = 0;
     SaveGame(SpecialKeySaveFile());
@@ -296,6 +316,11 @@ void HandleSpecialKeys() {
   if (opt_keyf5 && keyboard_lastkey == VK_F6) {
     keyboard_lastkey = 0;
     LoadGame(SpecialKeySaveFile());
+    return;
+  }
+  if (opt_keyf9 && keyboard_lastkey == VK_F9) {
+    keyboard_lastkey = 0;
+    SaveScreenshot();
   }
 }
 
