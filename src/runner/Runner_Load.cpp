@@ -12,7 +12,9 @@
 #include "runner/Support_File.h"
 #include "runner/Support_Stream.h"
 #include "runner/Support_Various.h"
+#include "resources/Background_Main.h"
 #include "resources/Object_Main.h"
+#include "resources/Sprite_Main.h"
 #include "resources/TimeLine_Main.h"
 #include "resources/Trigger_Main.h"
 #include "runtime/Event_Main.h"
@@ -53,6 +55,10 @@ bool GraphicsStep() {
   TraceWrite("Init_Graphics :: GR_D3D_Init");
   if (!GR_D3D_Init(640, 480, opt_sync)) return false;
   GR_D3D_Set_Interpolation(opt_interpolate);
+  TraceWrite("Init_Graphics :: Background_InitTextures");
+  Background_InitTextures();
+  TraceWrite("Init_Graphics :: Sprite_InitTextures");
+  Sprite_InitTextures();
   TraceWrite("Init_Graphics :: GR_D3D_Start_Frame");
   GR_D3D_Start_Frame();
   TraceWrite("Init_Graphics :: Finished");
