@@ -1,5 +1,6 @@
 // The function libraries in their registration order: a function's id is its
 // place in this order, so new libraries go at the end.
+#include "graphics/Function_Window.h"
 #include "library/Function_Data_Structures.h"
 #include "library/Function_Math.h"
 #include "resources/Function_Tile.h"
@@ -9,7 +10,7 @@
 
 namespace {
 const RFunctionLibrary* const kLibraries[] = {
-    &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO,
+    &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO, &kLibrary_Window,
 };
 }  // namespace
 

@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "graphics/Graphics_Window.h"
 #include "resources/Object_Main.h"
 #include "resources/Room_Main.h"
 #include "resources/TimeLine_Main.h"
@@ -199,6 +200,19 @@ void OutsideAndBoundary() {
   }
 }
 
+// The room's views at the point of the step where the room is drawn: the
+// cursor is converted through the views of the last drawn frame. Room drawing
+// takes this over together with view following.
+void FeedViewMapping() {
+  const CRunRoom* room = Run_Room();
+  for (int v = 0; v < 8; ++v) {
+    ViewMappingClear(v);
+    if (room == nullptr || !room->room.r_enableviews) continue;
+    const CView& w = room->room.r_view[size_t(v)];
+    if (w.visible) ViewMappingSet(v, w.xview, w.yview, w.wview, w.hview, w.xport, w.yport, w.wport, w.hport, w.angle);
+  }
+}
+
 void Animation() {
   CRoomInstances* l = Lists();
   if (l == nullptr) return;
@@ -320,6 +334,7 @@ void DoStep() {
   StepEvents(2);
   PHASE_END_IF_PENDING();
   if (CRoomInstances* lists = Lists()) lists->RemoveMarked();
+  FeedViewMapping();
   if (CRunRoom* room = Run_Room()) room->room.ScrollBackground();
   Animation();
   ++Cursor_Subimage;
