@@ -6,6 +6,8 @@
 #include <exception>
 
 #include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Display.h"
+#include "graphics/Graphics_Window.h"
 #include "platform/Platform.h"
 #include "runner/DataNew_Main.h"
 #include "runner/Option_Main.h"
@@ -52,6 +54,7 @@ bool GraphicsStep() {
     return false;
   }
   PlatformSetRenderDevice(std::move(device));
+  if (!Init_Graphics_Window()) return false;
   TraceWrite("Init_Graphics :: GR_D3D_Init");
   if (!GR_D3D_Init(640, 480, opt_sync)) return false;
   GR_D3D_Set_Interpolation(opt_interpolate);
@@ -62,6 +65,8 @@ bool GraphicsStep() {
   TraceWrite("Init_Graphics :: GR_D3D_Start_Frame");
   GR_D3D_Start_Frame();
   TraceWrite("Init_Graphics :: Finished");
+  WindowSetCursor(opt_showcursor ? 0 : -1);
+  WindowSetVisible(true);
   return true;
 }
 

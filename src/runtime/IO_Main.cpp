@@ -5,6 +5,7 @@
 #include <deque>
 #include <thread>
 
+#include "graphics/Graphics_Window.h"
 #include "resources/Object_Class.h"
 #include "runner/Option_Main.h"
 #include "runner/Runner_Load.h"
@@ -40,11 +41,6 @@ struct RInjected {
 };
 std::deque<RInjected> g_injected;
 
-void IdentityWindowToRegion(double wx, double wy, double& rx, double& ry) {
-  rx = wx;
-  ry = wy;
-}
-
 inline bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 inline bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
@@ -77,8 +73,6 @@ void DeliverQueued() {
   IO_ScriptDeliver(StepCount + 1);
 }
 }  // namespace
-
-void (*IO_WindowToRegion)(double wx, double wy, double& rx, double& ry) = IdentityWindowToRegion;
 
 RInputState& IO_State() { return g_state; }
 
@@ -127,6 +121,7 @@ void IO_Wheel(bool up) {
 void IO_MouseMove(int x, int y) {
   g_state.window_x = x;
   g_state.window_y = y;
+  WindowCursorMoved(x, y);
 }
 
 void IO_CloseQuery() {
@@ -201,55 +196,15 @@ void IO_KeyboardPhase(void (*perform)(int type, int number)) {
 
 // ---- the cursor in the room ----
 
-void IO_WindowToRoom(double wx, double wy, double& rx, double& ry) {
-  double x = 0, y = 0;
-  IO_WindowToRegion(wx, wy, x, y);
-  rx = x;
-  ry = y;
-  CRunRoom* room = Run_Room();
-  if (room == nullptr || !room->room.r_enableviews) return;
-  // The visible views, highest number first: the first whose view rectangle
-  // holds the converted point wins, else the lowest-numbered one.
-  for (int v = 7; v >= 0; --v) {
-    const CView& w = room->room.r_view[size_t(v)];
-    if (!w.visible) continue;
-    double px = x, py = y;
-    if (w.wview != 0 && w.hview != 0 && w.wport != 0 && w.hport != 0) {
-      const double d = (x - w.xport) * w.wview / w.wport;
-      const double e = (y - w.yport) * w.hview / w.hport;
-      if (std::fabs(w.angle) < 0.01) {
-        px = std::nearbyint(d + w.xview);
-        py = std::nearbyint(e + w.yview);
-      } else {
-        const double t = -w.angle * M_PI / 180.0;
-        const double d1 = d - w.wview / 2.0, e1 = e - w.hview / 2.0;
-        px = std::nearbyint(std::cos(t) * d1 + std::sin(t) * e1 + w.xview + w.wview / 2.0);
-        py = std::nearbyint(-std::sin(t) * d1 + std::cos(t) * e1 + w.yview + w.hview / 2.0);
-      }
-    }
-    rx = px;
-    ry = py;
-    if (w.xview <= px && px < w.xview + w.wview && w.yview <= py && py < w.yview + w.hview) return;
-  }
-}
-
-double IO_MouseRoomX() {
-  double x = 0, y = 0;
-  IO_WindowToRoom(g_state.window_x, g_state.window_y, x, y);
-  return x;
-}
-
-double IO_MouseRoomY() {
-  double x = 0, y = 0;
-  IO_WindowToRoom(g_state.window_x, g_state.window_y, x, y);
-  return y;
-}
+double IO_MouseRoomX() { return WindowViewsMouseX(); }
+double IO_MouseRoomY() { return WindowViewsMouseY(); }
 
 void IO_ResetForTests() {
   IO_Clear();
   IO_ResetMap();
   g_injected.clear();
   g_state.window_x = g_state.window_y = 0;
+  WindowCursorMoved(0, 0);
   g_live = false;
   IO_ScriptClear();
 }

@@ -71,14 +71,11 @@ void IO_DeliverQueued();
 // through the step's phase procedure perform(type, number).
 void IO_KeyboardPhase(void (*perform)(int type, int number));
 
-// The cursor in room coordinates: the window position mapped to the drawing
-// region, then through the view under it when the room has views.
+// The cursor in room coordinates (mouse_x, mouse_y): the window model maps
+// it to the drawing region, then through the view under it in the views of
+// the last drawn frame.
 double IO_MouseRoomX();
 double IO_MouseRoomY();
-void IO_WindowToRoom(double wx, double wy, double& rx, double& ry);
-// Maps a client-area position to the drawing region. Without a game window
-// the two coincide; the window installs its own mapping here.
-extern void (*IO_WindowToRegion)(double wx, double wy, double& rx, double& ry);
 
 // Registers the keyboard and mouse functions.
 struct RFunctionLibrary;

@@ -338,6 +338,8 @@ static void TakeScreenshots(long long step) {
 // display reset, and open the next frame.
 static void NextFrame() {
   if (!Automatic_Draw || New_Room != ROOM_NONE) return;
+  // The window may have been resized or switched to full screen since.
+  GR_D3D_Set_Placement(WindowPlacement());
   GR_D3D_End_Frame();
   if (GR_D3D_Reset_Requested()) {
     if (IGameWindow* w = GameWindow()) w->RestoreDisplay();

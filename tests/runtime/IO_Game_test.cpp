@@ -53,10 +53,12 @@ TEST_F(InputGameTest, KeyboardPhaseOrderMouseInAViewAndEsc) {
   // raises only the any-key events; backspace deletes a typed character; the
   // close button raises other 30 before the step; a key press that changes
   // the room stops the rest of that step; entering the room clears the input;
-  // the cursor is converted through the room's views: view 0 (port 640x480
-  // showing 320x240 at 100,50), view 1 (port 100x80 at 500,400 showing
-  // 100x100 at 1000,1000) where both hold the point, and view 0's conversion
-  // for a point in neither view; Esc ends the game.
+  // the cursor is converted through the views of the last drawn frame: in
+  // the room's first step that frame was of the room before, which had no
+  // views; then view 1 (port 100x80 at 500,400 showing 100x100 at
+  // 1000,1000) where views 0 and 1 both hold the point, and view 0's
+  // conversion (port 640x480 showing 320x240 at 100,50) for a point in
+  // neither view; Esc ends the game.
   EXPECT_EQ(r.out,
             "kb none\nstep 1 key 0 last 0 char  text  held200 0\n"
             "kb left\nkb any\npress left\npress any\nstep 2 key 37 last 37 char  text  held200 0\n"
@@ -67,7 +69,7 @@ TEST_F(InputGameTest, KeyboardPhaseOrderMouseInAViewAndEsc) {
             "kb none\nrelease any\nstep 7 key 0 last 200 char ! text H! held200 0\n"
             "close button\nkb none\nstep 8 key 0 last 200 char ! text H! held200 0\n"
             "kb any\n"
-            "mouse 250,70 button 0 last 0 held 0 pressed 0 released 0 wheel 0\n"
+            "mouse 300,40 button 0 last 0 held 0 pressed 0 released 0 wheel 0\n"
             "mouse 1050,1050 button 1 last 1 held 1 pressed 1 released 0 wheel 0\n"
             "mouse 1050,1050 button 0 last 1 held 0 pressed 0 released 1 wheel 1\n"
             "mouse 450,300 button 0 last 1 held 0 pressed 0 released 0 wheel 0\n"
