@@ -57,14 +57,21 @@ bool CSdlGameWindow::ChangeDisplay(const RDisplayMode& mode, bool test_only) {
 
 void CSdlGameWindow::RestoreDisplay() { virtual_mode_.reset(); }
 
-std::unique_ptr<IRenderDevice> CSdlGameWindow::Open(std::string& error) {
-  if (!SDL_WasInit(SDL_INIT_VIDEO)) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      error = std::string("cannot open the display: ") + SDL_GetError();
-      return nullptr;
-    }
-    video_ = true;
+bool CSdlGameWindow::StartVideo(std::string& error) {
+  if (video_) return true;
+  // SIGINT and SIGTERM end the runner as signals do, not as a click on the
+  // close button that a game may ignore.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    error = std::string("cannot open the display: ") + SDL_GetError();
+    return false;
   }
+  video_ = true;
+  return true;
+}
+
+std::unique_ptr<IRenderDevice> CSdlGameWindow::Open(std::string& error) {
+  if (!StartVideo(error)) return nullptr;
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -274,14 +281,23 @@ bool CSdlGameWindow::MessageBox(const std::string& title, const std::string& tex
 bool CSdlGameWindow::LoadWindowOpen(const RLoadPictures& pictures, bool show_progress, bool scale_progress,
                                     bool debug_mode, int alpha, bool transparent) {
   if (!TranslatesInput()) return false;
+  // The video subsystem belongs to the game window, which outlives the
+  // loading window: closing that one must not take the display away.
+  std::string error;
+  if (!StartVideo(error)) return false;
   return PlatformLoadWindowOpen(pictures, show_progress, scale_progress, debug_mode, alpha, transparent);
 }
 
 void CSdlGameWindow::LoadWindowProgress(int percent) { PlatformLoadWindowProgress(percent); }
-void CSdlGameWindow::LoadWindowClose() { PlatformLoadWindowClose(); }
+void CSdlGameWindow::LoadWindowClose() {
+  PlatformLoadWindowClose();
+  // Destroying a window can leave no OpenGL context current.
+  if (window_ && context_) SDL_GL_MakeCurrent(window_, context_);
+}
 
 bool CSdlAudioOutput::Open(int rate, AudioPull pull) {
   Close();
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{}, have{};
   want.freq = rate;

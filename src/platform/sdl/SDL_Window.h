@@ -53,6 +53,7 @@ class CSdlGameWindow : public IGameWindow {
   virtual bool TranslatesInput() const { return true; }
 
  private:
+  bool StartVideo(std::string& error);
   void Translate(const union SDL_Event& e);
 
   SDL_Window* window_ = nullptr;
