@@ -57,6 +57,9 @@ void Offset(int cw, int ch, double factor, int& ox, int& oy) {
   oy = (ch - RoundInt(g_state.region_height * factor)) / 2;
 }
 
+// The device presents every frame with the placement it was last given.
+void UpdatePlacement() { GR_D3D_Set_Placement(WindowPlacement()); }
+
 void SetClientSize(int w, int h) {
   WindowSaveGeometry();
   g_state.saved_width = std::max(1, w);
@@ -141,6 +144,7 @@ void WindowApplyGeometry() {
     w->SetClientRect(g_state.saved_left, g_state.saved_top, g_state.saved_width, g_state.saved_height);
   }
   g_state.updating = false;
+  UpdatePlacement();
 }
 
 void WindowClientRect(int& left, int& top, int& width, int& height) {
@@ -211,7 +215,8 @@ void WindowSetCursor(int cursor) {
 
 void WindowSetColor(int color) {
   g_state.color = color;
-  WindowPaint();
+  // No repaint: a present now could show a frame half drawn.
+  UpdatePlacement();
 }
 
 int WindowGetColor() { return g_state.color; }
@@ -307,7 +312,7 @@ RPresentPlacement WindowPlacement() {
 
 void WindowPaint() {
   // The device's present fills the strips around the region with the colour.
-  GR_D3D_Set_Placement(WindowPlacement());
+  UpdatePlacement();
   GR_D3D_Refresh();
 }
 
