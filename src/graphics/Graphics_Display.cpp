@@ -1,6 +1,9 @@
 // Owns the display mode seen by the game and the window part of start-up.
 #include "graphics/Graphics_Display.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Window.h"
 #include "platform/Platform.h"
@@ -49,8 +52,8 @@ void DisplayMouse(int& x, int& y) {
   int left = 0, top = 0, w = 0, h = 0, cx = 0, cy = 0;
   WindowClientRect(left, top, w, h);
   WindowCursorClient(cx, cy);
-  x = left + cx;
-  y = top + cy;
+  x = int(std::clamp<int64_t>(int64_t(left) + cx, INT32_MIN, INT32_MAX));
+  y = int(std::clamp<int64_t>(int64_t(top) + cy, INT32_MIN, INT32_MAX));
 }
 
 void DisplayMouseSet(int x, int y) { WindowSetCursorScreen(x, y); }

@@ -36,14 +36,23 @@ int RoundInt(double v) {
   return static_cast<int>(r);
 }
 
+// a + b and a - b without overflowing, for positions the game may push to any
+// integer.
+int Add(int a, int b) { return int(std::clamp<int64_t>(int64_t(a) + b, INT32_MIN, INT32_MAX)); }
+int Sub(int a, int b) { return int(std::clamp<int64_t>(int64_t(a) - b, INT32_MIN, INT32_MAX)); }
+
 // The window when it exists and can report its geometry.
 IGameWindow* OpenWindow() {
   IGameWindow* w = GameWindow();
   return w != nullptr && w->IsOpen() ? w : nullptr;
 }
 
+// A client side the window system can make: at least one pixel, and no more
+// than its coordinates can address.
+int ClampSide(int side) { return std::clamp(side, 1, 32767); }
+
 // The scaled region size the client must at least have with a fixed scale.
-int ScaledSide(int side) { return std::max(1, RoundInt(side * g_state.region_scale)); }
+int ScaledSide(int side) { return ClampSide(RoundInt(side * g_state.region_scale)); }
 
 // The factor the region is drawn with in a client of cw x ch (scale not 0).
 double Factor(int cw, int ch) {
@@ -57,10 +66,13 @@ void Offset(int cw, int ch, double factor, int& ox, int& oy) {
   oy = (ch - RoundInt(g_state.region_height * factor)) / 2;
 }
 
+// The device presents every frame with the placement it was last given.
+void UpdatePlacement() { GR_D3D_Set_Placement(WindowPlacement()); }
+
 void SetClientSize(int w, int h) {
   WindowSaveGeometry();
-  g_state.saved_width = std::max(1, w);
-  g_state.saved_height = std::max(1, h);
+  g_state.saved_width = ClampSide(w);
+  g_state.saved_height = ClampSide(h);
   WindowApplyGeometry();
 }
 
@@ -90,7 +102,7 @@ bool Usable(int slot) {
 void CursorRegion(double& x, double& y) {
   int left = 0, top = 0, w = 0, h = 0;
   WindowClientRect(left, top, w, h);
-  WindowScreenToRegion(left + g_cursor_x, top + g_cursor_y, x, y);
+  WindowScreenToRegion(double(left) + g_cursor_x, double(top) + g_cursor_y, x, y);
 }
 
 void SetCursorRegion(double x, double y) {
@@ -141,6 +153,7 @@ void WindowApplyGeometry() {
     w->SetClientRect(g_state.saved_left, g_state.saved_top, g_state.saved_width, g_state.saved_height);
   }
   g_state.updating = false;
+  UpdatePlacement();
 }
 
 void WindowClientRect(int& left, int& top, int& width, int& height) {
@@ -211,7 +224,8 @@ void WindowSetCursor(int cursor) {
 
 void WindowSetColor(int color) {
   g_state.color = color;
-  WindowPaint();
+  // No repaint: a present now could show a frame half drawn.
+  UpdatePlacement();
 }
 
 int WindowGetColor() { return g_state.color; }
@@ -236,9 +250,8 @@ void WindowSetRectangle(int x, int y, int w, int h) {
   }
   g_state.saved_left = x;
   g_state.saved_top = y;
-  // A window has at least one pixel each way, whatever the game asks.
-  g_state.saved_width = std::max(1, w);
-  g_state.saved_height = std::max(1, h);
+  g_state.saved_width = ClampSide(w);
+  g_state.saved_height = ClampSide(h);
   WindowApplyGeometry();
 }
 
@@ -257,10 +270,10 @@ void WindowDefault() {
   const int w = scaled ? ScaledSide(g_state.region_width) : g_state.region_width;
   const int h = scaled ? ScaledSide(g_state.region_height) : g_state.region_height;
   const RDisplayMode d = DisplayMode();
-  g_state.saved_width = w;
-  g_state.saved_height = h;
-  g_state.saved_left = (d.width - w) / 2;
-  g_state.saved_top = (d.height - h) / 2;
+  g_state.saved_width = ClampSide(w);
+  g_state.saved_height = ClampSide(h);
+  g_state.saved_left = (d.width - g_state.saved_width) / 2;
+  g_state.saved_top = (d.height - g_state.saved_height) / 2;
   WindowApplyGeometry();
 }
 
@@ -307,7 +320,7 @@ RPresentPlacement WindowPlacement() {
 
 void WindowPaint() {
   // The device's present fills the strips around the region with the colour.
-  GR_D3D_Set_Placement(WindowPlacement());
+  UpdatePlacement();
   GR_D3D_Refresh();
 }
 
@@ -337,14 +350,14 @@ void WindowCursorClient(int& client_x, int& client_y) {
 void WindowSetCursorClient(int client_x, int client_y) {
   int left = 0, top = 0, w = 0, h = 0;
   WindowClientRect(left, top, w, h);
-  WindowSetCursorScreen(left + client_x, top + client_y);
+  WindowSetCursorScreen(Add(left, client_x), Add(top, client_y));
 }
 
 void WindowSetCursorScreen(int screen_x, int screen_y) {
   int left = 0, top = 0, w = 0, h = 0;
   WindowClientRect(left, top, w, h);
-  g_cursor_x = screen_x - left;
-  g_cursor_y = screen_y - top;
+  g_cursor_x = Sub(screen_x, left);
+  g_cursor_y = Sub(screen_y, top);
   if (IGameWindow* win = GameWindow()) win->SetMousePosition(screen_x, screen_y);
 }
 
@@ -376,8 +389,8 @@ void WindowRegionToScreen(double x, double y, int& px, int& py) {
   WindowClientRect(left, top, cw, ch);
   const int rw = g_state.region_width, rh = g_state.region_height;
   if (g_state.region_scale == 0) {
-    px = left + RoundInt(x * cw / rw);
-    py = top + RoundInt(y * ch / rh);
+    px = RoundInt(left + std::nearbyint(x * cw / rw));
+    py = RoundInt(top + std::nearbyint(y * ch / rh));
     return;
   }
   const double f = Factor(cw, ch);
@@ -385,8 +398,8 @@ void WindowRegionToScreen(double x, double y, int& px, int& py) {
   // reading it back gives that point.
   int ox = 0, oy = 0;
   Offset(cw, ch, f, ox, oy);
-  px = left + ox + RoundInt(x * f);
-  py = top + oy + RoundInt(y * f);
+  px = RoundInt(double(left) + ox + std::nearbyint(x * f));
+  py = RoundInt(double(top) + oy + std::nearbyint(y * f));
 }
 
 // ---- view mapping ----

@@ -205,6 +205,7 @@ void IO_ResetForTests() {
   g_injected.clear();
   g_state.window_x = g_state.window_y = 0;
   WindowCursorMoved(0, 0);
+  for (int slot = 0; slot < kViewMappingSlots; ++slot) ViewMappingClear(slot);
   g_live = false;
   IO_ScriptClear();
 }

@@ -464,9 +464,13 @@ TEST_F(WindowTest, StyleCaptionCursorAndPlacement) {
   Call("window_set_region_scale", {Real(-1), Real(0)});
   Call("window_default");
   ExpectClient(800, 440, 320, 200);
-  // A size below one pixel is one pixel.
+  // Sizes are kept to what a window can be: 1 to 32767 pixels.
   Call("window_set_size", {Real(-30), Real(0)});
   ExpectClient(800, 440, 1, 1);
+  Call("window_set_size", {Real(1e12), Real(50)});
+  ExpectClient(800, 440, 32767, 50);
+  Call("window_set_region_scale", {Real(1e9), Real(1)});
+  ExpectClient(800, 440, 32767, 32767);
 }
 
 TEST_F(WindowTest, CursorInScreenAndWindowPixels) {
@@ -484,6 +488,12 @@ TEST_F(WindowTest, CursorInScreenAndWindowPixels) {
   CursorAt(-5, 7);
   EXPECT_EQ(Num("display_mouse_get_x"), 95);
   EXPECT_EQ(Num("window_views_mouse_get_y"), 7);
+  // Far-off positions saturate instead of wrapping around.
+  Call("display_mouse_set", {Real(-1e12), Real(1e12)});
+  EXPECT_EQ(Num("window_mouse_get_x"), -2147483648.0);
+  EXPECT_EQ(Num("display_mouse_get_y"), 2147483647.0);
+  Call("window_mouse_set", {Real(1e12), Real(0)});
+  EXPECT_EQ(win_->mouse_x, 2147483647);
 
   // Through a doubled region the room point set is the room point read.
   Call("window_set_region_size", {Real(320), Real(240), Real(1)});
