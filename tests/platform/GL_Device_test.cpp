@@ -1,5 +1,6 @@
-// The OpenGL render device on Mesa's software renderer: an SDL offscreen
-// window gives a 3.3 core context through EGL, with no display server.
+// Tests of the OpenGL render device, drawn and read back on Mesa's software renderer.
+// An SDL offscreen window gives a 3.3 core context through EGL, with no
+// display server.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <png.h>
@@ -83,7 +84,7 @@ void SavePng(const std::string& name, int w, int h, const std::vector<uint32_t>&
 
 class GLDevice : public ::testing::Test {
  protected:
-  static constexpr int kW = 64, kH = 48;      // back buffer
+  static constexpr int kW = 64, kH = 48;          // back buffer
   static constexpr int kWinW = 200, kWinH = 150;  // window client area
 
   void SetUp() override {
@@ -279,8 +280,8 @@ TEST_F(GLDevice, TexturedQuadIsTexelExact) {
       int ox = 11, oy = 6;
       if (scene_view) View2D(100, 50, kW, kH);
       dev_->BindTexture(tex);
-      DrawQuad(Quad(float(ox + (scene_view ? 100 : 0)), float(oy + (scene_view ? 50 : 0)), w, h, 0xFFFFFFFF,
-                    w / 8.0f, h / 8.0f));
+      DrawQuad(Quad(float(ox + (scene_view ? 100 : 0)), float(oy + (scene_view ? 50 : 0)), w, h, 0xFFFFFFFF, w / 8.0f,
+                    h / 8.0f));
       dev_->EndScene();
       auto px = Read(0, 0, kW, kH);
       if (interpolate && !scene_view) SavePng("texel_exact.png", kW, kH, px);
@@ -300,8 +301,7 @@ TEST_F(GLDevice, TexturedQuadIsTexelExact) {
 // Viewport y counts from the top, clears stay inside the viewport, and
 // pixel reads give rows top-down.
 TEST_F(GLDevice, ViewportClearAndRowsAreTopDown) {
-  const uint32_t outside = Bgra(10, 20, 30), inside = Bgra(200, 100, 0), red = Bgra(255, 0, 0),
-                 green = Bgra(0, 255, 0);
+  const uint32_t outside = Bgra(10, 20, 30), inside = Bgra(200, 100, 0), red = Bgra(255, 0, 0), green = Bgra(0, 255, 0);
   dev_->Clear(true, true, outside, 1);
   Screen(8, 4, 32, 16);
   dev_->Clear(true, false, inside, 1);
@@ -333,7 +333,7 @@ TEST_F(GLDevice, BadRectanglesAreRefused) {
   std::vector<uint32_t> buf(size_t(kW + 1) * (kH + 1));
   struct Case {
     int x, y, w, h;
-  } bad[] = {{-1, 0, 1, 1}, {0, -1, 1, 1}, {0, 0, 0, 1}, {0, 0, 1, 0}, {kW, 0, 1, 1},
+  } bad[] = {{-1, 0, 1, 1}, {0, -1, 1, 1}, {0, 0, 0, 1},  {0, 0, 1, 0},  {kW, 0, 1, 1},
              {0, kH, 1, 1}, {1, 0, kW, 1}, {0, 1, 1, kH}, {0, 0, -5, 1}, {2, 2, 0x7FFFFFFF, 1}};
   for (const Case& c : bad)
     EXPECT_FALSE(dev_->ReadPixels(c.x, c.y, c.w, c.h, buf.data())) << c.x << "," << c.y << " " << c.w << "x" << c.h;
@@ -386,8 +386,10 @@ TEST_F(GLDevice, TextureStageModes) {
   struct Case {
     bool textured, blend;
     uint32_t want;
-  } cases[] = {{true, true, Bgra(255, 0, 255, 128)}, {true, false, Bgra(255, 128, 255, 255)},
-               {false, true, Bgra(255, 0, 255, 128)}, {false, false, Bgra(255, 0, 255, 128)}};
+  } cases[] = {{true, true, Bgra(255, 0, 255, 128)},
+               {true, false, Bgra(255, 128, 255, 255)},
+               {false, true, Bgra(255, 0, 255, 128)},
+               {false, false, Bgra(255, 0, 255, 128)}};
   Screen(0, 0, kW, kH);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "textured " << c.textured << " blend " << c.blend);
@@ -703,6 +705,16 @@ TEST_F(GLDevice, PresentPlacesAndScales) {
     }
   // The back buffer is still the target afterwards.
   EXPECT_EQ(Pixel(3, 2), image[2 * kW + 3]);
+
+  // A client area given in window units half the size of its pixels (a
+  // high-density screen): the rectangle lands on the same pixels.
+  ASSERT_TRUE(dev_->Present(0, 0, kW, kH, dx / 2, dy / 2, kW, kH, kWinW / 2, kWinH / 2, 0));
+  for (int y = 0; y < kWinH; y++)
+    for (int x = 0; x < kWinW; x++) {
+      bool in = x >= dx && x < dx + 2 * kW && y >= dy && y < dy + 2 * kH;
+      uint32_t want = in ? image[((y - dy) / 2) * kW + (x - dx) / 2] : 0;
+      ASSERT_EQ(swapped_[y * kWinW + x] & 0xFFFFFF, want & 0xFFFFFF) << x << "," << y;
+    }
 }
 
 // A multisampled back buffer is resolved for reads and for presenting.

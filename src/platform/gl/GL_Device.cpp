@@ -12,10 +12,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "platform/gl/GL_Shader.h"
 
@@ -39,20 +39,32 @@ Mat Mul(const Mat& a, const Mat& b) {
 
 GLenum BlendFactor(int f, bool source) {
   switch (f) {
-    case 1: return GL_ZERO;
-    case 2: return GL_ONE;
-    case 3: return GL_SRC_COLOR;
-    case 4: return GL_ONE_MINUS_SRC_COLOR;
-    case 5: return GL_SRC_ALPHA;
-    case 6: return GL_ONE_MINUS_SRC_ALPHA;
-    case 7: return GL_DST_ALPHA;
-    case 8: return GL_ONE_MINUS_DST_ALPHA;
-    case 9: return GL_DST_COLOR;
-    case 10: return GL_ONE_MINUS_DST_COLOR;
+    case 1:
+      return GL_ZERO;
+    case 2:
+      return GL_ONE;
+    case 3:
+      return GL_SRC_COLOR;
+    case 4:
+      return GL_ONE_MINUS_SRC_COLOR;
+    case 5:
+      return GL_SRC_ALPHA;
+    case 6:
+      return GL_ONE_MINUS_SRC_ALPHA;
+    case 7:
+      return GL_DST_ALPHA;
+    case 8:
+      return GL_ONE_MINUS_DST_ALPHA;
+    case 9:
+      return GL_DST_COLOR;
+    case 10:
+      return GL_ONE_MINUS_DST_COLOR;
     // OpenGL 3.3 takes the saturated factor only for the source; as a
     // destination, one is the nearest it has (min(As, 1 - Ad) <= 1).
-    case 11: return source ? GL_SRC_ALPHA_SATURATE : GL_ONE;
-    default: return source ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;
+    case 11:
+      return source ? GL_SRC_ALPHA_SATURATE : GL_ONE;
+    default:
+      return source ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;
   }
 }
 
@@ -70,16 +82,14 @@ bool GL_CheckVersion(const char* version, const char* renderer, std::string& err
   std::string offered = std::string(version) + (renderer ? std::string(" (") + renderer + ")" : std::string());
   int major = 0, minor = 0;
   bool es = std::strncmp(version, "OpenGL ES", 9) == 0;
-  if (es || std::sscanf(version, "%d.%d", &major, &minor) != 2 ||
-      major < 3 || (major == 3 && minor < 3)) {
+  if (es || std::sscanf(version, "%d.%d", &major, &minor) != 2 || major < 3 || (major == 3 && minor < 3)) {
     error = "OpenGL 3.3 is needed; this system offers " + offered;
     return false;
   }
   return true;
 }
 
-CGLRenderDevice::CGLRenderDevice(std::function<void()> swap_buffers,
-                                 std::function<void(int& w, int& h)> drawable_size)
+CGLRenderDevice::CGLRenderDevice(std::function<void()> swap_buffers, std::function<void(int& w, int& h)> drawable_size)
     : swap_buffers_(std::move(swap_buffers)), drawable_size_(std::move(drawable_size)) {
   for (auto& m : transforms_) m = kIdentity;
 }
@@ -200,8 +210,8 @@ bool CGLRenderDevice::MakeBackBuffer(const RDeviceParams& params, std::string& e
   glGenFramebuffers(1, &back_.fbo);
   glBindFramebuffer(GL_FRAMEBUFFER, back_.fbo);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, back_.color);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, packed ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
-                            GL_RENDERBUFFER, back_.depth);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, packed ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                            back_.depth);
   bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   if (ok && back_.samples) {
     glGenRenderbuffers(1, &back_.resolve_color);
@@ -493,7 +503,7 @@ void CGLRenderDevice::Flush() {
 
 void CGLRenderDevice::Draw(EPrimitive kind, const RDeviceVertex* v, int count, bool clamp) {
   if (!created_ || !v || count <= 0) return;
-  EClass cls = kind == EPrimitive::PointList                                 ? EClass::Points
+  EClass cls = kind == EPrimitive::PointList                                   ? EClass::Points
                : kind == EPrimitive::LineList || kind == EPrimitive::LineStrip ? EClass::Lines
                                                                                : EClass::Triangles;
   bool wrap = states_.repeat && !clamp;
@@ -600,8 +610,10 @@ unsigned CGLRenderDevice::CreateTexture(int wt, int ht, bool render_target) {
   }
   // The lowest free handle, as the game's texture list reuses slots.
   auto free = std::find_if(textures_.begin(), textures_.end(), [](const RTexture& r) { return r.gl == 0; });
-  if (free == textures_.end()) free = textures_.insert(free, t);
-  else *free = t;
+  if (free == textures_.end())
+    free = textures_.insert(free, t);
+  else
+    *free = t;
   return unsigned(free - textures_.begin()) + 1;
 }
 

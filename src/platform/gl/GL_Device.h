@@ -1,7 +1,7 @@
 #pragma once
-// The OpenGL 3.3 render device: draws the graphics tier's Direct3D-style
-// geometry into framebuffer objects kept top-down, batches draws, and flips
-// only when presenting to the window.
+// The OpenGL 3.3 render device behind the render device seam.
+// It draws the graphics tier's Direct3D-style geometry into framebuffer
+// objects kept top-down, batches draws, and flips only when presenting.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -55,7 +55,7 @@ class CGLRenderDevice : public IRenderDevice {
  private:
   enum class EClass { None, Points, Lines, Triangles };
   struct RTexture {
-    unsigned gl = 0;   // 0: free slot
+    unsigned gl = 0;  // 0: free slot
     int w = 0, h = 0;
     unsigned fbo = 0, depth = 0;  // render targets only
   };

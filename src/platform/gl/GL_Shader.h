@@ -1,7 +1,8 @@
 #pragma once
-// The one shader pair of the OpenGL device: the fixed-function features the
-// game uses (vertex colour, one modulating texture stage, alpha test, linear
-// fog, flat or smooth shading), written once for GLSL 3.30 and GLSL ES 3.00.
+// The one shader pair of the OpenGL device, in all its feature variants.
+// It does the fixed-function features the game uses (vertex colour, one
+// modulating texture stage, alpha test, linear fog, flat or smooth shading),
+// written once for GLSL 3.30 and GLSL ES 3.00.
 // Each combination of features is compiled as its own program: a software
 // renderer pays per pixel for every branch left in a shader.
 #include <string>
