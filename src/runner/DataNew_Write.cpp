@@ -152,10 +152,10 @@ bool WriteRunnableGame(const std::string& runner_path, const std::vector<uint8_t
     return false;
   }
   std::vector<uint8_t> bytes = MakeRunnableGame(runner, game);
-  if (!WriteWholeFile(out_path, bytes.data(), bytes.size())) {
-    if (error) *error = "cannot write " + out_path;
+  std::string why;
+  if (!ReplaceFileSafely(out_path, bytes.data(), bytes.size(), true, &why)) {
+    if (error) *error = "cannot write " + out_path + ": " + why;
     return false;
   }
-  chmod(out_path.c_str(), 0755);
   return true;
 }

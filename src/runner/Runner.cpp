@@ -39,7 +39,12 @@ const char kUsage[] =
     "  --list-functions  print every built-in function and its argument count\n"
     "  --list-variables  print every built-in variable\n"
     "  --eval FILE   run the code in FILE once and print its result\n"
-    "  --scripts DIR with --eval: one script per file in DIR, named by the file name\n";
+    "  --scripts DIR with --eval: one script per file in DIR, named by the file name\n"
+    "\n"
+    "Exit status: 0 the game ended normally; 1 the game could not be read, loaded\n"
+    "or prepared; 2 a wrong command line or input script; 3 the game was stopped\n"
+    "by a fatal error or an Abort answer; 4 a file the runner writes (--dump-state,\n"
+    "a log) could not be written.\n";
 
 // Switches that run a tool command instead of a game (for example
 // "--eval FILE"). The command gets the arguments that follow its switch and
@@ -175,5 +180,5 @@ int main(int argc, char** argv) {
   CloseLoadForm();
   if (!ok) return 1;
   FinishGame();
-  return 0;
+  return GameExitStatus();
 }

@@ -127,3 +127,9 @@ bool RunGame(const std::string& path) {
 }
 
 void FinishGame() { RemoveIncludedFiles(); }
+
+int GameExitStatus() {
+  if (GameStoppedByError()) return kExitGameError;
+  if (OutputFailed()) return kExitOutputFailed;
+  return kExitNormal;
+}

@@ -24,15 +24,7 @@
 #include <string>
 #include <vector>
 
-struct RInputEvent {
-  enum Kind { KeyDown, KeyUp, KeyTap, Char, MouseMove, MouseDown, MouseUp, WheelUp, WheelDown, Close, ErrorChoice };
-  int64_t step = 1;
-  Kind kind = KeyDown;
-  int a = 0;  // key code, button, x, or 1 for abort
-  int b = 0;  // y
-  std::u16string text;
-  int line = 0;
-};
+#include "platform/Input_Event.h"
 
 // Largest step number a line may name.
 inline constexpr int64_t kMaxInputStep = 1000000000000LL;

@@ -528,3 +528,76 @@ TEST(Roompack, FailedPackLeavesAnExistingOutputUntouched) {
   EXPECT_TRUE(LoadWithRunner(ReadBytes(out)).ok);
   EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 2);
 }
+
+// Output goes only to a regular file or a new name: special files, folders
+// and the project's own files are refused and left as they were; a symbolic
+// link is written through to its target and stays a link.
+TEST(Roompack, OutputIsOnlyARegularFileOutsideTheProject) {
+  TempFolder tmp;
+  const fs::path proj = tmp.path() / "proj";
+  WriteText(proj / "game.json", R"({"rooms": ["r"]})");
+  const std::string game_json = R"({"rooms": ["r"]})";
+  fs::create_directories(tmp.path() / "a_folder");
+  ASSERT_EQ(::mkfifo((tmp.path() / "a_fifo").c_str(), 0600), 0);
+  fs::create_symlink(proj / "game.json", tmp.path() / "link_into_project");
+  fs::create_symlink("..", proj / "up");  // the project reached through a link
+  const struct {
+    std::string output;
+    std::string message;
+  } refused[] = {
+      {"/dev/null", "roompack: /dev/null: is a device, not a regular file; nothing was written\n"},
+      {(tmp.path() / "a_fifo").string(), ": is a FIFO, not a regular file; nothing was written\n"},
+      {(tmp.path() / "a_folder").string(), ": is a folder, not a regular file; nothing was written\n"},
+      {(proj / "game.json").string(), ": is inside the project folder "},
+      {(proj / "new.game").string(), ": is inside the project folder "},
+      {(tmp.path() / "link_into_project").string(), ": is inside the project folder "},
+      {(proj / "up" / "proj" / "x.game").string(), ": is inside the project folder "},
+  };
+  for (const auto& c : refused) {
+    RRun r = Pack({proj.string(), "-o", c.output});
+    EXPECT_EQ(r.status, 1) << c.output << ": " << r.output;
+    EXPECT_NE(r.output.find(c.message), std::string::npos) << c.output << ": " << r.output;
+  }
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_fifo(tmp.path() / "a_fifo"));
+  EXPECT_TRUE(fs::is_empty(tmp.path() / "a_folder"));
+  EXPECT_EQ(testproc::ReadText(proj / "game.json"), game_json);
+  EXPECT_FALSE(fs::exists(proj / "new.game"));
+
+  // Through a chain of two links to a file in another folder.
+  fs::create_directories(tmp.path() / "out");
+  WriteText(tmp.path() / "out" / "real.game", "old");
+  fs::create_symlink("out/real.game", tmp.path() / "link1");
+  fs::create_symlink("link1", tmp.path() / "link2");
+  RRun r = Pack({proj.string(), "-o", (tmp.path() / "link2").string()});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(fs::is_symlink(tmp.path() / "link1"));
+  EXPECT_TRUE(fs::is_symlink(tmp.path() / "link2"));
+  EXPECT_TRUE(LoadWithRunner(ReadBytes(tmp.path() / "out" / "real.game")).ok);
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path() / "out"), fs::directory_iterator()), 1);
+  // A dangling link makes its target.
+  fs::create_symlink("out/fresh.game", tmp.path() / "dangling");
+  r = Pack({proj.string(), "-o", (tmp.path() / "dangling").string()});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(LoadWithRunner(ReadBytes(tmp.path() / "out" / "fresh.game")).ok);
+}
+
+// Events the runner does not run yet are packed with one warning per kind.
+TEST(Roompack, EventsNotYetRunAreWarnedAboutOncePerKind) {
+  TempFolder tmp;
+  const fs::path proj = tmp.path() / "proj";
+  WriteText(proj / "game.json", R"({"objects": ["a", "b"], "rooms": ["r"]})");
+  const std::string events =
+      R"({"events": [{"event": "mouse", "number": 4, "actions": []}, {"event": "mouse", "number": 5, "actions": []},
+                     {"event": "collision", "number": "a", "actions": []}, {"event": "draw", "actions": []}]})";
+  WriteText(proj / "objects" / "a.json", events);
+  WriteText(proj / "objects" / "b.json", events);
+  RRun r = Pack({proj.string(), "-o", (tmp.path() / "g.game").string()});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output,
+            "roompack: warning: mouse events are packed, but the runner does not run them yet (first in "
+            "objects/a.json)\n"
+            "roompack: warning: collision events are packed, but the runner does not run them yet (first in "
+            "objects/a.json)\n");
+  EXPECT_TRUE(fs::exists(tmp.path() / "g.game"));
+}

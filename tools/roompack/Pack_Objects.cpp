@@ -3,6 +3,7 @@
 #include "Pack_Resource.h"
 #include "resources/Object_Class.h"
 #include "runner/DataNew_Write.h"
+#include "runtime/Event_Main.h"
 
 namespace {
 const char* const kEventNames[kEventTypes] = {"create",    "destroy", "alarm", "step",
@@ -68,6 +69,9 @@ void PackObjects(const Project& project, CGameWriter& out) {
         for (int t = 0; t < kEventTypes; ++t)
           if (kind == kEventNames[t]) type = t;
         if (type < 0) ev.Member("event").Fail("unknown event \"" + kind + "\"");
+        for (int t : kEventTypesNotYetPerformed)
+          if (t == type)
+            project.Warn("event " + kind, kind + " events are packed, but the runner does not run them yet (first in " + file + ")");
         const int number = EventNumber(project, type, ev);
         if (o.GetEventDirect(type, number) != nullptr) ev.Fail("the event is given twice");
         ReadActions(project, ev.Member("actions"), *o.CreateEvent(type, number));

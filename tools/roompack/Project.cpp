@@ -279,6 +279,13 @@ const std::vector<std::string> kResourceKeys = {"extensions", "triggers", "sound
                                                  "backgrounds", "paths",   "scripts", "fonts",
                                                  "timelines",   "objects", "rooms"};
 
+void Project::Warn(const std::string& key, const std::string& text) const {
+  for (const std::string& k : warned_keys)
+    if (k == key) return;
+  warned_keys.push_back(key);
+  warnings.push_back(text);
+}
+
 int ResourceList::Find(const std::string& name) const {
   for (size_t i = 0; i < names.size(); ++i) {
     if (names[i] && *names[i] == name) return int(i);

@@ -102,6 +102,14 @@ struct Project {
   std::vector<std::string> library_init;  // code texts
   std::vector<int> room_order;            // room indices
 
+  // Problems that do not stop the pack, each told once; and errors found
+  // while writing that are all reported before the pack fails.
+  mutable std::vector<std::string> warnings;
+  mutable std::vector<std::string> errors;
+  mutable std::vector<std::string> warned_keys;
+  // Adds the warning unless one with the same key was given.
+  void Warn(const std::string& key, const std::string& text) const;
+
   JsonField Root() const { return JsonField(doc, "game.json", ""); }
   const ResourceList& Resources(const std::string& key) const;
   // The bytes of a file named by a field of game.json (path relative to the folder).

@@ -74,7 +74,14 @@ int main(int argc, char** argv) {
       fs::path runner_path = runner.empty() ? DefaultRunner() : fs::path(runner);
       game = MakeRunnableFile(runner_path, game);
     }
-    WriteOutputFile(output, game, exe);
+    for (const std::string& w : project.warnings) std::cerr << "roompack: warning: " << w << "\n";
+    if (!project.errors.empty()) {
+      for (const std::string& e : project.errors) std::cerr << e << "\n";
+      std::cerr << "roompack: " << project.errors.size() << (project.errors.size() == 1 ? " error" : " errors")
+                << "; nothing was written\n";
+      return 1;
+    }
+    WriteOutputFile(output, game, exe, project_dir);
   } catch (const std::exception& e) {
     // ProjectError names the file and field; other errors are I/O failures.
     std::cerr << "roompack: " << e.what() << "\n";
