@@ -333,3 +333,5 @@ void IO_ScriptClear() {
   g_events.clear();
   g_next = 0;
 }
+
+bool IO_ParseKeyName(const std::string& text, int& code) { return ParseKey(text, code); }

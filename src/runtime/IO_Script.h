@@ -26,6 +26,10 @@
 
 #include "platform/Input_Event.h"
 
+// A key as the script names it (a code 0..255, a letter, a quoted character
+// or a key constant's name with or without vk_); false when it is none.
+bool IO_ParseKeyName(const std::string& text, int& code);
+
 // Largest step number a line may name.
 inline constexpr int64_t kMaxInputStep = 1000000000000LL;
 

@@ -137,9 +137,19 @@ std::string FormatCodeError(const std::string& source, bool isexpression, int po
          message;
 }
 
+namespace {
+int g_codePosition = 0;
+std::string g_codeMessage;
+}  // namespace
+
+int RecordedCodePosition() { return g_codePosition; }
+const std::string& RecordedCodeMessage() { return g_codeMessage; }
+
 void RecordCodeError(const CCode& code, int position, const std::string& message) {
   if (g_errorPending) return;
   g_errorPending = true;
+  g_codePosition = position;
+  g_codeMessage = message;
   g_scriptLines.clear();
   g_text = FormatCodeError(code.i_str, code.i_kind != 1, position, message);
 }

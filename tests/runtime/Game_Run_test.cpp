@@ -49,6 +49,7 @@ class GameRunTest : public testproc::ScratchDirTest {
     fs::create_directories(p / "rooms");
     std::ofstream(p / "game.json") << R"({"objects": ["obj"], "rooms": ["rm", "rm_last"]})";
     std::ofstream(p / "objects" / "obj.json") << R"({"events": )" << events << "}";
+    std::ofstream(p / "rooms" / "rm_last.json") << "{}";
     std::ofstream(p / "rooms" / "rm.json") << R"({"instances": [{"object": "obj", "x": 5, "y": 6}])" << room_extra
                                            << "}";
     return Pack(p.string());

@@ -296,6 +296,7 @@ TEST(Roompack, EveryFieldOfAFullProjectComesBack) {
 TEST(Roompack, MinimalProjectGetsTheDocumentedDefaults) {
   TempFolder tmp;
   WriteText(tmp.path() / "game/game.json", R"({ "rooms": [null, "rm_only"] })");
+  WriteText(tmp.path() / "game/rooms/rm_only.json", "{}");
   fs::path out = tmp.path() / "min.game";
   RRun r = Pack({(tmp.path() / "game").string(), "-o", out.string()});
   ASSERT_EQ(r.status, 0) << r.output;
@@ -495,6 +496,21 @@ TEST(Roompack, BrokenProjectsAreReportedAndWriteNothing) {
        "game.json: library_init[0]: file init.code not found"},
       {"game information size", {{"game.json", R"({"game_information": {"width": 0}, "rooms": ["r"]})"}},
        "game.json: game_information.width: expected a positive integer"},
+      {"object file missing", {{"game.json", R"({"objects": ["obj_ball"], "rooms": ["r"]})"}, {"rooms/r.json", "{}"}},
+       "objects/obj_ball.json: not found"},
+      {"room file missing", {{"game.json", R"({"rooms": ["r", "rm_two"]})"}, {"rooms/r.json", "{}"}},
+       "rooms/rm_two.json: not found"},
+      {"code given in two forms",
+       {{"game.json", R"({"rooms": ["r"]})"}, {"rooms/r.json", R"({"code": "r.code", "code_text": "x = 1"})"}},
+       "rooms/r.json: give the code as \"code\" or \"code_text\", not both"},
+      {"misspelt field, with a suggestion",
+       {{"game.json", R"({"objects": ["o"], "rooms": ["r"]})"}, {"rooms/r.json", "{}"},
+        {"objects/o.json", R"({"event": [], "persistant": true})"}},
+       "objects/o.json: event: unknown field (did you mean \"events\"?)"},
+      {"unknown key name",
+       {{"game.json", R"({"objects": ["o"], "rooms": ["r"]})"}, {"rooms/r.json", "{}"},
+        {"objects/o.json", R"({"events": [{"event": "keyboard", "number": "vk_spice", "actions": []}]})"}},
+       "objects/o.json: events[0].number: unknown key \"vk_spice\""},
   };
   for (const RCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -517,6 +533,7 @@ TEST(Roompack, FailedPackLeavesAnExistingOutputUntouched) {
   fs::path out = tmp.path() / "game.out";
   WriteText(out, "previous game");
   WriteText(tmp.path() / "game/game.json", R"({"scripts": ["missing"], "rooms": ["r"]})");
+  WriteText(tmp.path() / "game/rooms/r.json", "{}");
   RRun r = Pack({(tmp.path() / "game").string(), "-o", out.string()});
   EXPECT_EQ(r.status, 1);
   std::vector<uint8_t> kept = ReadBytes(out);
@@ -536,6 +553,7 @@ TEST(Roompack, OutputIsOnlyARegularFileOutsideTheProject) {
   TempFolder tmp;
   const fs::path proj = tmp.path() / "proj";
   WriteText(proj / "game.json", R"({"rooms": ["r"]})");
+  WriteText(proj / "rooms/r.json", "{}");
   const std::string game_json = R"({"rooms": ["r"]})";
   fs::create_directories(tmp.path() / "a_folder");
   ASSERT_EQ(::mkfifo((tmp.path() / "a_fifo").c_str(), 0600), 0);
@@ -587,6 +605,7 @@ TEST(Roompack, EventsNotYetRunAreWarnedAboutOncePerKind) {
   TempFolder tmp;
   const fs::path proj = tmp.path() / "proj";
   WriteText(proj / "game.json", R"({"objects": ["a", "b"], "rooms": ["r"]})");
+  WriteText(proj / "rooms/r.json", "{}");
   const std::string events =
       R"({"events": [{"event": "mouse", "number": 4, "actions": []}, {"event": "mouse", "number": 5, "actions": []},
                      {"event": "collision", "number": "a", "actions": []}, {"event": "draw", "actions": []}]})";
@@ -600,4 +619,43 @@ TEST(Roompack, EventsNotYetRunAreWarnedAboutOncePerKind) {
             "roompack: warning: collision events are packed, but the runner does not run them yet (first in "
             "objects/a.json)\n");
   EXPECT_TRUE(fs::exists(tmp.path() / "g.game"));
+}
+
+// Every code text is compiled at pack time with the runner's compiler; each
+// error names its file, line and column, and the object and event, and
+// nothing is written.
+TEST(Roompack, CodeErrorsAreFoundWhenPacking) {
+  TempFolder tmp;
+  const fs::path proj = tmp.path() / "proj";
+  WriteText(proj / "game.json", R"({"objects": ["obj_a"], "rooms": ["rm"], "scripts": ["scr_x"],
+  "timelines": ["tl"], "triggers": ["tr"],
+  "constants": [{"name": "K", "value": "3 +"}], "library_init": ["init.code"]})");
+  WriteText(proj / "scripts/scr_x.code", "// fine so far\r\nreturn nofunc(1);\r\n");
+  WriteText(proj / "init.code", "global.a = 1;\n");
+  WriteText(proj / "code/make.code", "a = 1;\nb = @;\n");
+  WriteText(proj / "objects/obj_a.json", R"J({"events": [
+  {"event": "create", "actions": [{"code": "code/make.code"}]},
+  {"event": "keypress", "number": "vk_space", "actions": [{"code_text": "x = 1;\ny = scr_x() + obj_a + K + unknownfn(2)"}]},
+  {"event": "step", "number": "end", "actions": [{"set": "x", "value": "1 +* 2"}]}
+]})J");
+  WriteText(proj / "rooms/rm.json", R"J({"instances": [{"object": "obj_a", "code_text": "z = (1"}], "code_text": "room_goto(rm)"})J");
+  WriteText(proj / "timelines/tl.json", R"({"moments": [{"step": 5, "actions": [{"code_text": "if x {"}]}]})");
+  WriteText(proj / "triggers/tr.code", "return 1 +");
+  const fs::path out = tmp.path() / "g.game";
+  RRun r = Pack({proj.string(), "-o", out.string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output,
+            // At the end of "3 +", where the expression stops short.
+            "game.json:3:44: Unexpected symbol in expression. (constant K)\n"
+            "scripts/scr_x.code:2:8: Unknown function or script: nofunc (script scr_x)\n"
+            "triggers/tr.code:1:11: Unexpected symbol in expression. (condition of trigger tr)\n"
+            "timelines/tl.json:1:59: Symbol } expected. (time line tl, step 5, action 1)\n"
+            "code/make.code:2:5: Unexpected symbol. (object obj_a, create event, action 1)\n"
+            // Inside a JSON text the place is in the JSON file itself.
+            "objects/obj_a.json:3:108: Unknown function or script: unknownfn (object obj_a, keypress event "
+            "\"vk_space\", action 1)\n"
+            "objects/obj_a.json:4:76: Unexpected symbol in expression. (object obj_a, step event \"end\", action 1)\n"
+            "rooms/rm.json:1:56: Symbol ) expected. (creation code of instance 100001 in room rm)\n"
+            "roompack: 8 errors; nothing was written\n");
+  EXPECT_FALSE(fs::exists(out));
 }

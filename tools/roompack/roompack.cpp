@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
   try {
     Project project = LoadProject(project_dir);
     std::vector<uint8_t> game = PackGame(project);
+    CheckProjectCode(project, game);
     if (exe) {
       fs::path runner_path = runner.empty() ? DefaultRunner() : fs::path(runner);
       game = MakeRunnableFile(runner_path, game);
