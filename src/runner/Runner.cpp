@@ -24,6 +24,7 @@ const char kUsage[] =
     "\n"
     "Switches:\n"
     "  --help        show this text and exit\n"
+    "  --version     show the version and exit\n"
     "  --headless    no window and no sound; messages go to standard error and\n"
     "                show_debug_message lines to standard output\n"
     "  --steps N     end the game (as game_end does) after N steps\n"
@@ -54,6 +55,7 @@ struct RToolCommand {
   int (*run)(int argc, char** argv);
 };
 const std::vector<RToolCommand> kToolCommands = {
+    {"--version", PrintVersionCommand},
 };
 
 struct ROptions {

@@ -53,6 +53,13 @@ void TraceWrite(const std::string& text) {
   NoteOutputFailure();
 }
 
+const char* ProgramVersion() { return ROOMRUN_VERSION; }
+
+int PrintVersionCommand(int, char**) {
+  std::printf("roomrun %s\n", ProgramVersion());
+  return 0;
+}
+
 void TraceBanner() {
   const std::string stars(86, '*');
   TraceWrite(stars);

@@ -47,6 +47,9 @@ void IO_ScriptDeliver(int64_t step);
 // the script's next event early). False when none is left.
 bool IO_ScriptDeliverNext();
 bool IO_ScriptActive();
+// After the game: "FILE:LINE: N events were never delivered: ..." naming the
+// first event the game did not reach, or "" when every event was delivered.
+std::string IO_ScriptLeftOverWarning();
 void IO_ScriptClear();
 // Hands one event to the input handlers.
 void IO_DeliverEvent(const RInputEvent& e);

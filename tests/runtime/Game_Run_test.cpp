@@ -318,6 +318,8 @@ TEST_F(GameRunTest, ExitStatusTellsHowTheGameEnded) {
       {"game_end", "game_end()", nullptr, "", 0, ""},
       {"the step limit", "x = 1", nullptr, "", 0, ""},
       {"Esc", "x = 1", "2 key tap vk_escape", "", 0, ""},
+      {"input left over", "x = 1", "9 key tap vk_space", "", 0,
+       "roomrun: warning: input.txt:1: 1 event was never delivered: the game ended before step 9\n"},
       {"before the first room", "room_goto_previous()", nullptr, "", 3, "Moving to previous room before the first room."},
       {"a room that does not exist", "room_goto(7)", nullptr, "", 3, "Unexisting room number: 7"},
       {"an unknown variable, answered Abort", "x = nothere", nullptr, "", 3, "Unknown variable nothere"},

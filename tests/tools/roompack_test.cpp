@@ -659,3 +659,29 @@ TEST(Roompack, CodeErrorsAreFoundWhenPacking) {
             "roompack: 8 errors; nothing was written\n");
   EXPECT_FALSE(fs::exists(out));
 }
+
+// Packing the same folder twice gives the same bytes, also as a runnable copy.
+TEST(Roompack, PacksAreReproducible) {
+  TempFolder tmp;
+  const std::string demo = (kSource / "examples/demo").string();
+  for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"--exe"}}) {
+    std::vector<std::vector<uint8_t>> packs;
+    for (int i = 0; i < 2; ++i) {
+      const fs::path out = tmp.path() / ("g" + std::to_string(i));
+      std::vector<std::string> args = {demo, "-o", out.string()};
+      args.insert(args.end(), extra.begin(), extra.end());
+      ASSERT_EQ(Pack(args).status, 0);
+      packs.push_back(ReadBytes(out));
+    }
+    EXPECT_FALSE(packs[0].empty());
+    EXPECT_TRUE(packs[0] == packs[1]) << (extra.empty() ? "game file" : "runnable copy");
+  }
+}
+
+TEST(Roompack, BothProgramsTellTheirVersion) {
+  for (const fs::path& program : {kBin / "roompack", kBin / "roomrun"}) {
+    RRun r = RunProgram(program, {"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, program.filename().string() + " " + ProgramVersion() + "\n");
+  }
+}

@@ -7,6 +7,7 @@
 #include "Pack.h"
 #include "Pack_Output.h"
 #include "Project.h"
+#include "runner/Support_Various.h"
 
 namespace fs = std::filesystem;
 
@@ -23,7 +24,11 @@ const char* kUsage =
     "                       appended, marked executable\n"
     "  --runner PATH        the runner program for --exe (default: roomrun beside\n"
     "                       roompack)\n"
-    "  -h, --help           show this text\n";
+    "  -h, --help           show this text\n"
+    "  --version            show the version\n"
+    "\n"
+    "Exit status: 0 packed; 1 a broken project (each problem named) or a file\n"
+    "that cannot be read or written; 2 a wrong command line.\n";
 
 int UsageError(const std::string& message) {
   std::cerr << "roompack: " << message << "\n" << kUsage;
@@ -46,6 +51,9 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a == "-h" || a == "--help") {
       std::cout << kUsage;
+      return 0;
+    } else if (a == "--version") {
+      std::cout << "roompack " << ProgramVersion() << "\n";
       return 0;
     } else if (a == "-o" || a == "--output") {
       if (i + 1 >= argc) return UsageError(a + " needs a file name");
