@@ -110,11 +110,11 @@ ROptions ParseSwitches(int argc, char** argv) {
     } else if (std::strcmp(a, "--VTTrace") == 0) {
       // read by InitTrace
     } else if (a[0] == '-' && a[1] != '\0') {
-      o.error = std::string("Unknown switch: ") + a;
+      o.error = std::string("unknown switch ") + a;
     } else if (o.game_file.empty()) {
       o.game_file = a;
     } else {
-      o.error = std::string("Only one game file can be given: ") + a;
+      o.error = std::string("only one game file can be given: ") + a;
     }
   }
   return o;
@@ -155,7 +155,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.error.empty()) {
-    std::fprintf(stderr, "%s\n%s", options.error.c_str(), kUsage);
+    std::fprintf(stderr, "roomrun: %s\nTry 'roomrun --help'.\n", options.error.c_str());
     return 2;
   }
   if (options.input_given) {

@@ -391,7 +391,9 @@ TEST(Roompack, CommandLineMistakesShowTheUsage) {
   for (const auto& args : cases) {
     RRun r = Pack(args);
     EXPECT_EQ(r.status, 2) << r.output;
-    EXPECT_NE(r.output.find("Usage: roompack"), std::string::npos) << r.output;
+    // One line saying what is wrong, then where the help is.
+    EXPECT_EQ(r.output.rfind("roompack: ", 0), 0u) << r.output;
+    EXPECT_EQ(r.output.substr(r.output.find('\n') + 1), "Try 'roompack --help'.\n") << r.output;
   }
   RRun help = Pack({"--help"});
   EXPECT_EQ(help.status, 0);

@@ -31,7 +31,7 @@ const char* kUsage =
     "that cannot be read or written; 2 a wrong command line.\n";
 
 int UsageError(const std::string& message) {
-  std::cerr << "roompack: " << message << "\n" << kUsage;
+  std::cerr << "roompack: " << message << "\nTry 'roompack --help'.\n";
   return 2;
 }
 
