@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "runner/Support_File.h"
 #include "runner/Support_Stream.h"
 
 RSoundSystem& SoundSystem() {
@@ -103,9 +104,7 @@ void CSound::Restore() {
     if (s_sound) {
       std::string fname = sys.temp_file_name ? sys.temp_file_name(s_extension) : std::string();
       if (!fname.empty()) {
-        std::ofstream f(fname, std::ios::binary);
-        f.write(reinterpret_cast<const char*>(s_sound->data()), std::streamsize(s_sound->size()));
-        if (f) {
+        if (WriteWholeFile(fname, s_sound->data(), s_sound->size())) {
           s_fname = fname;
           s_sound.reset();
         }

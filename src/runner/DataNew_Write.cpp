@@ -89,8 +89,7 @@ void CGameWriter::WriteRoomOrder(const std::vector<int32_t>& rooms) {
 }
 
 std::vector<uint8_t> CGameWriter::BuildPayload() {
-  std::random_device rd;
-  std::mt19937 rng(rd());
+  std::mt19937 rng = ContentSeededRandom(sections_.Data(), sections_.Size());
   CStream out;
   out.WriteInteger(0);  // reserved
   out.WriteBoolean(debug);
@@ -116,8 +115,7 @@ std::vector<uint8_t> CGameWriter::Finish() {
 }
 
 std::vector<uint8_t> SealGameFile(const std::vector<uint8_t>& payload, int format_version, const uint32_t* k1) {
-  std::random_device rd;
-  std::mt19937 rng(rd());
+  std::mt19937 rng = ContentSeededRandom(payload.data(), payload.size());
   // The marker halves: only the masked bytes are fixed, the others random, so
   // the marker is not a constant byte pattern.
   static_assert((kMarkerValue & 0xFF000000u) + (kMarkerValue & 0x00FF00FFu) == kMarkerValue);
@@ -152,10 +150,10 @@ bool WriteRunnableGame(const std::string& runner_path, const std::vector<uint8_t
     return false;
   }
   std::vector<uint8_t> bytes = MakeRunnableGame(runner, game);
-  if (!WriteWholeFile(out_path, bytes.data(), bytes.size())) {
-    if (error) *error = "cannot write " + out_path;
+  std::string why;
+  if (!ReplaceFileSafely(out_path, bytes.data(), bytes.size(), true, &why)) {
+    if (error) *error = "cannot write " + out_path + ": " + why;
     return false;
   }
-  chmod(out_path.c_str(), 0755);
   return true;
 }

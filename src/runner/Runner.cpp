@@ -27,8 +27,10 @@ const char kUsage[] =
     "\n"
     "Switches:\n"
     "  --help        show this text and exit\n"
+    "  --version     show the version and exit\n"
     "  --headless    no window and no sound device: the game is drawn offscreen;\n"
-    "                messages go to standard error only\n"
+    "                messages go to standard error and show_debug_message lines\n"
+    "                to standard output\n"
     "  --screenshot STEP:FILE  save the frame drawn in step STEP as a PNG file\n"
     "                (repeatable)\n"
     "  --steps N     end the game (as game_end does) after N steps\n"
@@ -44,7 +46,12 @@ const char kUsage[] =
     "  --list-functions  print every built-in function and its argument count\n"
     "  --list-variables  print every built-in variable\n"
     "  --eval FILE   run the code in FILE once and print its result\n"
-    "  --scripts DIR with --eval: one script per file in DIR, named by the file name\n";
+    "  --scripts DIR with --eval: one script per file in DIR, named by the file name\n"
+    "\n"
+    "Exit status: 0 the game ended normally; 1 the game could not be read, loaded\n"
+    "or prepared; 2 a wrong command line or input script; 3 the game was stopped\n"
+    "by a fatal error or an Abort answer; 4 a file the runner writes (--dump-state,\n"
+    "a log) could not be written.\n";
 
 // Switches that run a tool command instead of a game (for example
 // "--eval FILE"). The command gets the arguments that follow its switch and
@@ -54,6 +61,7 @@ struct RToolCommand {
   int (*run)(int argc, char** argv);
 };
 const std::vector<RToolCommand> kToolCommands = {
+    {"--version", PrintVersionCommand},
 };
 
 struct ROptions {
@@ -116,11 +124,11 @@ ROptions ParseSwitches(int argc, char** argv) {
     } else if (std::strcmp(a, "--VTTrace") == 0) {
       // read by InitTrace
     } else if (a[0] == '-' && a[1] != '\0') {
-      o.error = std::string("Unknown switch: ") + a;
+      o.error = std::string("unknown switch ") + a;
     } else if (o.game_file.empty()) {
       o.game_file = a;
     } else {
-      o.error = std::string("Only one game file can be given: ") + a;
+      o.error = std::string("only one game file can be given: ") + a;
     }
   }
   return o;
@@ -161,7 +169,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.error.empty()) {
-    std::fprintf(stderr, "%s\n%s", options.error.c_str(), kUsage);
+    std::fprintf(stderr, "roomrun: %s\nTry 'roomrun --help'.\n", options.error.c_str());
     return 2;
   }
   if (options.input_given) {
@@ -196,5 +204,5 @@ int main(int argc, char** argv) {
   CloseLoadForm();
   if (ok) FinishGame();
   PlatformShutdown();
-  return ok ? 0 : 1;
+  return ok ? GameExitStatus() : 1;
 }

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <cmath>
+#include <cstdio>
 #include <exception>
 
 #include "graphics/Graphics_D3D.h"
@@ -20,6 +21,7 @@
 #include "resources/TimeLine_Main.h"
 #include "resources/Trigger_Main.h"
 #include "runtime/Event_Main.h"
+#include "runtime/IO_Script.h"
 #include "runtime/Run_Main.h"
 #include "script/Constant_Main.h"
 #include "script/Script_Main.h"
@@ -162,4 +164,15 @@ bool RunGame(const std::string& path) {
   }
 }
 
-void FinishGame() { RemoveIncludedFiles(); }
+void FinishGame() {
+  RemoveIncludedFiles();
+  // Events past the end are a mistake in the script, not the game's.
+  const std::string left = IO_ScriptLeftOverWarning();
+  if (!left.empty()) std::fprintf(stderr, "roomrun: warning: %s\n", left.c_str());
+}
+
+int GameExitStatus() {
+  if (GameStoppedByError()) return kExitGameError;
+  if (OutputFailed()) return kExitOutputFailed;
+  return kExitNormal;
+}

@@ -31,3 +31,15 @@ bool RunGame(const std::string& path);
 // Clean-up after a successful run: removes the included files marked for
 // removal.
 void FinishGame();
+
+// Exit statuses of roomrun, one meaning each so that scripted checks can tell.
+enum ERunExit {
+  kExitNormal = 0,        // the game ended normally (game_end, Esc, --steps, close)
+  kExitLoadFailed = 1,    // the game file could not be read, loaded or prepared
+  kExitUsage = 2,         // a wrong command line or input script
+  kExitGameError = 3,     // ended by a fatal error or an abort answer
+  kExitOutputFailed = 4,  // a file the runner writes (--dump-state, logs) failed
+};
+// The status after a game that was played: a game error wins over an
+// output failure.
+int GameExitStatus();

@@ -142,18 +142,81 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   return true;
 }
 
+namespace {
+
+bool g_outputFailed = false;
+
+const char* KindOfNonRegular(mode_t mode) {
+  if (S_ISDIR(mode)) return "is a folder";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device";
+  if (S_ISFIFO(mode)) return "is a FIFO";
+  if (S_ISSOCK(mode)) return "is a socket";
+  return "is not a regular file";
+}
+
+// True when path lies in folder or below it, both made absolute and free of
+// links and dot components as far as they exist.
+bool IsInside(const fs::path& path, const fs::path& folder) {
+  std::error_code ec;
+  const fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+  if (ec) return false;
+  const fs::path f = fs::weakly_canonical(fs::absolute(folder, ec), ec);
+  if (ec) return false;
+  auto pi = p.begin();
+  for (auto fi = f.begin(); fi != f.end(); ++fi, ++pi) {
+    if (fi->empty()) continue;  // a trailing separator
+    if (pi == p.end() || *pi != *fi) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void NoteOutputFailure() { g_outputFailed = true; }
+bool OutputFailed() { return g_outputFailed; }
+
+bool ResolveOutputFile(const std::string& path, std::string& target, std::string* error,
+                       const std::string& refuse_inside) {
+  const auto refuse = [&](const std::string& why) {
+    if (error) *error = why + "; nothing was written";
+    return false;
+  };
+  if (path.empty()) return refuse("no file name");
+  fs::path p(path);
+  // Follow the chain of links by hand: the written file must be the end of
+  // the chain, and a loop must not hang the program.
+  for (int hops = 0;; ++hops) {
+    struct stat st;
+    if (::lstat(p.c_str(), &st) != 0) {
+      if (errno == ENOENT) break;  // a new file
+      return refuse(std::string("cannot look at the file: ") + std::strerror(errno));
+    }
+    if (S_ISLNK(st.st_mode)) {
+      if (hops >= 40) return refuse("too many levels of symbolic links");
+      std::error_code ec;
+      const fs::path link = fs::read_symlink(p, ec);
+      if (ec) return refuse("cannot read the symbolic link: " + ec.message());
+      p = link.is_absolute() ? link : p.parent_path() / link;
+      continue;
+    }
+    if (!S_ISREG(st.st_mode)) return refuse(KindOfNonRegular(st.st_mode) + std::string(", not a regular file"));
+    break;
+  }
+  if (!refuse_inside.empty() && IsInside(p, refuse_inside))
+    return refuse("is inside the project folder " + refuse_inside);
+  target = p.string();
+  return true;
+}
+
 bool ReplaceFileSafely(const std::string& path, const uint8_t* bytes, size_t size, bool executable,
-                       std::string* error) {
-  namespace fs = std::filesystem;
+                       std::string* error, const std::string& refuse_inside) {
   const auto fail = [&](const char* what) {
     if (error) *error = std::string(what) + ": " + std::strerror(errno);
     return false;
   };
-  if (path.empty()) {
-    errno = ENOENT;
-    return fail("cannot create the file");
-  }
-  const fs::path target(path);
+  std::string resolved;
+  if (!ResolveOutputFile(path, resolved, error, refuse_inside)) return false;
+  const fs::path target(resolved);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkstemp(temp.data());
@@ -182,7 +245,8 @@ bool ReplaceFileSafely(const std::string& path, const uint8_t* bytes, size_t siz
     errno = saved;
     return fail("cannot write the file");
   }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+  // Renaming over a name that became a folder meanwhile fails, never empties it.
+  if (std::rename(temp.c_str(), resolved.c_str()) != 0) {
     const int saved = errno;
     ::unlink(temp.c_str());
     errno = saved;
@@ -191,10 +255,29 @@ bool ReplaceFileSafely(const std::string& path, const uint8_t* bytes, size_t siz
   return true;
 }
 
-bool WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = size == 0 || std::fwrite(bytes, 1, size, f) == size;
-  ok = std::fclose(f) == 0 && ok;
+bool AppendFileSafely(const std::string& path, const std::string& text, bool fresh, std::string* error) {
+  std::string resolved;
+  if (!ResolveOutputFile(path, resolved, error)) return false;
+  // O_NOFOLLOW: the name was resolved above; a link put there since is refused.
+  const int fd = ::open(resolved.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (fresh ? O_TRUNC : O_APPEND),
+                        0666);
+  if (fd < 0) {
+    if (error) *error = std::string("cannot open the file: ") + std::strerror(errno);
+    return false;
+  }
+  struct stat st;
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  for (size_t done = 0; ok && done < text.size();) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += size_t(n);
+  }
+  if (!ok && error) *error = std::string("cannot write the file: ") + std::strerror(errno);
+  ok = ::close(fd) == 0 && ok;
   return ok;
+}
+
+bool WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size) {
+  return ReplaceFileSafely(path, bytes, size);
 }

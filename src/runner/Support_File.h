@@ -33,12 +33,29 @@ std::string MakeTempFileName(const std::string& extension);
 
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
-// Writes (replacing) a whole file; false on any error.
+// Writes (replacing) a whole file through ReplaceFileSafely; false on any error.
 bool WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size);
-// Replaces a file without ever leaving it partial or damaged: the bytes go to
-// a fresh temporary file beside it, are flushed to the disk, and the temporary
-// file is renamed over path. On failure the old file is untouched, nothing is
-// left behind, and error (when given) says what failed with the system's
-// reason. With executable the file gets execute permission.
+
+// The one rule for every file the programs write. Follows path through its
+// symbolic links to the file that is really written (a new name is fine) and
+// refuses a target that exists but is not a regular file (a device, FIFO,
+// socket or folder) and, when refuse_inside is given, a target inside that
+// folder. On refusal returns false with error (when given) saying why,
+// without the path.
+bool ResolveOutputFile(const std::string& path, std::string& target, std::string* error = nullptr,
+                       const std::string& refuse_inside = std::string());
+// Replaces a file without ever leaving it partial or damaged: the target is
+// found by ResolveOutputFile, the bytes go to a fresh temporary file beside
+// it, are flushed to the disk, and the temporary file is renamed over the
+// target (so a symbolic link stays a link). On failure the old file is
+// untouched, nothing is left behind, and error (when given) says what failed
+// with the system's reason. With executable the file gets execute permission.
 bool ReplaceFileSafely(const std::string& path, const uint8_t* bytes, size_t size, bool executable = false,
-                       std::string* error = nullptr);
+                       std::string* error = nullptr, const std::string& refuse_inside = std::string());
+// Appends text to a log file under the same rule (fresh: start it anew).
+bool AppendFileSafely(const std::string& path, const std::string& text, bool fresh, std::string* error = nullptr);
+
+// Output files that could not be written (--dump-state, logs, screenshots):
+// noted when they fail so that the run's exit status can tell.
+void NoteOutputFailure();
+bool OutputFailed();

@@ -591,9 +591,17 @@ CStream CStream::ReadStreamEInPlace() {
   return View(data_ + h.data_pos, h.len);
 }
 
+std::mt19937 ContentSeededRandom(const uint8_t* data, size_t size) {
+  // FNV-1a over the bytes: the same content gives the same choices, so a
+  // game packed twice is the same file.
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+  std::seed_seq seq{uint32_t(h), uint32_t(h >> 32), uint32_t(size)};
+  return std::mt19937(seq);
+}
+
 void CStream::WriteStreamE(CStream& source) {
-  std::random_device rd;
-  std::mt19937 rng(rd());
+  std::mt19937 rng = ContentSeededRandom(source.Data(), source.Size());
   uint8_t t[256];
   for (int i = 0; i < 256; ++i) t[i] = uint8_t(i);
   for (int i = 0; i < 256; ++i) std::swap(t[i], t[rng() % 255]);

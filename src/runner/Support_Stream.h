@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -204,3 +205,7 @@ void SetPermutedRestoreSimd(bool allowed);
 void ReleaseInflateScratch();
 // Deflates at zlib's default level.
 std::vector<uint8_t> DeflateBlock(const uint8_t* src, size_t size);
+
+// A random generator seeded from the bytes, for the filler and permutations
+// of written files: the same content always gives the same bytes.
+std::mt19937 ContentSeededRandom(const uint8_t* data, size_t size);

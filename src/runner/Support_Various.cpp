@@ -28,14 +28,34 @@ MessageSink& Sink() {
 
 void TraceWrite(const std::string& text) {
   if (!TraceEnabled) return;
-  std::string dir = ExecutableDir();
-  std::string path = (dir.empty() ? std::string(".") : dir) + "/Trace.log";
-  // Opened and closed for every line so that the log survives a crash.
-  if (FILE* f = std::fopen(path.c_str(), "ab")) {
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fputc('\n', f);
-    std::fclose(f);
+  // Beside the program; an installed runner's folder is not writable, so the
+  // log then moves to the current folder, once and said on stderr.
+  static std::string path;
+  static bool failed = false;
+  if (failed) return;
+  if (path.empty()) {
+    const std::string dir = ExecutableDir();
+    path = (dir.empty() ? std::string(".") : dir) + "/Trace.log";
   }
+  // Opened and closed for every line so that the log survives a crash.
+  std::string why;
+  if (AppendFileSafely(path, text + "\n", false, &why)) return;
+  if (path != "Trace.log") {
+    std::fprintf(stderr, "roomrun: cannot write %s (%s); the trace goes to Trace.log in the current folder\n",
+                 path.c_str(), why.c_str());
+    path = "Trace.log";
+    if (AppendFileSafely(path, text + "\n", false, &why)) return;
+  }
+  std::fprintf(stderr, "roomrun: cannot write the trace to %s: %s\n", path.c_str(), why.c_str());
+  failed = true;
+  NoteOutputFailure();
+}
+
+const char* ProgramVersion() { return ROOMRUN_VERSION; }
+
+int PrintVersionCommand(int, char**) {
+  std::printf("roomrun %s\n", ProgramVersion());
+  return 0;
 }
 
 void TraceBanner() {

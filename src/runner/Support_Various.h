@@ -14,6 +14,11 @@ extern std::string ApplicationTitle;
 void TraceWrite(const std::string& text);
 // Writes the three banner lines to the trace.
 void TraceBanner();
+
+// The version of the programs ("roomrun 0.1"-style lines print it).
+const char* ProgramVersion();
+// The --version command of roomrun: prints "roomrun VERSION" and returns 0.
+int PrintVersionCommand(int argc, char** argv);
 // Sets TraceEnabled from VTLOG_TRACE and the command line.
 void InitTrace(int argc, char** argv);
 

@@ -4,6 +4,8 @@
 // objects have an event.
 #include <vector>
 
+#include "resources/Object_Class.h"  // the event types
+
 class CInstance;
 class CEvent;
 
@@ -18,6 +20,11 @@ extern int event_action;
 // -300 load, -400 stop after a fatal error.
 extern int New_Room;
 inline bool RoomChangePending() { return New_Room != -1; }
+
+// Event types that no step phase performs yet, so games can have them but
+// they never run; the packer warns about them. A type leaves this list when
+// its phase joins the step.
+inline constexpr int kEventTypesNotYetPerformed[] = {ev_collision, ev_mouse};
 
 // Looks (type, number) up starting at object o; supplier gets the index of
 // the object whose table holds it. Null when absent.

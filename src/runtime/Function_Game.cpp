@@ -40,11 +40,11 @@ CInstance* FindLive(int id) {
 // -2 other, -3 all, otherwise the object and its descendants.
 template <class F>
 void ForTargets(CInstance* self, CInstance* other, int obj, F f) {
-  if (obj == -1) {
+  if (obj == OWNER_SELF) {
     if (self && !self->i_marked) f(self);
-  } else if (obj == -2) {
+  } else if (obj == OWNER_OTHER) {
     if (other && !other->i_marked) f(other);
-  } else if (obj == -3) {
+  } else if (obj == OWNER_ALL) {
     IInstanceSource& src = Instances();
     const int n = src.Count();
     for (int i = 0; i < n; ++i)
@@ -156,14 +156,14 @@ void SetDeactivatedByObject(CInstance* self, CInstance* other, int obj, bool dea
     for (auto& p : from)
       if (p.get() == inst) inst->i_deactivated = deactivate;
   };
-  if (obj == -1) {
+  if (obj == OWNER_SELF) {
     pick(self);
-  } else if (obj == -2) {
+  } else if (obj == OWNER_OTHER) {
     pick(other);
-  } else if (obj == -3 || obj >= 0) {
+  } else if (obj == OWNER_ALL || obj >= 0) {
     for (auto& p : from) {
       if (p->i_marked) continue;
-      if (obj == -3 || (obj > kMaxObjectIndex ? p->i_id == obj : ObjectIsA(p->i_objectindex, obj)))
+      if (obj == OWNER_ALL || (obj > kMaxObjectIndex ? p->i_id == obj : ObjectIsA(p->i_objectindex, obj)))
         p->i_deactivated = deactivate;
     }
   }

@@ -15,6 +15,7 @@
 namespace {
 std::vector<RInputEvent> g_events;
 size_t g_next = 0;
+std::string g_name;  // the script file, for messages
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -280,6 +281,7 @@ bool IO_ScriptLoad(const std::string& file, std::string& error) {
   std::vector<RInputEvent> events;
   if (!IO_ScriptParse(text.str(), file, events, error)) return false;
   IO_ScriptInstall(std::move(events));
+  g_name = file;
   return true;
 }
 
@@ -332,4 +334,15 @@ bool IO_ScriptActive() { return g_next < g_events.size(); }
 void IO_ScriptClear() {
   g_events.clear();
   g_next = 0;
+}
+
+bool IO_ParseKeyName(const std::string& text, int& code) { return ParseKey(text, code); }
+
+std::string IO_ScriptLeftOverWarning() {
+  if (g_next >= g_events.size()) return std::string();
+  const RInputEvent& first = g_events[g_next];
+  const size_t left = g_events.size() - g_next;
+  return (g_name.empty() ? std::string("input") : g_name) + ":" + std::to_string(first.line) + ": " +
+         std::to_string(left) + (left == 1 ? " event was" : " events were") +
+         " never delivered: the game ended before step " + std::to_string(first.step);
 }

@@ -26,6 +26,10 @@
 
 #include "platform/Input_Event.h"
 
+// A key as the script names it (a code 0..255, a letter, a quoted character
+// or a key constant's name with or without vk_); false when it is none.
+bool IO_ParseKeyName(const std::string& text, int& code);
+
 // Largest step number a line may name.
 inline constexpr int64_t kMaxInputStep = 1000000000000LL;
 
@@ -43,6 +47,9 @@ void IO_ScriptDeliver(int64_t step);
 // the script's next event early). False when none is left.
 bool IO_ScriptDeliverNext();
 bool IO_ScriptActive();
+// After the game: "FILE:LINE: N events were never delivered: ..." naming the
+// first event the game did not reach, or "" when every event was delivered.
+std::string IO_ScriptLeftOverWarning();
 void IO_ScriptClear();
 // Hands one event to the input handlers.
 void IO_DeliverEvent(const RInputEvent& e);

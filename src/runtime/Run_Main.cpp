@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <exception>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "resources/Trigger_Main.h"
 #include "runner/Runner_Load.h"
 #include "runner/Option_Main.h"
+#include "runner/Support_File.h"
 #include "runtime/Event_Main.h"
 #include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
@@ -31,6 +33,10 @@
 #include "script/Variable_Main.h"
 
 bool Running = false;
+namespace {
+bool g_stoppedByError = false;
+}  // namespace
+bool GameStoppedByError() { return g_stoppedByError || ErrorTerminating(); }
 bool Paused = false;
 int Fps = 0;
 long long StepCount = 0;
@@ -264,7 +270,10 @@ void HandleRoomChange() {
     case ROOM_NONE:
       return;
     case ROOM_END:
+      Running = false;
+      return;
     case ROOM_ABORT:
+      g_stoppedByError = true;
       Running = false;
       return;
     case ROOM_RESTART:
@@ -447,14 +456,21 @@ void RunMainLoop() {
   if (!Running) {
     Running = true;
     StepCount = 0;
+    g_stoppedByError = false;
     StartGame();
   }
   Running = true;
   Paused = false;
   MainLoop();
   if (!Running) {
-    if (!RunSettings().dump_state.empty() && !DumpState(RunSettings().dump_state))
-      ReportError("Cannot write the state to " + RunSettings().dump_state, false);
+    // A file the runner was asked for, not the game's: its failure is no
+    // game error but shows in the exit status.
+    std::string error;
+    if (!RunSettings().dump_state.empty() && !DumpState(RunSettings().dump_state, &error)) {
+      std::fprintf(stderr, "roomrun: cannot write the state to %s: %s\n", RunSettings().dump_state.c_str(),
+                   error.c_str());
+      NoteOutputFailure();
+    }
     EndGame();
   }
 }
@@ -501,7 +517,7 @@ nlohmann::json VariablesJson(const CVariableList& list) {
 }
 }  // namespace
 
-bool DumpState(const std::string& file) {
+bool DumpState(const std::string& file, std::string* error) {
   nlohmann::json doc;
   doc["room"] = Current_Room >= 0 ? nlohmann::json(GetRoomName(Current_Room)) : nlohmann::json(nullptr);
   doc["steps"] = StepCount;
@@ -522,8 +538,6 @@ bool DumpState(const std::string& file) {
   doc["instances"] = l ? records(l->r_instance) : nlohmann::json::array();
   doc["deactivated"] = l ? records(l->r_instance_deact) : nlohmann::json::array();
   doc["globals"] = VariablesJson(GlobalVars());
-  std::ofstream f(file, std::ios::binary | std::ios::trunc);
-  if (!f) return false;
-  f << doc.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-  return static_cast<bool>(f);
+  const std::string text = doc.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  return ReplaceFileSafely(file, reinterpret_cast<const uint8_t*>(text.data()), text.size(), false, error);
 }

@@ -28,6 +28,8 @@ struct RDrawHooks {
 RDrawHooks& DrawHooks();
 
 extern bool Running;
+// The game ended after a fatal error or an abort answer, not by game_end.
+bool GameStoppedByError();
 extern bool Paused;
 extern int Fps;
 extern long long StepCount;  // steps performed since the loop started
@@ -49,6 +51,6 @@ void HandleRoomChange();
 // Esc ends the game when opt_keyesc is set (first thing of a step).
 void HandleSpecialKeys();
 
-// Writes the instances and global variables as JSON; false when the file
-// cannot be written.
-bool DumpState(const std::string& file);
+// Writes the instances and global variables as JSON; false with the reason
+// when the file cannot be written.
+bool DumpState(const std::string& file, std::string* error = nullptr);

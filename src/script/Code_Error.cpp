@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "runner/Option_Main.h"
+#include "runner/Support_File.h"
 #include "runner/Support_Various.h"
 #include "script/Code_Main.h"
 #include "script/Code_Text.h"
@@ -35,9 +36,12 @@ RErrorHooks g_hooks;
 
 bool ShowWindow(const std::string& text, bool ignorable) {
   if (g_hooks.show_window) return g_hooks.show_window(text, ignorable);
-  std::string shown = text;
-  for (char& c : shown)
-    if (c == '\r') c = '\n';
+  // As the error window shows it: lines end at CR, LF characters are dropped.
+  std::string shown;
+  for (char c : text) {
+    if (c == '\r') shown += '\n';
+    else if (c != '\n') shown += c;
+  }
   std::fprintf(stderr, "%s\n", shown.c_str());
   return !ignorable || g_headlessAbort;
 }
@@ -80,8 +84,23 @@ void RecordErrorText(const std::string& text) {
 
 std::string FormatCodeError(const std::string& source, bool isexpression, int position, const std::string& message) {
   std::u16string text = Utf8ToUtf16(source);
-  int len = static_cast<int>(text.size());
   int p = position;
+  // Code written with LF (or mixed) line ends reads as the same code with
+  // CR LF, so the line, its text and the caret come out as they do there.
+  {
+    std::u16string crlf;
+    int shift = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) {
+        crlf += u'\r';
+        if (static_cast<int>(i) < p - 1) ++shift;
+      }
+      crlf += text[i];
+    }
+    p += shift;
+    text = std::move(crlf);
+  }
+  int len = static_cast<int>(text.size());
   if (p > len) p = len;
   if (p < 1) p = 1;
   int line = 1, column = 0;
@@ -95,7 +114,7 @@ std::string FormatCodeError(const std::string& source, bool isexpression, int po
     }
   }
   if (isexpression)
-    return "Error in expression:" + source + "\r position " + std::to_string(column) + ": " + message;
+    return "Error in expression:" + Utf16ToUtf8(text) + "\r position " + std::to_string(column) + ": " + message;
   // The line around p, delimited by CR characters.
   size_t start = 0, end = text.size();
   if (len > 0) {
@@ -118,9 +137,19 @@ std::string FormatCodeError(const std::string& source, bool isexpression, int po
          message;
 }
 
+namespace {
+int g_codePosition = 0;
+std::string g_codeMessage;
+}  // namespace
+
+int RecordedCodePosition() { return g_codePosition; }
+const std::string& RecordedCodeMessage() { return g_codeMessage; }
+
 void RecordCodeError(const CCode& code, int position, const std::string& message) {
   if (g_errorPending) return;
   g_errorPending = true;
+  g_codePosition = position;
+  g_codeMessage = message;
   g_scriptLines.clear();
   g_text = FormatCodeError(code.i_str, code.i_kind != 1, position, message);
 }
@@ -136,11 +165,11 @@ void ReportError(const std::string& text, bool fatal) {
   }
   if (g_hooks.clear_input) g_hooks.clear_input();
   if (opt_logerrors) {
-    if (FILE* f = std::fopen("game_errors.log", g_logFresh ? "wb" : "ab")) {
-      std::string out = text;
-      out += "\r\n\r\n\r\n";
-      std::fwrite(out.data(), 1, out.size(), f);
-      std::fclose(f);
+    // The game never hears of a log failure; the exit status does.
+    std::string why;
+    if (!AppendFileSafely("game_errors.log", text + "\r\n\r\n\r\n", g_logFresh, &why)) {
+      if (!OutputFailed()) std::fprintf(stderr, "roomrun: game_errors.log: %s\n", why.c_str());
+      NoteOutputFailure();
     }
     g_logFresh = false;
   }

@@ -15,6 +15,10 @@ void ReportActionError(const std::string& text, bool fatal);
 // Records a compile or run-time error of a code at a 1-based position of its
 // text; does nothing when an error is already pending.
 void RecordCodeError(const CCode& code, int position, const std::string& message);
+// The position and plain message of the last code error recorded, for
+// tools that show it their own way (the packer's FILE:LINE:COLUMN).
+int RecordedCodePosition();
+const std::string& RecordedCodeMessage();
 // Replaces the recorded text and marks the record as set.
 void RecordErrorText(const std::string& text);
 // Puts the line "In script NAME:" + CR in front of the recorded text.

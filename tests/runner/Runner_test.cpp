@@ -256,8 +256,8 @@ TEST_F(RunnerTest, UsageAndBadSwitches) {
   auto r = Run(kRoomrun, "--help");
   EXPECT_EQ(r.status, 0);
   r = Run(kRoomrun, "--no-such-switch");
-  EXPECT_NE(r.status, 0);
-  EXPECT_NE(r.err.find("Usage: roomrun"), std::string::npos);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "roomrun: unknown switch --no-such-switch\nTry 'roomrun --help'.\n");
 }
 
 TEST_F(RunnerTest, TraceHasTheBannerAndTheLoadingStepsInOrder) {
@@ -381,4 +381,25 @@ TEST(TempDir, RemovalNeverFollowsLinks) {
   EXPECT_TRUE(fs::exists(root / "outside" / "precious.txt"));
   RemoveTempDir();  // a second call does nothing
   fs::remove_all(root);
+}
+
+TEST_F(RunnerTest, TraceFallsBackToTheCurrentFolderWhenBesideTheProgramCannotBeWritten) {
+  // A folder where Trace.log should be stands for a runner's folder that
+  // cannot be written (tests run as root, so permissions would not stop it).
+  fs::create_directories(dir_ / "bin" / "Trace.log");
+  fs::copy_file(kRoomrun, dir_ / "bin" / "roomrun");
+  fs::permissions(dir_ / "bin" / "roomrun", fs::perms::owner_all);
+  const std::string game = Write("g.game", MinimalGame());
+  auto r = Run((dir_ / "bin" / "roomrun").string(), "--headless --VTTrace '" + game + "'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("roomrun: cannot write " + (dir_ / "bin" / "Trace.log").string() +
+                       " (is a folder, not a regular file; nothing was written); the trace goes to Trace.log "
+                       "in the current folder\n"),
+            std::string::npos)
+      << r.err;
+  std::ifstream trace(dir_ / "Trace.log");
+  std::stringstream text;
+  text << trace.rdbuf();
+  EXPECT_NE(text.str().find("Orrin Runner"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(dir_ / "bin" / "Trace.log"));
 }

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "../Test_Process.h"
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -47,6 +49,7 @@ class GameRunTest : public testproc::ScratchDirTest {
     fs::create_directories(p / "rooms");
     std::ofstream(p / "game.json") << R"({"objects": ["obj"], "rooms": ["rm", "rm_last"]})";
     std::ofstream(p / "objects" / "obj.json") << R"({"events": )" << events << "}";
+    std::ofstream(p / "rooms" / "rm_last.json") << "{}";
     std::ofstream(p / "rooms" / "rm.json") << R"({"instances": [{"object": "obj", "x": 5, "y": 6}])" << room_extra
                                            << "}";
     return Pack(p.string());
@@ -153,7 +156,8 @@ TEST_F(GameRunTest, CreateFirstOrdersCreateEventAndCreationCode) {
 
 TEST_F(GameRunTest, DeactivatedInstancesTakePartInNothingAndComeBackAsTheyWere) {
   ROutput r = Play(Pack("run_deact"), "--steps 50");
-  EXPECT_EQ(r.status, 0) << Stderr();
+  // The bad sprite below is answered Abort (the headless default): status 3.
+  EXPECT_EQ(r.status, 3) << Stderr();
   // Ids less 100000: 1 the controller, 2 and 3 obj_a (moving right), 4 obj_b,
   // 5 obj_base (parent of obj_a), 6 obj_box (box 95..104 x 95..104), 7 obj_dot
   // (no sprite, at 150,150), 8 obj_keep (persistent, at 45,45); "roster" is
@@ -297,6 +301,73 @@ TEST_F(GameRunTest, FatalRoomErrorsStopTheGame) {
   // The code of the failing action runs to its end; nothing runs after it.
   EXPECT_EQ(r.out, "before\nafter\n");
   EXPECT_NE(Stderr().find("Moving to previous room before the first room."), std::string::npos) << Stderr();
+}
+
+TEST_F(GameRunTest, ExitStatusTellsHowTheGameEnded) {
+  // 0 a normal end, 3 a fatal error or an abort answer, 4 a failed output file.
+  fs::create_directories(dir_ / "a_folder");
+  ::mkfifo((dir_ / "a_fifo").c_str(), 0600);
+  const struct {
+    const char* what;
+    const char* step_code;
+    const char* input;     // the --input script, or none
+    const char* switches;
+    int status;
+    const char* stderr_has;
+  } cases[] = {
+      {"game_end", "game_end()", nullptr, "", 0, ""},
+      {"the step limit", "x = 1", nullptr, "", 0, ""},
+      {"Esc", "x = 1", "2 key tap vk_escape", "", 0, ""},
+      {"input left over", "x = 1", "9 key tap vk_space", "", 0,
+       "roomrun: warning: input.txt:1: 1 event was never delivered: the game ended before step 9\n"},
+      {"before the first room", "room_goto_previous()", nullptr, "", 3, "Moving to previous room before the first room."},
+      {"a room that does not exist", "room_goto(7)", nullptr, "", 3, "Unexisting room number: 7"},
+      {"an unknown variable, answered Abort", "x = nothere", nullptr, "", 3, "Unknown variable nothere"},
+      {"an unknown variable, answered Ignore", "x = nothere", "1 error ignore", "", 0, "Unknown variable nothere"},
+      {"--dump-state into a missing folder", "x = 1", nullptr, "--dump-state no/such/state.json", 4,
+       "roomrun: cannot write the state to no/such/state.json: cannot create the file: No such file or directory"},
+      {"--dump-state onto a FIFO", "x = 1", nullptr, "--dump-state a_fifo", 4,
+       "roomrun: cannot write the state to a_fifo: is a FIFO, not a regular file; nothing was written"},
+      {"--dump-state onto a folder", "x = 1", nullptr, "--dump-state a_folder", 4, "is a folder"},
+      {"a fatal error and a failed dump", "room_goto(7)", nullptr, "--dump-state a_folder", 3, "is a folder"},
+  };
+  for (const auto& c : cases) {
+    const std::string game =
+        OneObjectGame(std::string(R"([{"event": "step", "actions": [{"code_text": ")") + c.step_code + R"("}]}])");
+    std::string switches = std::string("--steps 3 ") + c.switches;
+    if (c.input) {
+      std::ofstream(dir_ / "input.txt") << c.input << "\n";
+      switches += " --input input.txt";
+    }
+    ROutput r = Play(game, switches);
+    EXPECT_EQ(r.status, c.status) << c.what << "\n" << Stderr();
+    EXPECT_NE(Stderr().find(c.stderr_has), std::string::npos) << c.what << "\n" << Stderr();
+  }
+  EXPECT_TRUE(fs::is_directory(dir_ / "a_folder"));
+  EXPECT_TRUE(fs::is_fifo(dir_ / "a_fifo"));
+}
+
+TEST_F(GameRunTest, DumpStateWritesThroughASymlinkToItsTarget) {
+  const std::string game = OneObjectGame(R"([{"event": "create", "actions": [{"code_text": "hp = 3"}]}])");
+  fs::create_directories(dir_ / "real");
+  fs::create_symlink("real/state.json", dir_ / "link.json");
+  ROutput r = Play(game, "--steps 1 --dump-state link.json");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.json"));
+  EXPECT_EQ(nlohmann::json::parse(ReadText(dir_ / "real/state.json"))["instances"][0]["variables"]["hp"], 3);
+  // No temporary file is left beside either.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "real"), fs::directory_iterator()), 1);
+}
+
+TEST_F(GameRunTest, CodeWithLfLineEndsShowsItsErrorLine) {
+  // Code written on Linux shows its error as the same code with CR LF would:
+  // the line alone, the caret under the bad character.
+  for (const char* eol : {"\n", "\r\n"}) {
+    std::ofstream(dir_ / "code.txt", std::ios::binary) << "a = 1;" << eol << "b = @;" << eol << "c = 3;" << eol;
+    ROutput r = Capture(kBin + "/roomrun --eval " + (dir_ / "code.txt").string() + " 2>&1");
+    EXPECT_EQ(r.out, "Error in code at line 2:\n   b = @;\n       ^\nat position 6: Unexpected symbol.\n")
+        << (eol[0] == '\n' ? "LF" : "CR LF");
+  }
 }
 
 TEST_F(GameRunTest, BadSwitchValuesAreRefused) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,17 +22,27 @@
 #include "script/Code_Function.h"
 #include "script/Code_Main.h"
 #include "Runtime_Code.h"
+#include "../Test_Process.h"
 
 namespace {
 
-class InputTest : public ::testing::Test {
+class InputTest : public testproc::ScratchDirTest {
  protected:
+  // In a scratch folder: F5 in a step writes a saved game to the current one.
   void SetUp() override {
+    ScratchDirTest::SetUp();
+    old_cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
     RegisterBuiltins();
     IO_ResetForTests();
     SetHeadlessErrorChoice(false);
   }
-  void TearDown() override { IO_ResetForTests(); }
+  void TearDown() override {
+    IO_ResetForTests();
+    std::filesystem::current_path(old_cwd_);
+    ScratchDirTest::TearDown();
+  }
+  std::filesystem::path old_cwd_;
 
   // Runs code on a throw-away instance; the result as text or "error: ...".
   std::string Run(const std::string& text) {

@@ -137,8 +137,13 @@ TEST_F(ErrorsTest, FormattedRecordPinpointsLineAndColumn) {
   // With CR LF line ends the LF opens the line text and counts as its first column.
   r = RunCode("u = 1\r\ny = 2\r\nz = @ + 1\r\n");
   EXPECT_EQ(r.error, "Error in code at line 3:\r   \nz = @ + 1\r       ^\rat position 6: Unexpected symbol.");
-  r = RunCode("u = 1\ny = q");
-  EXPECT_EQ(r.error, "Error in code at line 2:\r   u = 1\ny = q\r      ^\rat position 5: Unknown variable q");
+  // LF and mixed line ends read as CR LF, so code written either way shows alike.
+  r = RunCode("u = 1\ny = 2\nz = @ + 1\n");
+  EXPECT_EQ(r.error, "Error in code at line 3:\r   \nz = @ + 1\r       ^\rat position 6: Unexpected symbol.");
+  r = RunCode("u = 1\r\ny = 2\nz = @ + 1");
+  EXPECT_EQ(r.error, "Error in code at line 3:\r   \nz = @ + 1\r       ^\rat position 6: Unexpected symbol.");
+  r = RunCode("u = 1\ry = q");  // CR alone ends a line too
+  EXPECT_EQ(r.error, "Error in code at line 2:\r   y = q\r      ^\rat position 5: Unknown variable q");
   r = RunCode("1 +", nullptr, true);
   EXPECT_EQ(r.error, "Error in expression:1 +\r position 3: Unexpected symbol in expression.");
 }

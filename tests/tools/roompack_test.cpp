@@ -296,6 +296,7 @@ TEST(Roompack, EveryFieldOfAFullProjectComesBack) {
 TEST(Roompack, MinimalProjectGetsTheDocumentedDefaults) {
   TempFolder tmp;
   WriteText(tmp.path() / "game/game.json", R"({ "rooms": [null, "rm_only"] })");
+  WriteText(tmp.path() / "game/rooms/rm_only.json", "{}");
   fs::path out = tmp.path() / "min.game";
   RRun r = Pack({(tmp.path() / "game").string(), "-o", out.string()});
   ASSERT_EQ(r.status, 0) << r.output;
@@ -390,7 +391,9 @@ TEST(Roompack, CommandLineMistakesShowTheUsage) {
   for (const auto& args : cases) {
     RRun r = Pack(args);
     EXPECT_EQ(r.status, 2) << r.output;
-    EXPECT_NE(r.output.find("Usage: roompack"), std::string::npos) << r.output;
+    // One line saying what is wrong, then where the help is.
+    EXPECT_EQ(r.output.rfind("roompack: ", 0), 0u) << r.output;
+    EXPECT_EQ(r.output.substr(r.output.find('\n') + 1), "Try 'roompack --help'.\n") << r.output;
   }
   RRun help = Pack({"--help"});
   EXPECT_EQ(help.status, 0);
@@ -495,6 +498,21 @@ TEST(Roompack, BrokenProjectsAreReportedAndWriteNothing) {
        "game.json: library_init[0]: file init.code not found"},
       {"game information size", {{"game.json", R"({"game_information": {"width": 0}, "rooms": ["r"]})"}},
        "game.json: game_information.width: expected a positive integer"},
+      {"object file missing", {{"game.json", R"({"objects": ["obj_ball"], "rooms": ["r"]})"}, {"rooms/r.json", "{}"}},
+       "objects/obj_ball.json: not found"},
+      {"room file missing", {{"game.json", R"({"rooms": ["r", "rm_two"]})"}, {"rooms/r.json", "{}"}},
+       "rooms/rm_two.json: not found"},
+      {"code given in two forms",
+       {{"game.json", R"({"rooms": ["r"]})"}, {"rooms/r.json", R"({"code": "r.code", "code_text": "x = 1"})"}},
+       "rooms/r.json: give the code as \"code\" or \"code_text\", not both"},
+      {"misspelt field, with a suggestion",
+       {{"game.json", R"({"objects": ["o"], "rooms": ["r"]})"}, {"rooms/r.json", "{}"},
+        {"objects/o.json", R"({"event": [], "persistant": true})"}},
+       "objects/o.json: event: unknown field (did you mean \"events\"?)"},
+      {"unknown key name",
+       {{"game.json", R"({"objects": ["o"], "rooms": ["r"]})"}, {"rooms/r.json", "{}"},
+        {"objects/o.json", R"({"events": [{"event": "keyboard", "number": "vk_spice", "actions": []}]})"}},
+       "objects/o.json: events[0].number: unknown key \"vk_spice\""},
   };
   for (const RCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -517,6 +535,7 @@ TEST(Roompack, FailedPackLeavesAnExistingOutputUntouched) {
   fs::path out = tmp.path() / "game.out";
   WriteText(out, "previous game");
   WriteText(tmp.path() / "game/game.json", R"({"scripts": ["missing"], "rooms": ["r"]})");
+  WriteText(tmp.path() / "game/rooms/r.json", "{}");
   RRun r = Pack({(tmp.path() / "game").string(), "-o", out.string()});
   EXPECT_EQ(r.status, 1);
   std::vector<uint8_t> kept = ReadBytes(out);
@@ -527,4 +546,144 @@ TEST(Roompack, FailedPackLeavesAnExistingOutputUntouched) {
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_TRUE(LoadWithRunner(ReadBytes(out)).ok);
   EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 2);
+}
+
+// Output goes only to a regular file or a new name: special files, folders
+// and the project's own files are refused and left as they were; a symbolic
+// link is written through to its target and stays a link.
+TEST(Roompack, OutputIsOnlyARegularFileOutsideTheProject) {
+  TempFolder tmp;
+  const fs::path proj = tmp.path() / "proj";
+  WriteText(proj / "game.json", R"({"rooms": ["r"]})");
+  WriteText(proj / "rooms/r.json", "{}");
+  const std::string game_json = R"({"rooms": ["r"]})";
+  fs::create_directories(tmp.path() / "a_folder");
+  ASSERT_EQ(::mkfifo((tmp.path() / "a_fifo").c_str(), 0600), 0);
+  fs::create_symlink(proj / "game.json", tmp.path() / "link_into_project");
+  fs::create_symlink("..", proj / "up");  // the project reached through a link
+  const struct {
+    std::string output;
+    std::string message;
+  } refused[] = {
+      {"/dev/null", "roompack: /dev/null: is a device, not a regular file; nothing was written\n"},
+      {(tmp.path() / "a_fifo").string(), ": is a FIFO, not a regular file; nothing was written\n"},
+      {(tmp.path() / "a_folder").string(), ": is a folder, not a regular file; nothing was written\n"},
+      {(proj / "game.json").string(), ": is inside the project folder "},
+      {(proj / "new.game").string(), ": is inside the project folder "},
+      {(tmp.path() / "link_into_project").string(), ": is inside the project folder "},
+      {(proj / "up" / "proj" / "x.game").string(), ": is inside the project folder "},
+  };
+  for (const auto& c : refused) {
+    RRun r = Pack({proj.string(), "-o", c.output});
+    EXPECT_EQ(r.status, 1) << c.output << ": " << r.output;
+    EXPECT_NE(r.output.find(c.message), std::string::npos) << c.output << ": " << r.output;
+  }
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_TRUE(fs::is_fifo(tmp.path() / "a_fifo"));
+  EXPECT_TRUE(fs::is_empty(tmp.path() / "a_folder"));
+  EXPECT_EQ(testproc::ReadText(proj / "game.json"), game_json);
+  EXPECT_FALSE(fs::exists(proj / "new.game"));
+
+  // Through a chain of two links to a file in another folder.
+  fs::create_directories(tmp.path() / "out");
+  WriteText(tmp.path() / "out" / "real.game", "old");
+  fs::create_symlink("out/real.game", tmp.path() / "link1");
+  fs::create_symlink("link1", tmp.path() / "link2");
+  RRun r = Pack({proj.string(), "-o", (tmp.path() / "link2").string()});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(fs::is_symlink(tmp.path() / "link1"));
+  EXPECT_TRUE(fs::is_symlink(tmp.path() / "link2"));
+  EXPECT_TRUE(LoadWithRunner(ReadBytes(tmp.path() / "out" / "real.game")).ok);
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path() / "out"), fs::directory_iterator()), 1);
+  // A dangling link makes its target.
+  fs::create_symlink("out/fresh.game", tmp.path() / "dangling");
+  r = Pack({proj.string(), "-o", (tmp.path() / "dangling").string()});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_TRUE(LoadWithRunner(ReadBytes(tmp.path() / "out" / "fresh.game")).ok);
+}
+
+// Events the runner does not run yet are packed with one warning per kind.
+TEST(Roompack, EventsNotYetRunAreWarnedAboutOncePerKind) {
+  TempFolder tmp;
+  const fs::path proj = tmp.path() / "proj";
+  WriteText(proj / "game.json", R"({"objects": ["a", "b"], "rooms": ["r"]})");
+  WriteText(proj / "rooms/r.json", "{}");
+  const std::string events =
+      R"({"events": [{"event": "mouse", "number": 4, "actions": []}, {"event": "mouse", "number": 5, "actions": []},
+                     {"event": "collision", "number": "a", "actions": []}, {"event": "draw", "actions": []}]})";
+  WriteText(proj / "objects" / "a.json", events);
+  WriteText(proj / "objects" / "b.json", events);
+  RRun r = Pack({proj.string(), "-o", (tmp.path() / "g.game").string()});
+  ASSERT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output,
+            "roompack: warning: mouse events are packed, but the runner does not run them yet (first in "
+            "objects/a.json)\n"
+            "roompack: warning: collision events are packed, but the runner does not run them yet (first in "
+            "objects/a.json)\n");
+  EXPECT_TRUE(fs::exists(tmp.path() / "g.game"));
+}
+
+// Every code text is compiled at pack time with the runner's compiler; each
+// error names its file, line and column, and the object and event, and
+// nothing is written.
+TEST(Roompack, CodeErrorsAreFoundWhenPacking) {
+  TempFolder tmp;
+  const fs::path proj = tmp.path() / "proj";
+  WriteText(proj / "game.json", R"({"objects": ["obj_a"], "rooms": ["rm"], "scripts": ["scr_x"],
+  "timelines": ["tl"], "triggers": ["tr"],
+  "constants": [{"name": "K", "value": "3 +"}], "library_init": ["init.code"]})");
+  WriteText(proj / "scripts/scr_x.code", "// fine so far\r\nreturn nofunc(1);\r\n");
+  WriteText(proj / "init.code", "global.a = 1;\n");
+  WriteText(proj / "code/make.code", "a = 1;\nb = @;\n");
+  WriteText(proj / "objects/obj_a.json", R"J({"events": [
+  {"event": "create", "actions": [{"code": "code/make.code"}]},
+  {"event": "keypress", "number": "vk_space", "actions": [{"code_text": "x = 1;\ny = scr_x() + obj_a + K + unknownfn(2)"}]},
+  {"event": "step", "number": "end", "actions": [{"set": "x", "value": "1 +* 2"}]}
+]})J");
+  WriteText(proj / "rooms/rm.json", R"J({"instances": [{"object": "obj_a", "code_text": "z = (1"}], "code_text": "room_goto(rm)"})J");
+  WriteText(proj / "timelines/tl.json", R"({"moments": [{"step": 5, "actions": [{"code_text": "if x {"}]}]})");
+  WriteText(proj / "triggers/tr.code", "return 1 +");
+  const fs::path out = tmp.path() / "g.game";
+  RRun r = Pack({proj.string(), "-o", out.string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.output,
+            // At the end of "3 +", where the expression stops short.
+            "game.json:3:44: Unexpected symbol in expression. (constant K)\n"
+            "scripts/scr_x.code:2:8: Unknown function or script: nofunc (script scr_x)\n"
+            "triggers/tr.code:1:11: Unexpected symbol in expression. (condition of trigger tr)\n"
+            "timelines/tl.json:1:59: Symbol } expected. (time line tl, step 5, action 1)\n"
+            "code/make.code:2:5: Unexpected symbol. (object obj_a, create event, action 1)\n"
+            // Inside a JSON text the place is in the JSON file itself.
+            "objects/obj_a.json:3:108: Unknown function or script: unknownfn (object obj_a, keypress event "
+            "\"vk_space\", action 1)\n"
+            "objects/obj_a.json:4:76: Unexpected symbol in expression. (object obj_a, step event \"end\", action 1)\n"
+            "rooms/rm.json:1:56: Symbol ) expected. (creation code of instance 100001 in room rm)\n"
+            "roompack: 8 errors; nothing was written\n");
+  EXPECT_FALSE(fs::exists(out));
+}
+
+// Packing the same folder twice gives the same bytes, also as a runnable copy.
+TEST(Roompack, PacksAreReproducible) {
+  TempFolder tmp;
+  const std::string demo = (kSource / "examples/demo").string();
+  for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"--exe"}}) {
+    std::vector<std::vector<uint8_t>> packs;
+    for (int i = 0; i < 2; ++i) {
+      const fs::path out = tmp.path() / ("g" + std::to_string(i));
+      std::vector<std::string> args = {demo, "-o", out.string()};
+      args.insert(args.end(), extra.begin(), extra.end());
+      ASSERT_EQ(Pack(args).status, 0);
+      packs.push_back(ReadBytes(out));
+    }
+    EXPECT_FALSE(packs[0].empty());
+    EXPECT_TRUE(packs[0] == packs[1]) << (extra.empty() ? "game file" : "runnable copy");
+  }
+}
+
+TEST(Roompack, BothProgramsTellTheirVersion) {
+  for (const fs::path& program : {kBin / "roompack", kBin / "roomrun"}) {
+    RRun r = RunProgram(program, {"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, program.filename().string() + " " + ProgramVersion() + "\n");
+  }
 }

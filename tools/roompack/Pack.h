@@ -9,6 +9,11 @@
 
 #include "Project.h"
 
+// Compiles every code text of the project (project.code_sites) with the
+// runner's compiler against the packed game; each error is added to
+// project.errors as "FILE:LINE:COLUMN: message (place)".
+void CheckProjectCode(const Project& project, const std::vector<uint8_t>& game);
+
 class CGameWriter;
 
 void PackExtensionPackages(const Project& project, CGameWriter& out);

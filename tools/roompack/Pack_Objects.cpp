@@ -3,6 +3,8 @@
 #include "Pack_Resource.h"
 #include "resources/Object_Class.h"
 #include "runner/DataNew_Write.h"
+#include "runtime/Event_Main.h"
+#include "runtime/IO_Script.h"
 
 namespace {
 const char* const kEventNames[kEventTypes] = {"create",    "destroy", "alarm", "step",
@@ -20,6 +22,11 @@ int EventNumber(const Project& project, int type, const JsonField& ev) {
       if (s == "end") return 2;
       f->Fail("expected \"normal\", \"begin\" or \"end\"");
     }
+    if (type == ev_keyboard || type == ev_keypress || type == ev_keyrelease) {
+      int code = 0;
+      if (IO_ParseKeyName(s, code)) return code;
+      f->Fail("unknown key \"" + s + "\" (a code 0..255, a letter, '0'..'9' or a key name such as vk_left)");
+    }
     if (type == ev_collision) return ResourceRef(project, "objects", *f);
     if (type == ev_trigger) return ResourceRef(project, "triggers", *f);
     f->Fail("expected a number");
@@ -34,7 +41,7 @@ void PackObjects(const Project& project, CGameWriter& out) {
   PackResourceList(project, "objects", kSectionVersionObjects, out, [&](int index, const std::string& name,
                                                                          CStream& rec) {
     const std::string file = "objects/" + name + ".json";
-    const nlohmann::json doc = ReadResourceJson(project, file, false);
+    const nlohmann::json doc = ReadResourceJson(project, file, true);
     const JsonField root(doc, file, "");
     root.CheckKeys({"sprite", "solid", "visible", "depth", "persistent", "parent", "mask", "events"});
     CObject o;
@@ -52,7 +59,7 @@ void PackObjects(const Project& project, CGameWriter& out) {
       while (p >= 0) {
         if (p == index || ++steps > int(objs.names.size())) root.Member("parent").Fail("the parent chain loops");
         const std::string pf = "objects/" + *objs.names[size_t(p)] + ".json";
-        const nlohmann::json pd = ReadResourceJson(project, pf, false);
+        const nlohmann::json pd = ReadResourceJson(project, pf, true);
         const JsonField pr(pd, pf, "");
         p = ResourceRefMember(project, "objects", pr, "parent");
       }
@@ -68,8 +75,13 @@ void PackObjects(const Project& project, CGameWriter& out) {
         for (int t = 0; t < kEventTypes; ++t)
           if (kind == kEventNames[t]) type = t;
         if (type < 0) ev.Member("event").Fail("unknown event \"" + kind + "\"");
+        for (int t : kEventTypesNotYetPerformed)
+          if (t == type)
+            project.Warn("event " + kind, kind + " events are packed, but the runner does not run them yet (first in " + file + ")");
         const int number = EventNumber(project, type, ev);
         if (o.GetEventDirect(type, number) != nullptr) ev.Fail("the event is given twice");
+        project.code_place = "object " + name + ", " + kind + " event" +
+                             (ev.Has("number") ? " " + ev.Member("number").Value().dump() : std::string());
         ReadActions(project, ev.Member("actions"), *o.CreateEvent(type, number));
       }
     }

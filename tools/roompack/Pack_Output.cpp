@@ -8,9 +8,10 @@
 
 namespace fs = std::filesystem;
 
-void WriteOutputFile(const fs::path& path, const std::vector<uint8_t>& bytes, bool executable) {
+void WriteOutputFile(const fs::path& path, const std::vector<uint8_t>& bytes, bool executable,
+                     const fs::path& project_dir) {
   std::string error;
-  if (!ReplaceFileSafely(path.string(), bytes.data(), bytes.size(), executable, &error))
+  if (!ReplaceFileSafely(path.string(), bytes.data(), bytes.size(), executable, &error, project_dir.string()))
     throw std::runtime_error(path.string() + ": " + error);
 }
 

@@ -97,10 +97,13 @@ void ReadActions(const Project& project, const JsonField& list, CEvent& ev) {
     const int forms = int(a.Has("code")) + int(a.Has("code_text")) + int(a.Has("call")) +
                       int(a.Has("set")) + int(a.Has("repeat")) + int(a.Has("control"));
     if (forms != 1) a.Fail("an action is exactly one of code, code_text, call, set, repeat, control");
+    const std::string place = project.code_place + ", action " + std::to_string(i + 1);
     if (auto f = a.Find("code")) {
       act = CAction::CreateCode(project.ReadText(f->AsString(), *f));
+      project.NoteCode(*f, true, place, act.act_argstring[0], false);
     } else if (auto t = a.Find("code_text")) {
       act = CAction::CreateCode(t->AsString());
+      project.NoteCode(*t, false, place, t->AsString(), false);
     } else if (auto c = a.Find("call")) {
       act.act_kind = kActNormal;
       act.act_exetype = kExeFunction;
@@ -123,10 +126,12 @@ void ReadActions(const Project& project, const JsonField& list, CEvent& ev) {
       act.act_argumentcount = 2;
       act.act_argstring[0] = s->AsString();
       act.act_argstring[1] = ArgText(a.Member("value"));
+      project.NoteCode(a.Member("value"), false, place, act.act_argstring[1], true);
     } else if (auto r = a.Find("repeat")) {
       act.act_kind = kActRepeat;
       act.act_argumentcount = 1;
       act.act_argstring[0] = ArgText(*r);
+      project.NoteCode(*r, false, place, act.act_argstring[0], true);
     } else {
       const JsonField c = a.Member("control");
       const std::string k = c.AsString();

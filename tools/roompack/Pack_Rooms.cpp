@@ -9,9 +9,20 @@ namespace {
 constexpr int kFirstInstanceId = 100000;
 constexpr int kFirstTileId = 10000000;
 
-std::string CodeOf(const Project& project, const JsonField& obj) {
-  if (auto f = obj.Find("code")) return f->IsNull() ? "" : project.ReadText(f->AsString(), *f);
-  return obj.GetString("code_text", "");
+std::string CodeOf(const Project& project, const JsonField& obj, const std::string& place) {
+  if (obj.Has("code") && obj.Has("code_text")) obj.Fail("give the code as \"code\" or \"code_text\", not both");
+  if (auto f = obj.Find("code")) {
+    if (f->IsNull()) return "";
+    const std::string text = project.ReadText(f->AsString(), *f);
+    project.NoteCode(*f, true, place, text, false);
+    return text;
+  }
+  if (auto t = obj.Find("code_text")) {
+    if (t->IsNull()) return "";
+    project.NoteCode(*t, false, place, t->AsString(), false);
+    return t->AsString();
+  }
+  return "";
 }
 
 double Alpha(const JsonField& obj) {
@@ -25,7 +36,7 @@ void PackRooms(const Project& project, CGameWriter& out) {
   int lastinst = kFirstInstanceId, lasttile = kFirstTileId;
   PackResourceList(project, "rooms", kSectionVersionRooms, out, [&](int, const std::string& name, CStream& rec) {
     const std::string file = "rooms/" + name + ".json";
-    const nlohmann::json doc = ReadResourceJson(project, file, false);
+    const nlohmann::json doc = ReadResourceJson(project, file, true);
     const JsonField root(doc, file, "");
     root.CheckKeys({"caption", "width", "height", "speed", "persistent", "color", "show_color",
                     "clear_view_background", "code", "code_text", "backgrounds", "enable_views", "views",
@@ -41,7 +52,7 @@ void PackRooms(const Project& project, CGameWriter& out) {
     r.r_color = root.GetColor("color", 0xC0C0C0);
     r.r_showcolor = root.GetBool("show_color", true);
     r.r_clearViewBackground = root.GetBool("clear_view_background", true);
-    r.r_code = CodeOf(project, root);
+    r.r_code = CodeOf(project, root, "creation code of room " + name);
     if (auto bs = root.Find("backgrounds")) {
       bs->ExpectList();
       if (bs->Size() > 8) bs->Fail("at most 8 background layers");
@@ -100,7 +111,7 @@ void PackRooms(const Project& project, CGameWriter& out) {
         ri.x = in.GetInt("x", 0);
         ri.y = in.GetInt("y", 0);
         ri.id = ++lastinst;
-        ri.code = CodeOf(project, in);
+        ri.code = CodeOf(project, in, "creation code of instance " + std::to_string(ri.id) + " in room " + name);
         ri.xscale = GetReal(in, "xscale", 1);
         ri.yscale = GetReal(in, "yscale", 1);
         ri.blend = in.GetColor("color", 0xFFFFFF);

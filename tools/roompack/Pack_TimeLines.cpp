@@ -23,6 +23,7 @@ void PackTimeLines(const Project& project, CGameWriter& out) {
                        const int step = m.Member("step").AsInt();
                        if (t.Find(step) >= 0) m.Member("step").Fail("step " + std::to_string(step) + " given twice");
                        t.AddMoment(step);
+                       project.code_place = "time line " + name + ", step " + std::to_string(step);
                        ReadActions(project, m.Member("actions"), *t.Event(t.Find(step)));
                      }
                      t.SaveToStream(rec);

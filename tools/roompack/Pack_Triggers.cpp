@@ -21,6 +21,11 @@ void PackTriggers(const Project& project, CGameWriter& out) {
       t.i_name = name;
       const std::string cond = root.GetString("condition", "triggers/" + name + ".code");
       t.i_condition = project.ReadText(cond, root.Find("condition") ? root.Member("condition") : root);
+      RCodeSite site;
+      site.file = cond;
+      site.place = "condition of trigger " + name;
+      site.text = t.i_condition;
+      project.code_sites.push_back(std::move(site));
       const std::string moment = root.GetString("moment", "step");
       if (moment == "step") t.i_moment = 0;
       else if (moment == "begin_step") t.i_moment = 1;

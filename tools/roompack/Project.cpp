@@ -83,6 +83,24 @@ int JsonField::GetColor(const char* key, int fallback) const {
   return f ? f->AsColor() : fallback;
 }
 
+namespace {
+// Edits (insert, delete, change one character) from a to b.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diag = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t up = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diag + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diag = up;
+    }
+  }
+  return row[b.size()];
+}
+}  // namespace
+
 void JsonField::CheckKeys(std::initializer_list<const char*> allowed) const {
   ExpectObject();
   for (auto it = value_->begin(); it != value_->end(); ++it) {
@@ -91,7 +109,16 @@ void JsonField::CheckKeys(std::initializer_list<const char*> allowed) const {
     for (const char* a : allowed) known = known || it.key() == a;
     if (!known) {
       std::string where = path_.empty() ? it.key() : path_ + "." + it.key();
-      throw ProjectError(file_, where, "unknown field");
+      std::string best;
+      size_t best_distance = 3;  // more edits than this is no near miss
+      for (const char* a : allowed) {
+        const size_t d = EditDistance(it.key(), a);
+        if (d < best_distance && d < std::string(a).size()) {
+          best_distance = d;
+          best = a;
+        }
+      }
+      throw ProjectError(file_, where, best.empty() ? "unknown field" : "unknown field (did you mean \"" + best + "\"?)");
     }
   }
 }
@@ -278,6 +305,24 @@ RGameInfo DefaultGameInfo() {
 const std::vector<std::string> kResourceKeys = {"extensions", "triggers", "sounds",  "sprites",
                                                  "backgrounds", "paths",   "scripts", "fonts",
                                                  "timelines",   "objects", "rooms"};
+
+void Project::NoteCode(const JsonField& f, bool in_file, const std::string& place, const std::string& text,
+                       bool expression) const {
+  RCodeSite s;
+  s.file = in_file ? f.AsString() : f.File();
+  if (!in_file) s.field = f.Path();
+  s.place = place;
+  s.text = text;
+  s.expression = expression;
+  code_sites.push_back(std::move(s));
+}
+
+void Project::Warn(const std::string& key, const std::string& text) const {
+  for (const std::string& k : warned_keys)
+    if (k == key) return;
+  warned_keys.push_back(key);
+  warnings.push_back(text);
+}
 
 int ResourceList::Find(const std::string& name) const {
   for (size_t i = 0; i < names.size(); ++i) {
@@ -489,6 +534,7 @@ void LoadConstants(Project& p, const JsonField& root) {
     } else {
       vf.Fail("expected a number or the text of an expression");
     }
+    if (vf.Value().is_string()) p.NoteCode(vf, false, "constant " + name, value, true);
     p.constants.emplace_back(name, value);
   }
 }
@@ -502,6 +548,11 @@ void LoadScripts(Project& p, const JsonField& root) {
     }
     JsonField from = root.Member("scripts").At(i);
     p.script_texts.emplace_back(p.ReadText("scripts/" + *list.names[i] + ".code", from));
+    RCodeSite s;
+    s.file = "scripts/" + *list.names[i] + ".code";
+    s.place = "script " + *list.names[i];
+    s.text = *p.script_texts.back();
+    p.code_sites.push_back(std::move(s));
   }
 }
 
@@ -586,6 +637,7 @@ void LoadLibraryInit(Project& p, const JsonField& root) {
   for (size_t i = 0; i < f->Size(); ++i) {
     JsonField e = f->At(i);
     p.library_init.push_back(p.ReadText(e.AsString(), e));
+    p.NoteCode(e, true, "library initialisation code", p.library_init.back(), false);
   }
 }
 

@@ -80,6 +80,16 @@ struct ResourceList {
   int Find(const std::string& name) const;
 };
 
+// One code text of the project and where it came from, compiled at pack time
+// with the runner's own compiler.
+struct RCodeSite {
+  std::string file;       // the file holding the text (a .code file or a JSON file)
+  std::string field;      // for text inside a JSON file: its field path; else empty
+  std::string place;      // "object obj_a, step event, action 1", "script scr_x", ...
+  std::string text;
+  bool expression = false;
+};
+
 // The settings and game information a project gets when game.json names none.
 RGameSettings DefaultSettings();
 RGameInfo DefaultGameInfo();
@@ -101,6 +111,22 @@ struct Project {
   RGameInfo info = DefaultGameInfo();
   std::vector<std::string> library_init;  // code texts
   std::vector<int> room_order;            // room indices
+
+  // Problems that do not stop the pack, each told once; and errors found
+  // while writing that are all reported before the pack fails.
+  mutable std::vector<std::string> warnings;
+  mutable std::vector<std::string> errors;
+  mutable std::vector<std::string> warned_keys;
+  // Adds the warning unless one with the same key was given.
+  void Warn(const std::string& key, const std::string& text) const;
+  // Every code text packed, for the compile check after packing.
+  mutable std::vector<RCodeSite> code_sites;
+  // Where the actions being read belong ("object obj_a, step event").
+  mutable std::string code_place;
+  // Notes a code text taken from field f: a code file it names (in_file) or
+  // the text of f itself.
+  void NoteCode(const JsonField& f, bool in_file, const std::string& place, const std::string& text,
+                bool expression) const;
 
   JsonField Root() const { return JsonField(doc, "game.json", ""); }
   const ResourceList& Resources(const std::string& key) const;

@@ -7,6 +7,7 @@
 #include "Pack.h"
 #include "Pack_Output.h"
 #include "Project.h"
+#include "runner/Support_Various.h"
 
 namespace fs = std::filesystem;
 
@@ -23,10 +24,14 @@ const char* kUsage =
     "                       appended, marked executable\n"
     "  --runner PATH        the runner program for --exe (default: roomrun beside\n"
     "                       roompack)\n"
-    "  -h, --help           show this text\n";
+    "  -h, --help           show this text\n"
+    "  --version            show the version\n"
+    "\n"
+    "Exit status: 0 packed; 1 a broken project (each problem named) or a file\n"
+    "that cannot be read or written; 2 a wrong command line.\n";
 
 int UsageError(const std::string& message) {
-  std::cerr << "roompack: " << message << "\n" << kUsage;
+  std::cerr << "roompack: " << message << "\nTry 'roompack --help'.\n";
   return 2;
 }
 
@@ -46,6 +51,9 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a == "-h" || a == "--help") {
       std::cout << kUsage;
+      return 0;
+    } else if (a == "--version") {
+      std::cout << "roompack " << ProgramVersion() << "\n";
       return 0;
     } else if (a == "-o" || a == "--output") {
       if (i + 1 >= argc) return UsageError(a + " needs a file name");
@@ -70,11 +78,19 @@ int main(int argc, char** argv) {
   try {
     Project project = LoadProject(project_dir);
     std::vector<uint8_t> game = PackGame(project);
+    CheckProjectCode(project, game);
     if (exe) {
       fs::path runner_path = runner.empty() ? DefaultRunner() : fs::path(runner);
       game = MakeRunnableFile(runner_path, game);
     }
-    WriteOutputFile(output, game, exe);
+    for (const std::string& w : project.warnings) std::cerr << "roompack: warning: " << w << "\n";
+    if (!project.errors.empty()) {
+      for (const std::string& e : project.errors) std::cerr << e << "\n";
+      std::cerr << "roompack: " << project.errors.size() << (project.errors.size() == 1 ? " error" : " errors")
+                << "; nothing was written\n";
+      return 1;
+    }
+    WriteOutputFile(output, game, exe, project_dir);
   } catch (const std::exception& e) {
     // ProjectError names the file and field; other errors are I/O failures.
     std::cerr << "roompack: " << e.what() << "\n";
