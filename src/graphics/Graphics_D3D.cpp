@@ -188,6 +188,7 @@ bool GR_D3D_Init(int width, int height, int flags) {
   GR_Texture_Reset_List();
   TraceWrite("D3D Create Device :: Settings Init");
   GR_D3D_Apply_Settings();
+  if (IGameWindow* w = GameWindow()) w->SetVsync(g.vsync);
   TraceWrite("D3D Create Device :: Finished");
   return true;
 }
@@ -361,7 +362,10 @@ void GR_D3D_Apply_Settings() {
   GR_D3D_Set_World(kIdentity);
 }
 
-void GR_D3D_Set_Synchronization(bool on) { g.vsync = on; }
+void GR_D3D_Set_Synchronization(bool on) {
+  g.vsync = on;
+  if (IGameWindow* w = GameWindow(); w && g.exists) w->SetVsync(on);
+}
 bool GR_D3D_Get_Synchronization() { return g.vsync; }
 int GR_D3D_AA_Mask() { return g.caps.multisample_mask; }
 

@@ -3,6 +3,11 @@
 #include "graphics/Room_Draw.h"
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
 #include <cmath>
 #include <vector>
 
@@ -12,12 +17,14 @@
 #include "resources/Background_Main.h"
 #include "resources/Object_Main.h"
 #include "resources/Room_Class.h"
+#include "runner/Support_File.h"
 #include "resources/Sprite_Main.h"
 #include "runtime/Event_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Object_Lists.h"
 #include "runtime/Run_Global.h"
 #include "runtime/Run_Main.h"
+#include "script/Code_Error.h"
 #include "script/Code_Spaces.h"
 #include "script/Function_Args.h"
 #include "script/Function_Library.h"
@@ -231,6 +238,49 @@ void ScreenRedraw() {
 }
 
 namespace {
+// screen_save and screen_save_part: a PNG for a ".png" name, else a Windows
+// bitmap whatever the extension; a failure to write is not reported.
+void SaveScreen(const std::string& fname, std::optional<TBitmap32> picture) {
+  if (fname.empty()) {
+    ReportError("Trying to save screen to empty image file name.", false);
+    return;
+  }
+  if (!picture) return;
+  std::string ext = fname.size() >= 4 ? fname.substr(fname.size() - 4) : "";
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == ".png") {
+    picture->SaveToImageFile(fname);
+    return;
+  }
+  const std::vector<uint8_t> bmp = picture->SaveToBMP();
+  WriteWholeFile(fname, bmp.data(), bmp.size());
+}
+
+void F_screen_save(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  const std::string& fname = ArgString(args[0]);
+  SaveScreen(fname, fname.empty() ? std::nullopt : GR_D3D_Capture_Screen());
+}
+void F_screen_save_part(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  const std::string& fname = ArgString(args[0]);
+  SaveScreen(fname, fname.empty() ? std::nullopt
+                                  : GR_D3D_Capture(ArgInt(args[1]), ArgInt(args[2]), ArgInt(args[3]),
+                                                   ArgInt(args[4])));
+}
+void F_set_synchronization(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  GR_D3D_Set_Synchronization(ArgBool(args[0]));
+}
+// There is no vertical-blank signal to wait on: the wait ends where the next
+// refresh of the display would begin, by the clock. Fast runs do not wait.
+void F_screen_wait_vsync(CInstance*, CInstance*, int, RValue&, RValue*) {
+  if (RunSettings().fast) return;
+  const int hz = GameWindow() ? std::max(GameWindow()->Display().frequency, 1) : 60;
+  const int64_t period = 1000000 / hz;
+  const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  std::this_thread::sleep_for(std::chrono::microseconds(period - now % period));
+}
+
 void F_screen_redraw(CInstance*, CInstance*, int, RValue&, RValue*) { ScreenRedraw(); }
 void F_screen_refresh(CInstance*, CInstance*, int, RValue&, RValue*) { GR_D3D_Refresh(); }
 void F_set_automatic_draw(CInstance*, CInstance*, int, RValue&, RValue* args) { Automatic_Draw = ArgBool(args[0]); }
@@ -239,6 +289,10 @@ const RBuiltin kFunctions[] = {
     {"screen_redraw", F_screen_redraw, 0},
     {"screen_refresh", F_screen_refresh, 0},
     {"set_automatic_draw", F_set_automatic_draw, 1},
+    {"set_synchronization", F_set_synchronization, 1},
+    {"screen_wait_vsync", F_screen_wait_vsync, 0},
+    {"screen_save", F_screen_save, 1},
+    {"screen_save_part", F_screen_save_part, 5},
 };
 
 void Install() {

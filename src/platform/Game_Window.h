@@ -43,6 +43,8 @@ class IGameWindow {
   // with a reason in error when either cannot be made.
   virtual std::unique_ptr<IRenderDevice> Open(std::string& error) = 0;
   virtual bool IsOpen() const = 0;
+  // Whether presenting waits for the display's vertical blank.
+  virtual void SetVsync(bool on) = 0;
 
   virtual void SetVisible(bool visible) = 0;
   virtual bool Visible() const = 0;

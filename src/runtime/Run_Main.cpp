@@ -345,6 +345,14 @@ static void TakeScreenshots(long long step) {
 
 // The frame cycle after a step's wait: present what was drawn, serve a
 // display reset, and open the next frame.
+// A repaint or resize the window system asked for while the loop waited.
+static void ServeWindowRequests() {
+  IGameWindow* w = GameWindow();
+  if (w == nullptr || !w->TakeRepaintRequest()) return;
+  WindowOnResize();
+  WindowPaint();
+}
+
 static void NextFrame() {
   if (!Automatic_Draw || New_Room != ROOM_NONE) return;
   // The window may have been resized or switched to full screen since.
@@ -438,6 +446,7 @@ void MainLoop() {
       ++c;
       HandleRoomChange();
       PumpMessages();
+      ServeWindowRequests();
     } catch (const std::exception&) {
       // The step's remaining phases are lost; the loop goes on.
     }

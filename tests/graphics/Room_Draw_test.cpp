@@ -111,6 +111,12 @@ TEST_F(RoomDrawTest, SpritesBackgroundsTilesAndViewsMatchTheirReferences) {
   EXPECT_EQ(Rgb(main, 4, 44), 0x606060);
   EXPECT_EQ(Rgb(main, 12, 44), 0x303030);
   EXPECT_TRUE(SamePicture(main, Reference("draw_basic/expected/main.png")));
+  // screen_save in the next step: the same frame, as PNG and as a part in a
+  // Windows bitmap.
+  EXPECT_TRUE(SamePicture(Frame("saved.png"), main));
+  const TBitmap32 part = Frame("part.bmp");
+  ASSERT_EQ(part.s_w, 10);
+  EXPECT_EQ(Rgb(part, 2, 2), 0xFFFFFF);  // region (6, 6)
 
   // Two views: the region is as large as their ports together (96 x 64).
   const TBitmap32 views = Frame("views.png");
@@ -143,5 +149,18 @@ TEST_F(RoomDrawTest, DemoInARealWindowUnderXvfb) {
   EXPECT_EQ(a.s_w, 640);
   EXPECT_EQ(a.s_h, 480);
   EXPECT_TRUE(SamePicture(b, a));
+}
+// No display and no --headless: one line says so and the game plays
+// headless; a system without OpenGL 3.3 stops with a message naming it.
+TEST_F(RoomDrawTest, NoDisplayFallsBackAndNoOpenGlStops) {
+  const std::string game = Pack(kGames + "draw_basic");
+  ROutput r = Play("env -u DISPLAY -u WAYLAND_DISPLAY ", game, "--steps 3 --screenshot 1:main.png");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("roomrun: no display found"), std::string::npos) << r.out;
+  EXPECT_TRUE(SamePicture(Frame("main.png"), Reference("draw_basic/expected/main.png")));
+
+  r = Play("env MESA_GL_VERSION_OVERRIDE=2.1 ", game, "--headless --steps 3");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("OpenGL 3.3"), std::string::npos) << r.out;
 }
 }  // namespace

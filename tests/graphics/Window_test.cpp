@@ -54,6 +54,7 @@ class FakeWindow : public IGameWindow {
   void RestoreDisplay() override {}
   std::unique_ptr<IRenderDevice> Open(std::string&) override { return nullptr; }
   bool IsOpen() const override { return open; }
+  void SetVsync(bool) override {}
   void SetVisible(bool v) override { visible = v; }
   bool Visible() const override { return visible; }
   void SetCaption(const std::string& c) override { caption = c; }

@@ -94,6 +94,10 @@ std::unique_ptr<IRenderDevice> CSdlGameWindow::Open(std::string& error) {
                                            [w](int& cw, int& ch) { SDL_GL_GetDrawableSize(w, &cw, &ch); });
 }
 
+void CSdlGameWindow::SetVsync(bool on) {
+  if (context_) SDL_GL_SetSwapInterval(on ? 1 : 0);
+}
+
 void CSdlGameWindow::SetVisible(bool visible) {
   if (!window_) return;
   if (visible) SDL_ShowWindow(window_);

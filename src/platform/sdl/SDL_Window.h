@@ -23,6 +23,7 @@ class CSdlGameWindow : public IGameWindow {
 
   std::unique_ptr<IRenderDevice> Open(std::string& error) override;
   bool IsOpen() const override { return window_ != nullptr; }
+  void SetVsync(bool on) override;
 
   void SetVisible(bool visible) override;
   bool Visible() const override;
