@@ -172,7 +172,7 @@ void Describe(std::string& out, const CVariableList& list) {
   out += '\n';
 }
 
-// Everything a run leaves behind: compile outcome, result, error text,
+// Everything a run leaves behind: compile outcome, result or error text,
 // instance and global variables, and the built-in fields the programs write.
 std::string RunOnce(const std::string& text, bool fast) {
   SetFastPaths(fast);
@@ -181,6 +181,11 @@ std::string RunOnce(const std::string& text, bool fast) {
   for (int i = 0; i < ScriptCount(); ++i) ScriptGet(i)->Compile();
   GlobalClear();
   ErrorResetForTests();
+  // Top-level code may write argument slots; both runs start from empty ones.
+  RArgFrame& frame = CurrentArgs();
+  for (RValue& slot : frame.slots) slot = RValue();
+  frame.count = 0;
+  frame.dirty = 0;
   std::string out;
   CCode code(text, false);
   if (!code.Compile()) return "compile: " + ErrorText();
@@ -191,8 +196,10 @@ std::string RunOnce(const std::string& text, bool fast) {
   bool ok = ExecuteCode(&a, &b, &code, result);
   SetExecutionBudget(-1);
   SimpleInstanceList().list.clear();
+  // After an error the result slot is left as it happens to be (no caller
+  // reads it then: failed scripts return "ERROR"), so only a success's counts.
   out += ok ? "ok " : "error " + ErrorText() + "\n";
-  Describe(out, result);
+  if (ok) Describe(out, result);
   out += '\n';
   Describe(out, a.i_vars);
   Describe(out, b.i_vars);
