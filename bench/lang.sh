@@ -8,9 +8,14 @@
 #   loop     numeric loop with arithmetic on a local
 #   vars     local and instance variable reads and writes
 #   array    array element reads and writes
-#   strings  building strings by appending, comparing them
+#   strings  building short strings by appending, comparing them
+#   concat   building one 1,000,000-character string from one-character
+#            appends (`s += chr(...)`; Lua's peer uses its buffer idiom,
+#            table.concat, since its `..` copies)
 #   fib      recursive script calls (the script is bench/lang/scripts/fib.txt,
 #            passed with --scripts)
+#   call2    a script call with two arguments in a loop (scripts/add2.txt)
+#   call5    a script call with five arguments in a loop (scripts/mix5.txt)
 #
 # Usage: bench/lang.sh [ROOMRUN]   (default: build-release/bin/roomrun, which
 # is configured and built when missing). Each program runs RUNS times (default
@@ -38,7 +43,7 @@ cpu_time() {  # prints the fastest user+sys time of RUNS runs of "$@"
 
 printf "%-10s %10s %10s %8s\n" program ours lua ratio
 ratios=()
-for name in loop vars array strings fib; do
+for name in loop vars array strings concat fib call2 call5; do
   ours_out=$("$ROOMRUN" --scripts bench/lang/scripts --eval "bench/lang/$name.txt")
   lua_out=$(lua5.4 "bench/lang/$name.lua")
   if [ "$ours_out" != "$lua_out" ] && ! awk -v a="$ours_out" -v b="$lua_out" 'BEGIN { exit !(a + 0 == b + 0) }'; then

@@ -450,23 +450,11 @@ __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& ou
       out = n.value.val;
       return true;
     case TK_CONSTOWNERVAR: {
-      const RValue* v;
-      if (n.ind < kBuiltinVarLimit) {
-        if (static_cast<unsigned>(n.ind - g_arg0) >= 16u) return BuiltinLeaf(c, n, out);
-        v = &g_frame->slots[n.ind - g_arg0];  // argument0..argument15
-      } else if (n.ind2 == OWNER_LOCAL) {
-        const LocalSlot& s = c.lslots[n.slot];
-        if (!s.defined) return false;
-        v = &s.var.simplevalue;
-      } else {
-        CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
-        const RVariable* var = list.Find(n.ind, n.cache);
-        if (!var) return false;
-        v = &var->simplevalue;
-      }
-      if (v->kind != RValue::kReal) return false;
-      out = v->val;
-      return true;
+      // The leaf rules live in Leaf alone: a second copy here once read
+      // `local.x` as the instance's built-in x (a local string became 0).
+      bool leaf;
+      bool ok = Leaf(c, n, out, leaf);
+      return leaf ? ok : BuiltinLeaf(c, n, out);
     }
     case TK_VARIABLE: {
       int index = 0;
@@ -534,7 +522,7 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
           CopyValue(out, s.var.simplevalue);
           return true;
         }
-      } else if (n.ind2 == OWNER_UNQUALIFIED && n.ind >= kBuiltinVarLimit) {
+      } else if (n.ind2 == OWNER_UNQUALIFIED && n.ind >= kBuiltinVarLimit && g_fastPaths) {
         CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
         if (const RVariable* v = list.Find(n.ind, n.cache)) {
           CopyValue(out, v->simplevalue);
@@ -556,13 +544,15 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
       // arithmetic computes them); the rest, and every error, go to
       // BinaryOperation.
       if (rn.kind == TK_CONSTANT) {
-        if (out.kind == RValue::kReal && rn.value.kind == RValue::kReal && ApplyReal(n.ind, out.val, rn.value.val, out.val))
+        if (out.kind == RValue::kReal && rn.value.kind == RValue::kReal && g_fastPaths &&
+            ApplyReal(n.ind, out.val, rn.value.val, out.val))
           return true;
         return BinaryOperation(*c.code, rn.position, n.ind, rn.value, out);
       }
       RValue right;
       if (!Eval(c, rn, right)) return false;
-      if (out.kind == RValue::kReal && right.kind == RValue::kReal && ApplyReal(n.ind, out.val, right.val, out.val))
+      if (out.kind == RValue::kReal && right.kind == RValue::kReal && g_fastPaths &&
+          ApplyReal(n.ind, out.val, right.val, out.val))
         return true;
       return BinaryOperation(*c.code, rn.position, n.ind, right, out);
     }
@@ -577,9 +567,47 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
 }
 
 // ---- statements ----
+// `v = v + e` on a string: e is appended in place (amortised constant time).
+// The read of v that the general path does first has no effect, and e cannot
+// change v (see MarkAppends), so only the order of the checks matters: a
+// missing or real v goes the general way. Returns 1 when not applicable.
+int AppendSelf(Ctx& c, const RToken& n, RValue& result) {
+  const RToken& target = n.items[0];
+  const RToken& right = n.items[1].items[1];
+  bool generic;
+  RVariable* var = PlainVar(c, target, target.ind2, target.ind, false, generic);
+  if (!var || var->simplevalue.kind != RValue::kString) return 1;
+  RValue tail;
+  if (!Eval(c, right, tail)) return C_ERROR;
+  var = PlainVar(c, target, target.ind2, target.ind, false, generic);
+  RValue& v = var->simplevalue;
+  if (tail.kind == RValue::kString && v.kind == RValue::kString &&
+      v.str.size() + tail.str.size() <= g_maxStringLength) {
+    v.str += tail.str;
+  } else if (!BinaryOperation(*c.code, right.position, SYM_PLUS, tail, v)) {
+    return C_ERROR;
+  }
+  if (!n.resultdead) CopyValue(result, v);
+  return C_NORMAL;
+}
+
+// Stores into a plain variable, moving the text when the result slot is dead.
+inline void StorePlain(RValue& dst, RValue& result, bool resultdead) {
+  if (resultdead && result.kind == RValue::kString) {
+    dst.kind = RValue::kString;
+    dst.str.swap(result.str);
+  } else {
+    CopyValue(dst, result);
+  }
+}
+
 int Assign(Ctx& c, const RToken& n, RValue& result) {
   const RToken& target = n.items[0];
   const RToken& expr = n.items[1];
+  if (n.appendself) {
+    int r = AppendSelf(c, n, result);
+    if (r != 1) return r;
+  }
   if (expr.pureroot && target.kind == TK_CONSTOWNERVAR && (n.ind == SYM_ASSIGN || n.ind == SYM_ADDASSIGN ||
                                                            n.ind == SYM_SUBASSIGN)) {
     bool generic;
@@ -674,7 +702,8 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
     }
     // Combine in place when the variable lives in a plain list.
     bool generic;
-    if (RVariable* var = PlainVar(c, target, ref.owner, ref.id, false, generic)) {
+    RVariable* var = g_fastPaths ? PlainVar(c, target, ref.owner, ref.id, false, generic) : nullptr;
+    if (var) {
       RValue* e = const_cast<RValue*>(CVariableList::Element(*var, ref.index));
       if (e) {
         if (op == SYM_PLUS && e->kind == RValue::kReal && value.kind == RValue::kReal) {
@@ -682,7 +711,7 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
         } else if (!BinaryOperation(*c.code, n.items[1].position, op, value, *e)) {
           return C_ERROR;
         }
-        CopyValue(result, *e);
+        if (!n.resultdead) CopyValue(result, *e);
         return C_NORMAL;
       }
     }
@@ -694,8 +723,16 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
       UnknownVariable(c, target, ref.id, ref.index);
       return C_ERROR;
     }
-    if (result.kind != RValue::kReal || value.kind != RValue::kReal || !ApplyReal(op, result.val, value.val, result.val)) {
+    if (result.kind != RValue::kReal || value.kind != RValue::kReal || !g_fastPaths ||
+        !ApplyReal(op, result.val, value.val, result.val)) {
       if (!BinaryOperation(*c.code, n.items[1].position, op, value, result)) return C_ERROR;
+    }
+  }
+  if (n.resultdead) {
+    bool generic;
+    if (RVariable* var = PlainVar(c, target, ref.owner, ref.id, true, generic)) {
+      StorePlain(CVariableList::ElementForWrite(*var, ref.index), result, true);
+      return C_NORMAL;
     }
   }
   if (!Store(c, target, ref, result)) {

@@ -22,6 +22,7 @@ void CCode::Create(const std::string& text, bool isexpression) {
 
 size_t g_maxStringLength = size_t{64} << 20;
 int g_maxArrayIndex = 32000;
+bool g_fastPaths = true;
 
 void SetResourceBoundsForFuzzing(size_t maxstring, int maxindex) {
   g_maxStringLength = maxstring;
@@ -110,6 +111,78 @@ void MarkPure(RToken& n) {
   }
   for (RToken& child : n.items) child.pureroot = child.pure && !n.pure;
 }
+bool Contains(const RToken& n, int kind) {
+  if (n.kind == kind) return true;
+  for (const RToken& child : n.items)
+    if (Contains(child, kind)) return true;
+  return false;
+}
+bool Escapes(const RToken& n) { return Contains(n, TK_EXIT) || Contains(n, TK_BREAK) || Contains(n, TK_CONTINUE); }
+bool WritesResult(const RToken& n) { return n.kind == TK_ASSIGN || n.kind == TK_CALL || n.kind == TK_RETURN; }
+
+// `killed`: once statement n completes normally, a statement that writes the
+// result slot always runs before the code can end. Conservative: a later
+// exit, break or continue on the way keeps the result alive.
+void MarkDeadResults(RToken& n, bool killed) {
+  switch (n.kind) {
+    case TK_ASSIGN: n.resultdead = killed; break;
+    case TK_BLOCK: {
+      const size_t count = n.items.size();
+      for (size_t i = 0; i < count; ++i) {
+        bool k = false, clean = true;
+        for (size_t j = i + 1; j < count && clean && !k; ++j) {
+          if (WritesResult(n.items[j])) k = true;
+          else if (Escapes(n.items[j])) clean = false;
+        }
+        MarkDeadResults(n.items[i], k || (clean && killed));
+      }
+      break;
+    }
+    case TK_IF:
+      for (size_t i = 1; i < n.items.size(); ++i) MarkDeadResults(n.items[i], killed);
+      break;
+    case TK_WHILE: case TK_REPEAT:
+      // The body runs again or the loop ends; only an exit inside it can end
+      // the code right after a statement of the body.
+      MarkDeadResults(n.items[1], killed && !Contains(n.items[1], TK_EXIT));
+      break;
+    case TK_WITH:
+      // A break in a with body ends the enclosing loop as well.
+      MarkDeadResults(n.items[1], killed && !Contains(n.items[1], TK_EXIT) && !Contains(n.items[1], TK_BREAK));
+      break;
+    case TK_DO: MarkDeadResults(n.items[0], killed && !Contains(n.items[0], TK_EXIT)); break;
+    case TK_FOR:
+      // The initial and step statements write a scratch slot.
+      MarkDeadResults(n.items[0], true);
+      MarkDeadResults(n.items[2], true);
+      MarkDeadResults(n.items[3], killed && !Contains(n.items[3], TK_EXIT));
+      break;
+    case TK_SWITCH:
+      for (size_t i = 1; i < n.items.size(); ++i) MarkDeadResults(n.items[i], false);
+      break;
+    default: break;
+  }
+}
+
+bool SameVariable(const RToken& a, const RToken& b) {
+  return a.kind == TK_CONSTOWNERVAR && b.kind == TK_CONSTOWNERVAR && a.ind == b.ind && a.ind2 == b.ind2 &&
+         a.slot == b.slot;
+}
+
+void MarkAppends(RToken& n) {
+  for (RToken& child : n.items) MarkAppends(child);
+  if (n.kind != TK_ASSIGN || n.ind != SYM_ASSIGN) return;
+  const RToken& target = n.items[0];
+  const RToken& expr = n.items[1];
+  if (expr.kind != TK_BINARY || expr.ind != SYM_PLUS || !SameVariable(target, expr.items[0])) return;
+  // A call could change the variable between the general path's read and
+  // the append, except a local's: a call runs with locals of its own.
+  bool local = target.ind2 == OWNER_LOCAL && target.slot >= 0;
+  bool plain = local || (target.ind >= kBuiltinVarLimit &&
+                         (target.ind2 == OWNER_UNQUALIFIED || target.ind2 == OWNER_SELF ||
+                          target.ind2 == OWNER_OTHER || target.ind2 == OWNER_GLOBAL));
+  n.appendself = plain && (local || !Contains(expr.items[1], TK_CALL));
+}
 }  // namespace
 
 bool CCode::Compile() {
@@ -133,8 +206,12 @@ bool CCode::Compile() {
   i_localIds.clear();
   CollectLocals(i_token, i_localIds);
   if (!i_localIds.empty()) AssignSlots(i_token, i_localIds);
-  MarkPure(i_token);
-  i_token.pureroot = i_token.pure;
+  if (g_fastPaths) {
+    MarkPure(i_token);
+    i_token.pureroot = i_token.pure;
+    MarkDeadResults(i_token, false);
+    MarkAppends(i_token);
+  }
   if (i_kind == 2 && i_token.kind == TK_CONSTANT) {
     i_value = i_token.value;
     i_kind = 3;

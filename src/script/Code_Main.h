@@ -59,6 +59,13 @@ struct RToken {
   // Assignments of pure arithmetic to a local slot (1) or to an unqualified
   // user variable (2) with =, += or -=: the interpreter's shortest path.
   unsigned char fastassign = 0;
+  // Statements: nothing can observe what this statement writes to the result
+  // slot (a later statement always overwrites it before the code ends), so
+  // a string need not be copied there.
+  bool resultdead = false;
+  // `v = v + e` on one plain variable, where e cannot change v: appended in
+  // place when v holds a string.
+  bool appendself = false;
 
   RToken() = default;
   RToken(int k, int pos) : kind(k), position(pos) {}
@@ -114,3 +121,11 @@ constexpr int kMaxParseDepth = 1000;
 // Optional budget of loop iterations and calls for one top-level execution
 // (negative: unlimited). Used by the fuzzer and by tests of endless loops.
 void SetExecutionBudget(long long steps);
+
+// ---- the switch for tests that compare the fast paths with the general one ----
+// On by default. Off: code compiled afterwards carries no fast-path marks and
+// the interpreter takes none of its run-time shortcuts, so every construct is
+// evaluated the general way (operators through UnaryOperation and
+// BinaryOperation, variables through Resolve, read and store).
+extern bool g_fastPaths;
+inline void SetFastPaths(bool on) { g_fastPaths = on; }
