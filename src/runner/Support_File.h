@@ -42,3 +42,9 @@ bool WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size);
 // reason. With executable the file gets execute permission.
 bool ReplaceFileSafely(const std::string& path, const uint8_t* bytes, size_t size, bool executable = false,
                        std::string* error = nullptr);
+// Removes the temporary files that ReplaceFileSafely left beside path when
+// its process was killed mid-write: names "." + file name + "." + 6
+// characters, ours, not written for kStaleTempSeconds (so a write in progress
+// elsewhere is never disturbed).
+inline constexpr int kStaleTempSeconds = 10;
+void RemoveStaleReplaceTemps(const std::string& path);
