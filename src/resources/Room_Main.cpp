@@ -51,8 +51,8 @@ int NextRoom(const std::vector<int>& order, int r) {
 
 namespace {
 // Placed instance ids are instance ids (not object indices or the special
-// owners), unique across the game, and leave the counter room to go on; a
-// counter below a placed id is raised so new ids never meet placed ones.
+// owners) and unique across the game; a counter below a placed id (or below
+// the first instance id) is raised so new ids never meet placed ones.
 bool CheckPlacedIds() {
   std::unordered_set<int> seen;
   int highest = LastInstanceId;
@@ -65,8 +65,7 @@ bool CheckPlacedIds() {
       highest = std::max(highest, in.id);
     }
   }
-  if (LastInstanceId < kFirstInstanceId || LastInstanceId == std::numeric_limits<int>::max()) return false;
-  LastInstanceId = highest;
+  LastInstanceId = std::max(highest, kFirstInstanceId);
   return true;
 }
 }  // namespace
