@@ -1,9 +1,13 @@
 #include "resources/Room_Main.h"
 
+#include <algorithm>
+#include <limits>
 #include <memory>
+#include <unordered_set>
 
 #include "resources/Resource_Section.h"
 #include "runner/DataNew_Main.h"
+#include "script/Code_Spaces.h"
 
 CResourceList<CRoom>& RoomList() {
   static CResourceList<CRoom> list;
@@ -45,11 +49,32 @@ int NextRoom(const std::vector<int>& order, int r) {
   return -1;
 }
 
+namespace {
+// Placed instance ids are instance ids (not object indices or the special
+// owners) and unique across the game; a counter below a placed id (or below
+// the first instance id) is raised so new ids never meet placed ones.
+bool CheckPlacedIds() {
+  std::unordered_set<int> seen;
+  int highest = LastInstanceId;
+  for (int r = 0; r < RoomCount(); ++r) {
+    const CRoom* room = GetRoom(r);
+    if (room == nullptr) continue;
+    for (const RRoomInstance& in : room->r_inst) {
+      if (in.id < kFirstInstanceId || in.id == std::numeric_limits<int>::max() || !seen.insert(in.id).second)
+        return false;
+      highest = std::max(highest, in.id);
+    }
+  }
+  LastInstanceId = std::max(highest, kFirstInstanceId);
+  return true;
+}
+}  // namespace
+
 bool LoadSection_Rooms(CStream& stream) {
   if (!LoadResourceSection(stream, RoomList())) return false;
   LastInstanceId = stream.ReadInteger();
   LastTileId = stream.ReadInteger();
-  return true;
+  return CheckPlacedIds();
 }
 void SaveSection_Rooms(CStream& stream) {
   SaveResourceSection(stream, RoomList());

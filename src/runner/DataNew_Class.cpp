@@ -1,15 +1,18 @@
 #include "runner/DataNew_Class.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
 #include "runner/DataNew_Main.h"
 #include "runner/Support_File.h"
 #include "runner/Support_Stream.h"
+#include "runner/Support_Various.h"
 #include "script/Code_Error.h"
 
 namespace {
@@ -121,11 +124,40 @@ void CDataFile::SaveToStream(CStream& stream) const {
   stream.WriteBoolean(s_removeend);
 }
 
+bool CDataFile::IsPlainName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  if (name.find_first_of(std::string("/\\\0", 3)) != std::string::npos) return false;
+  // "C:name" means a drive on some systems; refused so a name stays a name.
+  if (name.size() >= 2 && name[1] == ':') return false;
+  return true;
+}
+
 bool CDataFile::ExportIt(const std::string& target) {
   if (!s_exists || target.empty()) return false;
+  // O_EXCL and O_NOFOLLOW: neither creating nor replacing ever goes through
+  // a link planted at the target; O_NONBLOCK so a FIFO there cannot hang us.
+  const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (s_overwrite ? 0 : O_EXCL);
+  const int fd = ::open(target.c_str(), flags, 0666);
+  if (fd < 0) return false;
   struct stat st;
-  if (lstat(target.c_str(), &st) == 0 && !s_overwrite) return false;
-  return WriteWholeFile(target, s_data.data(), s_data.size());
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) == 0;
+  if (ok) {
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  }
+  for (size_t done = 0; ok && done < s_data.size();) {
+    const ssize_t n = ::write(fd, s_data.data() + done, s_data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += size_t(n);
+  }
+  if (ok && ::fstat(fd, &st) == 0) {
+    s_writtenPath = target;
+    s_writtenDev = st.st_dev;
+    s_writtenIno = st.st_ino;
+  }
+  if (::close(fd) != 0) ok = false;
+  return ok;
 }
 
 std::string CDataFile::Target() const {
@@ -135,7 +167,8 @@ std::string CDataFile::Target() const {
     case 2:
       return s_filename;
     case 3:
-      return s_exportdir + "/" + s_filename;
+      // An empty folder is the working folder, never the root.
+      return s_exportdir.empty() ? s_filename : s_exportdir + "/" + s_filename;
     default:
       return std::string();
   }
@@ -146,6 +179,10 @@ bool CDataFile::Prepare() {
   if (s_exportaction == 0) return true;
   if (SecureMode && HasPathSeparator(s_filename)) {
     ReportError("In secure mode you cannot export a data file to " + s_filename, false);
+    return false;
+  }
+  if (!IsPlainName(s_filename)) {
+    TraceWrite("Included file not exported: \"" + s_filename + "\" is not a plain file name");
     return false;
   }
   bool ok = false;
@@ -189,7 +226,15 @@ bool CDataFile::Remove() {
   if (SecureMode && HasPathSeparator(s_filename)) return false;
   if (s_exportaction == 0) return true;
   if (s_exportaction == 3 && SecureMode) return false;
-  std::string target = Target();
-  if (target.empty()) return false;
-  return unlink(target.c_str()) == 0;
+  // Only the file this run wrote, and only while it is still that file: a
+  // game file must not be able to delete what it did not make.
+  const std::string target = Target();
+  if (target.empty() || s_writtenPath.empty() || target != s_writtenPath) return false;
+  struct stat st;
+  if (::lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != s_writtenDev ||
+      st.st_ino != s_writtenIno)
+    return false;
+  const bool ok = ::unlink(target.c_str()) == 0;
+  s_writtenPath.clear();
+  return ok;
 }

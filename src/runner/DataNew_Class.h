@@ -24,6 +24,10 @@ class CDataFile {
   bool s_freedata = true;   // release the bytes after exporting
   bool s_removeend = true;  // delete the exported file at game end
 
+  // A file name is only ever a name: no separator, no "." or "..", no drive
+  // letter, no NUL. Anything else would let a game file write elsewhere.
+  static bool IsPlainName(const std::string& name);
+
   void Clear();
   void Assign(const CDataFile& other);
   // Reads the record (inside its block). False on a wrong version; throws
@@ -34,6 +38,8 @@ class CDataFile {
   bool LoadFromBlock(CInflateReader& block);
   void SaveToStream(CStream& stream) const;
   // Writes the bytes to target unless a file is there and s_overwrite is off.
+  // The last component is never followed when it is a link, and only a
+  // regular file is replaced. The file written is remembered for Remove.
   bool ExportIt(const std::string& target);
   bool Prepare();
   void Discard();
@@ -42,4 +48,9 @@ class CDataFile {
  private:
   // The export location for actions 1-3, or empty for others.
   std::string Target() const;
+
+  // The file this run wrote (Remove deletes nothing else): its path and
+  // identity, so that a file replaced since then is left alone.
+  std::string s_writtenPath;
+  unsigned long long s_writtenDev = 0, s_writtenIno = 0;
 };

@@ -5,14 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "platform/Platform.h"
 #include "platform/headless/Headless_Window.h"
 #include "platform/sdl/SDL_Window.h"
+#include "runner/DataNew_Main.h"
 #include "runner/Runner_Load.h"
 #include "runner/Support_File.h"
+#include "runner/Support_Process.h"
 #include "runner/Support_Various.h"
 #include "runtime/IO_Script.h"
 #include "runtime/Run_Main.h"
@@ -42,6 +45,8 @@ const char kUsage[] =
     "  --input FILE  scripted keyboard and mouse input: lines \"STEP EVENT\" delivered\n"
     "                before step STEP (counted from 1), for example \"3 key down\n"
     "                vk_left\", \"5 char hello\", \"9 mouse down left\"; see README\n"
+    "  --secure      secure mode whatever the game's settings say: included files\n"
+    "                and saved games stay in the game's own folders\n"
     "  --VTTrace     write a trace of the run to Trace.log beside the program\n"
     "  --list-functions  print every built-in function and its argument count\n"
     "  --list-variables  print every built-in variable\n"
@@ -121,6 +126,8 @@ ROptions ParseSwitches(int argc, char** argv) {
         o.input_file = argv[++i];
         o.input_given = true;
       }
+    } else if (std::strcmp(a, "--secure") == 0) {
+      SecureMode = true;
     } else if (std::strcmp(a, "--VTTrace") == 0) {
       // read by InitTrace
     } else if (a[0] == '-' && a[1] != '\0') {
@@ -134,9 +141,28 @@ ROptions ParseSwitches(int argc, char** argv) {
   return o;
 }
 
+// --eval ends with a message, never an uncaught exception (running out of
+// memory in the evaluated code is the usual one).
+int RunEvalGuarded(const char* eval, const char* scripts) {
+  try {
+    return RunEvalCommand(eval, scripts);
+  } catch (const std::bad_alloc&) {
+    std::fputs("roomrun: --eval: out of memory\n", stderr);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "roomrun: --eval: %s\n", e.what());
+  }
+  return 1;
+}
+
+// On SIGTERM, SIGINT and SIGHUP: what an ordinary end removes.
+void RemoveWhatTheRunMade() {
+  FinishGame();
+  RemoveTempDir();
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunnerMain(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     for (const RToolCommand& tool : kToolCommands) {
       if (std::strcmp(argv[i], tool.name) == 0) return tool.run(argc - i - 1, argv + i + 1);
@@ -160,7 +186,7 @@ int main(int argc, char** argv) {
       if (std::strcmp(argv[i], "--eval") == 0 && i + 1 < argc) eval = argv[++i];
       else if (std::strcmp(argv[i], "--scripts") == 0 && i + 1 < argc) scripts = argv[++i];
     }
-    if (eval) return RunEvalCommand(eval, scripts);
+    if (eval) return RunEvalGuarded(eval, scripts);
   }
 
   ROptions options = ParseSwitches(argc, argv);
@@ -202,7 +228,11 @@ int main(int argc, char** argv) {
 
   bool ok = RunGame(path);
   CloseLoadForm();
-  if (ok) FinishGame();
+  FinishGame();
   PlatformShutdown();
   return ok ? GameExitStatus() : 1;
+}
+
+int main(int argc, char** argv) {
+  return RunOnGameThread([&] { return RunnerMain(argc, argv); }, RemoveWhatTheRunMade);
 }

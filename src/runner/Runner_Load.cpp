@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Display.h"
@@ -152,13 +153,20 @@ bool PrepareGame() {
 
 bool RunGame(const std::string& path) {
   if (!OpenGameFile(path)) return false;
+  // Room for the message and the clean-up when the game used up memory.
+  std::unique_ptr<char[]> reserve(new char[size_t(4) << 20]);
   try {
     if (!PrepareGame()) return false;
     InstallEventDispatch();
     RunMainLoop();
     return true;
   } catch (const std::exception& e) {
+    reserve.reset();
     VTExceptionHandler(e.what());
+    ShowMessage("Unexpected error occured when running the game.");
+    return false;
+  } catch (...) {
+    reserve.reset();
     ShowMessage("Unexpected error occured when running the game.");
     return false;
   }

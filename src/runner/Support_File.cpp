@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 #include "runner/Support_Various.h"
 
@@ -40,6 +42,49 @@ std::mt19937& TempRandom() {
   return rng;
 }
 
+// The start time of a process (field 22 of /proc/PID/stat), empty when the
+// process is gone; with the id it names one process even when ids are reused.
+std::string ProcessStartTime(long pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  if (!in || !std::getline(in, stat)) return std::string();
+  // The command name may hold spaces and parentheses: count from the last ")".
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos) return std::string();
+  std::istringstream fields(stat.substr(close + 1));
+  std::string field;
+  for (int i = 3; i <= 22 && fields >> field; ++i)
+    if (i == 22) return field;
+  return std::string();
+}
+
+constexpr const char* kOwnerFile = "/.owner";
+
+// Each temporary folder names its process; a folder whose process has ended
+// without removing it (killed) is removed by the next run that uses the same
+// base. Folders of other users, links and folders without an owner line are
+// left alone.
+void RemoveStaleTempDirs(const std::string& base) {
+  std::error_code ec;
+  for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind("or_ttt_", 0) != 0) continue;
+    struct stat st;
+    if (::lstat(it->path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) continue;
+    std::ifstream owner(it->path().string() + kOwnerFile);
+    long pid = 0;
+    std::string started;
+    if (!(owner >> pid >> started) || pid <= 0) continue;
+    if (ProcessStartTime(pid) == started) continue;
+    std::error_code rm;
+    fs::remove_all(it->path(), rm);
+  }
+}
+
+void WriteTempDirOwner(const std::string& dir) {
+  std::ofstream(dir + kOwnerFile) << ::getpid() << ' ' << ProcessStartTime(::getpid()) << '\n';
+}
+
 // Tries to make base + "/or_ttt_" + number. mkdir fails on an existing name,
 // so a new number is drawn until a directory is made (or creation fails for
 // another reason).
@@ -48,12 +93,14 @@ bool TryCreateUnder(const std::string& base) {
   std::error_code ec;
   fs::create_directories(base, ec);
   if (!fs::is_directory(base, ec)) return false;
+  RemoveStaleTempDirs(base);
   std::uniform_int_distribution<int> pick(0, 99999);
   for (int attempt = 0; attempt < 1000; ++attempt) {
     std::string dir = base + (base.back() == '/' ? "" : "/") + "or_ttt_" + std::to_string(pick(TempRandom()));
     if (mkdir(dir.c_str(), 0700) == 0) {
       TempBase = base;
       TempDir = dir;
+      WriteTempDirOwner(dir);
       return true;
     }
     if (errno != EEXIST) return false;
@@ -122,7 +169,9 @@ std::string MakeTempFileName(const std::string& extension) {
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; only a regular
+  // file is read.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -280,4 +329,23 @@ bool AppendFileSafely(const std::string& path, const std::string& text, bool fre
 
 bool WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size) {
   return ReplaceFileSafely(path, bytes, size);
+}
+
+void RemoveStaleReplaceTemps(const std::string& path) {
+  const fs::path target(path);
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  const std::string prefix = "." + target.filename().string() + ".";
+  const auto now = fs::file_time_type::clock::now();
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    struct stat st;
+    if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) continue;
+    std::error_code tec;
+    const auto written = fs::last_write_time(it->path(), tec);
+    if (tec || now - written < std::chrono::seconds(kStaleTempSeconds)) continue;
+    std::error_code rm;
+    fs::remove(it->path(), rm);
+  }
 }

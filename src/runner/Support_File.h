@@ -59,3 +59,9 @@ bool AppendFileSafely(const std::string& path, const std::string& text, bool fre
 // noted when they fail so that the run's exit status can tell.
 void NoteOutputFailure();
 bool OutputFailed();
+// Removes the temporary files that ReplaceFileSafely left beside path when
+// its process was killed mid-write: names "." + file name + "." + 6
+// characters, ours, not written for kStaleTempSeconds (so a write in progress
+// elsewhere is never disturbed).
+inline constexpr int kStaleTempSeconds = 10;
+void RemoveStaleReplaceTemps(const std::string& path);

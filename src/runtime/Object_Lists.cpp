@@ -1,6 +1,8 @@
 #include "runtime/Object_Lists.h"
 
 #include <algorithm>
+#include <limits>
+#include <stdexcept>
 
 #include "resources/Object_Main.h"
 #include "runner/DataNew_Main.h"
@@ -28,6 +30,9 @@ void CRoomInstances::Enter(CInstance* inst) {
 }
 
 CInstance* CRoomInstances::AddInstance(int obj, double x, double y) {
+  // Ids never wrap: running out of them ends the game like any other
+  // exception out of a step.
+  if (LastInstanceId >= std::numeric_limits<int>::max()) throw std::overflow_error("instance ids used up");
   auto inst = std::make_unique<CInstance>();
   inst->Create(++LastInstanceId, obj, x, y);
   CInstance* p = inst.get();

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 
 #include "library/Function_Math.h"
 #include "resources/Object_Main.h"
@@ -347,6 +348,7 @@ ELoad ParseSavedGame(CStream& s, RSavedGame& g) {
     }
     g.lastinstance = s.ReadInteger();
     g.lasttile = s.ReadInteger();
+    if (g.lastinstance < kFirstInstanceId || g.lastinstance == std::numeric_limits<int>::max()) return ELoad::bad;
     if (s.Remaining() != 0) return ELoad::bad;
   } catch (const EStreamError&) {
     return ELoad::bad;
@@ -380,6 +382,7 @@ bool SaveGame(const std::string& file) {
   }
   CStream s;
   WriteSavedGame(s);
+  RemoveStaleReplaceTemps(file);
   if (!ReplaceFileSafely(file, s.Data(), s.Size())) {
     ReportError("Failed to save game to file " + file, false);
     return false;

@@ -266,6 +266,7 @@ void WaitMicroseconds(int64_t w) {
 }
 
 void HandleRoomChange() {
+  if (ErrorTerminating()) New_Room = ROOM_ABORT;  // nothing undoes a fatal error
   switch (New_Room) {
     case ROOM_NONE:
       return;
@@ -426,7 +427,8 @@ void MainLoop() {
     try {
       DoStep();
       ++StepCount;
-      if (RunSettings().max_steps >= 0 && StepCount >= RunSettings().max_steps && New_Room == ROOM_NONE) New_Room = ROOM_END;
+      // Every step counts, even one with a room change pending.
+      if (RunSettings().max_steps >= 0 && StepCount >= RunSettings().max_steps && New_Room != ROOM_ABORT) New_Room = ROOM_END;
       const int64_t N0 = MicroTime();
       if (N0 < T) T = N0;
       CRunRoom* room = Run_Room();
@@ -447,8 +449,11 @@ void MainLoop() {
       HandleRoomChange();
       PumpMessages();
       ServeWindowRequests();
-    } catch (const std::exception&) {
-      // The step's remaining phases are lost; the loop goes on.
+    } catch (...) {
+      // A half-run step leaves the interpreter's state broken: never step
+      // again. The runner ends the game with its message and a failure.
+      Running = false;
+      throw;
     }
   }
 }

@@ -343,6 +343,8 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
     if (id >= 0 && id < FunctionCount()) {
       const RFunction& f = FunctionGet(id);
       if (f.f_routine) f.f_routine(c.self, c.other, argc, out, args);
+      // A fatal error stops the code: nothing after it may undo the end.
+      if (ErrorTerminating()) ok = false;
     }
   } else if (id < kExtensionFunctionBase) {
     ok = RunScript(id - kScriptFunctionBase, c.self, c.other, out, true, args, argc, true);
