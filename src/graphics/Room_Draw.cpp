@@ -281,6 +281,14 @@ void F_screen_wait_vsync(CInstance*, CInstance*, int, RValue&, RValue*) {
   std::this_thread::sleep_for(std::chrono::microseconds(period - now % period));
 }
 
+// The colour of a room point as drawn so far, through the view being drawn.
+void F_draw_getpixel(CInstance*, CInstance*, int, RValue& result, RValue* args) {
+  double x = ArgReal(args[0]), y = ArgReal(args[1]);
+  CRunRoom* r = Run_Room();
+  if (r && r->room.r_enableviews && ViewMappingInUse(View_Current)) ViewRoomToRegion(View_Current, x, y, x, y);
+  result.SetReal(GR_D3D_Get_Pixel(int(std::nearbyint(x)), int(std::nearbyint(y))));
+}
+
 void F_screen_redraw(CInstance*, CInstance*, int, RValue&, RValue*) { ScreenRedraw(); }
 void F_screen_refresh(CInstance*, CInstance*, int, RValue&, RValue*) { GR_D3D_Refresh(); }
 void F_set_automatic_draw(CInstance*, CInstance*, int, RValue&, RValue* args) { Automatic_Draw = ArgBool(args[0]); }
@@ -292,6 +300,7 @@ const RBuiltin kFunctions[] = {
     {"set_synchronization", F_set_synchronization, 1},
     {"screen_wait_vsync", F_screen_wait_vsync, 0},
     {"screen_save", F_screen_save, 1},
+    {"draw_getpixel", F_draw_getpixel, 2},
     {"screen_save_part", F_screen_save_part, 5},
 };
 

@@ -77,6 +77,7 @@ TEST_F(RoomDrawTest, SpritesBackgroundsTilesAndViewsMatchTheirReferences) {
   const std::string game = Pack(kGames + "draw_basic");
   ROutput r = Play("", game, "--headless --steps 3 --screenshot 1:main.png --screenshot 3:views.png");
   ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "16777215 255\n");  // draw_getpixel: white, red
 
   const TBitmap32 main = Frame("main.png");
   ASSERT_EQ(main.s_w, 96);

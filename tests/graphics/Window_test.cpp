@@ -4,6 +4,8 @@
 // of the graphics start-up.
 #include <gtest/gtest.h>
 
+#include "../library/LibTest.h"
+
 #include <cmath>
 #include <initializer_list>
 #include <memory>
@@ -123,20 +125,7 @@ RValue Text(const std::string& s) {
 // Calls a window or display built-in by name.
 RValue Call(const std::string& name, std::initializer_list<RValue> args = {}) {
   if (FunctionFindBuiltin("window_get_x") < 0) FunctionAddLibrary(kLibrary_Window);
-  const int id = FunctionFindBuiltin(name);
-  if (id < 0) {
-    ADD_FAILURE() << "no built-in " << name;
-    return RValue();
-  }
-  std::vector<RValue> argv(args);
-  const RFunction& f = FunctionGet(id);
-  if (f.f_argnumb >= 0) {
-    EXPECT_EQ(int(argv.size()), f.f_argnumb) << name;
-  }
-  argv.resize(argv.size() + 1);
-  RValue result;
-  f.f_routine(nullptr, nullptr, int(args.size()), result, argv.data());
-  return result;
+  return libtest::CallBuiltin(name, args);
 }
 double Num(const std::string& name, std::initializer_list<RValue> args = {}) { return Call(name, args).val; }
 

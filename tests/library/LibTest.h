@@ -30,9 +30,9 @@ inline void EnsureRegistered() {
   (void)done;
 }
 
-// Calls the built-in `name` with the given arguments and returns its result.
-inline RValue Call(const std::string& name, std::initializer_list<RValue> args = {}) {
-  EnsureRegistered();
+// Calls the registered built-in `name` with the given arguments and returns
+// its result; the argument count must be the declared one.
+inline RValue CallBuiltin(const std::string& name, std::initializer_list<RValue> args = {}) {
   int id = FunctionFindBuiltin(name);
   if (id < 0) {
     ADD_FAILURE() << "no built-in " << name;
@@ -47,6 +47,12 @@ inline RValue Call(const std::string& name, std::initializer_list<RValue> args =
   RValue result;
   f.f_routine(nullptr, nullptr, static_cast<int>(args.size()), result, argv.data());
   return result;
+}
+
+// The same after registering the math and data-structure libraries.
+inline RValue Call(const std::string& name, std::initializer_list<RValue> args = {}) {
+  EnsureRegistered();
+  return CallBuiltin(name, args);
 }
 
 // Runs `body` and returns the last error it reported (empty when none). Each
