@@ -1,6 +1,11 @@
 #include "runner/DataNew_Main.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cstring>
 #include <system_error>
@@ -327,10 +332,35 @@ bool LoadGameFromBuffer(std::vector<uint8_t> bytes) {
   }
 }
 
+std::string GameFileProblem(const std::string& path) {
+  // O_NONBLOCK: a FIFO must not hold the runner waiting for a writer.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return "roomrun: " + path + ": " + std::strerror(errno);
+  struct stat st;
+  const bool got = fstat(fd, &st) == 0;
+  const int why = errno;
+  close(fd);
+  if (!got) return "roomrun: " + path + ": " + std::strerror(why);
+  if (S_ISDIR(st.st_mode))
+    return "roomrun: " + path + ": is a folder, not a game file; pack it first: roompack " + path +
+           " -o GAME.game";
+  if (!S_ISREG(st.st_mode)) return "roomrun: " + path + ": not a regular file";
+  return "";
+}
+
+bool FileHasGameData(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes)) return false;
+  return FindGameData(CStream(std::move(bytes))) >= 0;
+}
+
 bool OpenGameFile(const std::string& path) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(path, bytes)) {
-    ShowMessage(kMsgCannotRead);
+    std::string problem = GameFileProblem(path);
+    // The file changed between the look and the read.
+    if (problem.empty()) problem = "roomrun: " + path + ": cannot be read";
+    ShowMessage(problem);
     return false;
   }
   return LoadGameFromBuffer(std::move(bytes));

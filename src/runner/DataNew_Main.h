@@ -131,7 +131,14 @@ bool LoadGameSections(CStream& stream);
 // an exception escape. The bytes are descrambled in place and dropped at the
 // end: everything kept is copied out of them.
 bool LoadGameFromBuffer(std::vector<uint8_t> bytes);
-// Reads the file and calls LoadGameFromBuffer.
+// Why path cannot be played, as one "roomrun: PATH: reason" line, or "" when
+// it is a regular file that can be opened. Reads nothing.
+std::string GameFileProblem(const std::string& path);
+// Whether the file holds game data (a bare game file or a program with a
+// game appended).
+bool FileHasGameData(const std::string& path);
+// Reads the file and calls LoadGameFromBuffer; a file that cannot be read is
+// named with the reason.
 bool OpenGameFile(const std::string& path);
 // Empties everything the load phase filled.
 void ClearGameData();

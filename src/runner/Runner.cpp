@@ -25,10 +25,12 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: roomrun [switches] [GAMEFILE]\n"
+    "Usage: roomrun [switches] [--] [GAMEFILE]\n"
     "Plays a game. Without GAMEFILE the game appended to this program is played.\n"
+    "A project folder is packed into a game file first with roompack.\n"
     "\n"
-    "Switches:\n"
+    "Switches (a value goes as \"--name value\" or \"--name=value\"; \"--\" ends\n"
+    "the switches, so a game file named like a switch can follow):\n"
     "  --help        show this text and exit\n"
     "  --version     show the version and exit\n"
     "  --headless    no window and no sound device: the game is drawn offscreen;\n"
@@ -54,88 +56,139 @@ const char kUsage[] =
     "  --scripts DIR with --eval: one script per file in DIR, named by the file name\n"
     "\n"
     "Exit status: 0 the game ended normally; 1 the game could not be read, loaded\n"
-    "or prepared; 2 a wrong command line or input script; 3 the game was stopped\n"
-    "by a fatal error or an Abort answer; 4 a file the runner writes (--dump-state,\n"
-    "a log) could not be written.\n";
-
-// Switches that run a tool command instead of a game (for example
-// "--eval FILE"). The command gets the arguments that follow its switch and
-// returns the exit status; it runs before anything of a game run is set up.
-struct RToolCommand {
-  const char* name;
-  int (*run)(int argc, char** argv);
-};
-const std::vector<RToolCommand> kToolCommands = {
-    {"--version", PrintVersionCommand},
-};
+    "or prepared; 2 a wrong command line or input script, or no game to play;\n"
+    "3 the game was stopped by a fatal error or an Abort answer; 4 a file the\n"
+    "runner writes (--dump-state, a log) could not be written.\n";
 
 struct ROptions {
   bool help = false;
+  bool version = false;
+  bool list_functions = false;
+  bool list_variables = false;
   bool headless = false;
+  bool trace = false;
+  std::string eval_file;
+  std::string scripts_dir;
   std::string game_file;
   std::string input_file;
   bool input_given = false;
   std::string error;
 };
 
-bool ParseCount(const char* text, long long& out) {
-  if (text == nullptr || *text == '\0') return false;
+// Switches that take a value, as "--name value" or "--name=value".
+bool TakesValue(const std::string& name) {
+  static const char* const kNames[] = {"--screenshot", "--steps", "--seed", "--dump-state",
+                                       "--input",      "--eval",  "--scripts"};
+  for (const char* n : kNames)
+    if (name == n) return true;
+  return false;
+}
+
+bool IsFlag(const std::string& name) {
+  static const char* const kNames[] = {"--help",     "--version", "--list-functions", "--list-variables",
+                                       "--headless", "--fast",    "--secure",         "--VTTrace"};
+  for (const char* n : kNames)
+    if (name == n) return true;
+  return false;
+}
+
+bool ParseCount(const std::string& text, long long& out) {
+  if (text.empty()) return false;
   char* end = nullptr;
   errno = 0;
-  const long long v = std::strtoll(text, &end, 10);
+  const long long v = std::strtoll(text.c_str(), &end, 10);
   if (errno != 0 || *end != '\0' || v < 0) return false;
   out = v;
   return true;
 }
 
+void TakeGameFile(ROptions& o, const std::string& a) {
+  if (o.game_file.empty()) o.game_file = a;
+  else if (o.error.empty()) o.error = "only one game file can be given: " + a;
+}
+
+// The first error found is the one reported.
+void Fail(ROptions& o, const std::string& error) {
+  if (o.error.empty()) o.error = error;
+}
+
 ROptions ParseSwitches(int argc, char** argv) {
   ROptions o;
+  bool switches_ended = false;
   for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
+    std::string a = argv[i];
+    if (switches_ended || a.size() < 2 || a[0] != '-') {
+      TakeGameFile(o, a);
+      continue;
+    }
+    if (a == "--") {
+      switches_ended = true;
+      continue;
+    }
+    std::string value;
+    bool has_value = false;
+    if (const size_t eq = a.find('='); a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      value = a.substr(eq + 1);
+      a.resize(eq);
+      has_value = true;
+      if (!TakesValue(a)) {
+        Fail(o, IsFlag(a) ? a + " takes no value" : "unknown switch " + std::string(argv[i]));
+        continue;
+      }
+    } else if (TakesValue(a)) {
+      if (i + 1 < argc) {
+        value = argv[++i];
+        has_value = true;
+      }
+    }
+
+    if (a == "--help" || a == "-h") {
       o.help = true;
-    } else if (std::strcmp(a, "--headless") == 0) {
+    } else if (a == "--version") {
+      o.version = true;
+    } else if (a == "--list-functions") {
+      o.list_functions = true;
+    } else if (a == "--list-variables") {
+      o.list_variables = true;
+    } else if (a == "--headless") {
       o.headless = true;
-    } else if (std::strcmp(a, "--screenshot") == 0) {
-      const char* spec = i + 1 < argc ? argv[++i] : "";
-      const char* colon = std::strchr(spec, ':');
-      long long step = 0;
-      if (colon == nullptr || colon[1] == '\0' || !ParseCount(std::string(spec, colon).c_str(), step) || step < 1)
-        o.error = "--screenshot needs STEP:FILE with a step of 1 or more";
-      else
-        RunSettings().screenshots.push_back({step, colon + 1});
-    } else if (std::strcmp(a, "--fast") == 0) {
+    } else if (a == "--fast") {
       RunSettings().fast = true;
-    } else if (std::strcmp(a, "--steps") == 0 || std::strcmp(a, "--seed") == 0) {
+    } else if (a == "--secure") {
+      SecureMode = true;
+    } else if (a == "--VTTrace") {
+      o.trace = true;
+    } else if (!TakesValue(a)) {
+      Fail(o, "unknown switch " + std::string(argv[i]));
+    } else if (!has_value) {
+      Fail(o, a + " needs a value");
+    } else if (a == "--screenshot") {
+      const size_t colon = value.find(':');
+      long long step = 0;
+      if (colon == std::string::npos || colon + 1 == value.size() || !ParseCount(value.substr(0, colon), step) ||
+          step < 1)
+        Fail(o, "--screenshot needs STEP:FILE with a step of 1 or more");
+      else
+        RunSettings().screenshots.push_back({step, value.substr(colon + 1)});
+    } else if (a == "--steps" || a == "--seed") {
       long long n = 0;
-      if (i + 1 >= argc || !ParseCount(argv[i + 1], n)) {
-        o.error = std::string(a) + " needs a whole number of 0 or more";
-      } else if (std::strcmp(a, "--steps") == 0) {
+      if (!ParseCount(value, n)) {
+        Fail(o, a + " needs a whole number of 0 or more");
+      } else if (a == "--steps") {
         RunSettings().max_steps = n;
       } else {
         RunSettings().seeded = true;
         RunSettings().seed = static_cast<uint32_t>(n);
       }
-      ++i;
-    } else if (std::strcmp(a, "--dump-state") == 0) {
-      if (i + 1 >= argc) o.error = "--dump-state needs a file name";
-      else RunSettings().dump_state = argv[++i];
-    } else if (std::strcmp(a, "--input") == 0) {
-      if (i + 1 >= argc) o.error = "--input needs a file name";
-      else {
-        o.input_file = argv[++i];
-        o.input_given = true;
-      }
-    } else if (std::strcmp(a, "--secure") == 0) {
-      SecureMode = true;
-    } else if (std::strcmp(a, "--VTTrace") == 0) {
-      // read by InitTrace
-    } else if (a[0] == '-' && a[1] != '\0') {
-      o.error = std::string("unknown switch ") + a;
-    } else if (o.game_file.empty()) {
-      o.game_file = a;
-    } else {
-      o.error = std::string("only one game file can be given: ") + a;
+    } else if (a == "--dump-state") {
+      RunSettings().dump_state = value;
+    } else if (a == "--input") {
+      o.input_file = value;
+      o.input_given = true;
+    } else if (a == "--eval") {
+      o.eval_file = value;
+    } else if (a == "--scripts") {
+      o.scripts_dir = value;
     }
   }
   return o;
@@ -143,9 +196,9 @@ ROptions ParseSwitches(int argc, char** argv) {
 
 // --eval ends with a message, never an uncaught exception (running out of
 // memory in the evaluated code is the usual one).
-int RunEvalGuarded(const char* eval, const char* scripts) {
+int RunEvalGuarded(const std::string& eval, const std::string& scripts) {
   try {
-    return RunEvalCommand(eval, scripts);
+    return RunEvalCommand(eval.c_str(), scripts.empty() ? nullptr : scripts.c_str());
   } catch (const std::bad_alloc&) {
     std::fputs("roomrun: --eval: out of memory\n", stderr);
   } catch (const std::exception& e) {
@@ -163,32 +216,6 @@ void RemoveWhatTheRunMade() {
 }  // namespace
 
 int RunnerMain(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    for (const RToolCommand& tool : kToolCommands) {
-      if (std::strcmp(argv[i], tool.name) == 0) return tool.run(argc - i - 1, argv + i + 1);
-    }
-  }
-
-  // Language services: the registries, and running one code file once
-  // (--eval FILE, optionally with --scripts DIR).
-  {
-    const char* eval = nullptr;
-    const char* scripts = nullptr;
-    for (int i = 1; i < argc; ++i) {
-      if (std::strcmp(argv[i], "--list-functions") == 0) {
-        ListFunctions(stdout);
-        return 0;
-      }
-      if (std::strcmp(argv[i], "--list-variables") == 0) {
-        ListVariables(stdout);
-        return 0;
-      }
-      if (std::strcmp(argv[i], "--eval") == 0 && i + 1 < argc) eval = argv[++i];
-      else if (std::strcmp(argv[i], "--scripts") == 0 && i + 1 < argc) scripts = argv[++i];
-    }
-    if (eval) return RunEvalGuarded(eval, scripts);
-  }
-
   ROptions options = ParseSwitches(argc, argv);
   if (options.help) {
     std::fputs(kUsage, stdout);
@@ -196,6 +223,33 @@ int RunnerMain(int argc, char** argv) {
   }
   if (!options.error.empty()) {
     std::fprintf(stderr, "roomrun: %s\nTry 'roomrun --help'.\n", options.error.c_str());
+    return 2;
+  }
+  if (options.version) return PrintVersionCommand(0, nullptr);
+
+  // Language services: the registries, and running one code file once
+  // (--eval FILE, optionally with --scripts DIR).
+  if (options.list_functions) {
+    ListFunctions(stdout);
+    return 0;
+  }
+  if (options.list_variables) {
+    ListVariables(stdout);
+    return 0;
+  }
+  if (!options.eval_file.empty()) return RunEvalGuarded(options.eval_file, options.scripts_dir);
+
+  // A game file that cannot be played is said before anything is set up; a
+  // runner with nothing appended has nothing to play but its usage.
+  std::string path = options.game_file.empty() ? ExecutablePath() : options.game_file;
+  if (!options.game_file.empty()) {
+    const std::string problem = GameFileProblem(path);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "%s\n", problem.c_str());
+      return 1;
+    }
+  } else if (!FileHasGameData(path)) {
+    std::fputs(kUsage, stderr);
     return 2;
   }
   if (options.input_given) {
@@ -214,10 +268,9 @@ int RunnerMain(int argc, char** argv) {
   }
   PlatformInstall(options.headless ? MakeHeadlessPlatform() : MakeSdlPlatform());
 
-  InitTrace(argc, argv);
+  InitTrace(options.trace);
   InstallExceptionHandler();
   TraceBanner();
-  std::string path = options.game_file.empty() ? ExecutablePath() : options.game_file;
   ApplicationTitle = std::filesystem::path(options.game_file.empty() ? path : options.game_file).stem().string();
   if (ApplicationTitle.empty()) ApplicationTitle = "roomrun";
 

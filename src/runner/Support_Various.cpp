@@ -65,12 +65,9 @@ void TraceBanner() {
   TraceWrite(stars);
 }
 
-void InitTrace(int argc, char** argv) {
+void InitTrace(bool asked) {
   const char* env = std::getenv("VTLOG_TRACE");
-  TraceEnabled = env != nullptr && std::strcmp(env, "1") == 0;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--VTTrace") == 0) TraceEnabled = true;
-  }
+  TraceEnabled = asked || (env != nullptr && std::strcmp(env, "1") == 0);
 }
 
 void ShowMessage(const std::string& text) {

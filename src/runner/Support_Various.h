@@ -20,7 +20,7 @@ const char* ProgramVersion();
 // The --version command of roomrun: prints "roomrun VERSION" and returns 0.
 int PrintVersionCommand(int argc, char** argv);
 // Sets TraceEnabled from VTLOG_TRACE and the command line.
-void InitTrace(int argc, char** argv);
+void InitTrace(bool asked);
 
 // Shows a message to the player: always on stderr, and in a message box when
 // the installed game window can show one. Tests and tools can

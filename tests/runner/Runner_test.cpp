@@ -232,14 +232,36 @@ TEST_F(RunnerTest, BrokenGameFilesGiveTheirMessageAndFail) {
   }
 }
 
-TEST_F(RunnerTest, MissingFileAndTheBareRunner) {
-  auto r = Run(kRoomrun, "--headless '" + (dir_ / "nope.game").string() + "'");
-  EXPECT_NE(r.status, 0);
-  EXPECT_EQ(r.err, std::string(kMsgCannotRead) + "\n");
-  // Without a file the runner reads itself, which has no game appended.
-  r = Run(kRoomrun, "--headless");
-  EXPECT_NE(r.status, 0);
-  EXPECT_EQ(r.err, std::string(kMsgNotValid) + "\n");
+TEST_F(RunnerTest, AGameThatCannotBeReadIsNamedWithTheReason) {
+  fs::create_directories(dir_ / "mygame");
+  Write("mygame/game.json", {'{', '}'});
+  struct RCase {
+    const char* args;
+    const char* err;
+  } cases[] = {
+      {"nothere.game", "roomrun: nothere.game: No such file or directory\n"},
+      {"--headless nothere.game", "roomrun: nothere.game: No such file or directory\n"},
+      {"mygame",
+       "roomrun: mygame: is a folder, not a game file; pack it first: roompack mygame -o GAME.game\n"},
+      {"mygame/game.json/x.game", "roomrun: mygame/game.json/x.game: Not a directory\n"},
+  };
+  for (const RCase& c : cases) {
+    auto r = Run(kRoomrun, c.args);
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+  }
+  EXPECT_TRUE(TempBaseEmpty());
+}
+
+TEST_F(RunnerTest, TheBareRunnerPrintsItsUsage) {
+  // Nothing appended to the program: the usage on stderr, not an attempt to
+  // play the program itself.
+  auto r = Run(kRoomrun, "--headless");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("Usage: roomrun", 0), 0u) << r.err;
+  r = Run(kRoomrun, "");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.rfind("Usage: roomrun", 0), 0u) << r.err;
   EXPECT_TRUE(TempBaseEmpty());
 }
 
@@ -255,9 +277,65 @@ TEST_F(RunnerTest, RunnableCopyPlaysItsOwnGame) {
 TEST_F(RunnerTest, UsageAndBadSwitches) {
   auto r = Run(kRoomrun, "--help");
   EXPECT_EQ(r.status, 0);
-  r = Run(kRoomrun, "--no-such-switch");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "roomrun: unknown switch --no-such-switch\nTry 'roomrun --help'.\n");
+  struct RCase {
+    const char* args;
+    const char* error;
+  } cases[] = {
+      {"--no-such-switch", "unknown switch --no-such-switch"},
+      {"--no-such=1 g.game", "unknown switch --no-such=1"},
+      {"--headless=yes g.game", "--headless takes no value"},
+      {"--steps= g.game", "--steps needs a whole number of 0 or more"},
+      {"--seed=-3 g.game", "--seed needs a whole number of 0 or more"},
+      {"--screenshot=0:a.png g.game", "--screenshot needs STEP:FILE with a step of 1 or more"},
+      {"g.game --dump-state", "--dump-state needs a value"},
+      {"--headless -x", "unknown switch -x"},
+      {"a.game b.game", "only one game file can be given: b.game"},
+  };
+  for (const RCase& c : cases) {
+    r = Run(kRoomrun, c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.err, "roomrun: " + std::string(c.error) + "\nTry 'roomrun --help'.\n") << c.args;
+  }
+}
+
+TEST_F(RunnerTest, ValuesGoWithAnEqualsSignAndTwoDashesEndTheSwitches) {
+  const std::string game = Write("g.game", MinimalGame());
+  auto spaced = Run(kRoomrun, "--headless --steps 3 --seed 7 --dump-state spaced.json g.game");
+  ASSERT_EQ(spaced.status, 0) << spaced.err;
+  auto joined = Run(kRoomrun, "--headless --steps=3 --seed=7 --dump-state=joined.json g.game");
+  ASSERT_EQ(joined.status, 0) << joined.err;
+  std::vector<uint8_t> a, b;
+  ASSERT_TRUE(ReadWholeFile((dir_ / "spaced.json").string(), a));
+  ASSERT_TRUE(ReadWholeFile((dir_ / "joined.json").string(), b));
+  EXPECT_FALSE(a.empty());
+  EXPECT_EQ(a, b);
+
+  // A value may itself hold '=' and start with '-'.
+  fs::copy_file(game, dir_ / "-x");
+  auto r = Run(kRoomrun, "--headless --dump-state=-a=b.json -- -x");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir_ / "-a=b.json"));
+  // After "--" a switch's name is a file name.
+  r = Run(kRoomrun, "--headless -- --help");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "roomrun: --help: No such file or directory\n");
+}
+
+TEST_F(RunnerTest, EvalNamesTheFileItCannotRead) {
+  fs::create_directories(dir_ / "folder");
+  struct RCase {
+    const char* args;
+    const char* err;
+  } cases[] = {
+      {"--eval=nothere.txt", "roomrun: nothere.txt: No such file or directory\n"},
+      {"--eval folder", "roomrun: folder: is a folder\n"},
+      {"--eval=x.txt --scripts=noscripts", "roomrun: noscripts: No such file or directory\n"},
+  };
+  for (const RCase& c : cases) {
+    auto r = Run(kRoomrun, c.args);
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+  }
 }
 
 TEST_F(RunnerTest, TraceHasTheBannerAndTheLoadingStepsInOrder) {
@@ -273,7 +351,13 @@ TEST_F(RunnerTest, TraceHasTheBannerAndTheLoadingStepsInOrder) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_FALSE(fs::exists(trace));
 
-  for (const std::string& how : {std::string("--headless ") + game + " --VTTrace", std::string("--VTTrace")}) {
+  // The bare runner has no game to trace: only its usage.
+  r = Run(exe.string(), "--VTTrace");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_FALSE(fs::exists(trace));
+
+  {
+    const std::string how = "--headless " + game + " --VTTrace";
     fs::remove(trace);
     Run(exe.string(), how);
     std::ifstream in(trace);
@@ -283,7 +367,6 @@ TEST_F(RunnerTest, TraceHasTheBannerAndTheLoadingStepsInOrder) {
     EXPECT_EQ(lines[0], std::string(86, '*'));
     EXPECT_EQ(lines[1], "               Orrin Runner v8.1.52.11948");
     EXPECT_EQ(lines[2], std::string(86, '*'));
-    if (how == "--VTTrace") continue;  // only the banner: the runner itself has no game
     // The load steps in order, then the prepare steps (whatever modules add
     // to them) starting with the included files, and "Ready" last.
     std::vector<std::string> load = {
