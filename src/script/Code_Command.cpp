@@ -1,6 +1,9 @@
 #include "script/Code_Command.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -18,9 +21,19 @@
 #include "script/Variable_Main.h"
 
 namespace {
-bool ReadFile(const std::string& path, std::string& text) {
+// On failure why says what is wrong, for a "roomrun: PATH: why" line.
+bool ReadFile(const std::string& path, std::string& text, std::string& why) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    why = "is a folder";
+    return false;
+  }
+  errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  if (!in) {
+    why = errno != 0 ? std::strerror(errno) : "cannot be read";
+    return false;
+  }
   std::ostringstream ss;
   ss << in.rdbuf();
   text = ss.str();
@@ -72,15 +85,16 @@ int RunEvalCommand(const char* path, const char* scriptsdir) {
     for (fs::directory_iterator it(scriptsdir, ec), end; !ec && it != end; it.increment(ec))
       if (it->is_regular_file()) files.push_back(it->path());
     if (ec) {
-      std::printf("Cannot read the scripts folder %s\n", scriptsdir);
+      std::fprintf(stderr, "roomrun: %s: %s\n", scriptsdir, ec.message().c_str());
       return 1;
     }
     std::sort(files.begin(), files.end());
     for (const fs::path& file : files) {
       std::string text, name = file.filename().string();
       name = name.substr(0, name.find('.'));
-      if (!ReadFile(file.string(), text)) {
-        std::printf("Cannot read %s\n", file.string().c_str());
+      std::string why;
+      if (!ReadFile(file.string(), text, why)) {
+        std::fprintf(stderr, "roomrun: %s: %s\n", file.string().c_str(), why.c_str());
         return 1;
       }
       ScriptAdd(name, text);
@@ -96,8 +110,8 @@ int RunEvalCommand(const char* path, const char* scriptsdir) {
     if (!ok) return 1;
   }
   std::string text;
-  if (!ReadFile(path, text)) {
-    std::printf("Cannot read %s\n", path);
+  if (std::string why; !ReadFile(path, text, why)) {
+    std::fprintf(stderr, "roomrun: %s: %s\n", path, why.c_str());
     return 1;
   }
   CCode code(text, false);
