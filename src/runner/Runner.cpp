@@ -58,7 +58,7 @@ const char kUsage[] =
     "Exit status: 0 the game ended normally; 1 the game could not be read, loaded\n"
     "or prepared; 2 a wrong command line or input script, or no game to play;\n"
     "3 the game was stopped by a fatal error or an Abort answer; 4 a file the\n"
-    "runner writes (--dump-state, a log) could not be written.\n";
+    "runner writes (--dump-state, --screenshot, a log) could not be written.\n";
 
 struct ROptions {
   bool help = false;

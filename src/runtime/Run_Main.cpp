@@ -339,8 +339,12 @@ static void TakeScreenshots(long long step) {
   for (const RRunSettings::RScreenshot& shot : RunSettings().screenshots) {
     if (shot.step != step) continue;
     std::optional<TBitmap32> frame = GR_D3D_Capture_Screen();
-    if (!frame || !frame->SaveToImageFile(shot.file))
-      ReportError("Cannot write the screenshot " + shot.file, false);
+    // Asked for on the command line, so a failure is the runner's, like
+    // --dump-state's: said on stderr and in the exit status.
+    if (!frame || !frame->SaveToImageFile(shot.file)) {
+      std::fprintf(stderr, "roomrun: cannot write the screenshot to %s\n", shot.file.c_str());
+      NoteOutputFailure();
+    }
   }
 }
 

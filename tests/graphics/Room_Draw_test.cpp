@@ -151,6 +151,16 @@ TEST_F(RoomDrawTest, DemoInARealWindowUnderXvfb) {
   EXPECT_EQ(a.s_h, 480);
   EXPECT_TRUE(SamePicture(b, a));
 }
+// A frame asked for on the command line that cannot be saved is the runner's
+// failure (exit status 4), not the game's.
+TEST_F(RoomDrawTest, AScreenshotThatCannotBeWrittenFailsTheRun) {
+  const std::string game = Pack(kGames + "draw_basic");
+  ROutput r = Play("", game, "--headless --steps=3 --screenshot=1:nodir/main.png --screenshot=1:main.png");
+  EXPECT_EQ(r.status, 4) << r.out;
+  EXPECT_NE(r.out.find("roomrun: cannot write the screenshot to nodir/main.png\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(SamePicture(Frame("main.png"), Reference("draw_basic/expected/main.png")));
+}
+
 // No display and no --headless: one line says so and the game plays
 // headless; a system without OpenGL 3.3 stops with a message naming it.
 TEST_F(RoomDrawTest, NoDisplayFallsBackAndNoOpenGlStops) {
