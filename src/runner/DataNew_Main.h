@@ -42,7 +42,6 @@ inline constexpr int kSectionVersionRoomOrder = 700;
 inline constexpr int kGameInfoVersion = 800;
 
 // --- the messages of the load phase ----------------------------------------
-inline constexpr const char* kMsgCannotRead = "Error: Cannot read the game file.";
 inline constexpr const char* kMsgNotValid = "Error: Not a valid game file.";
 inline constexpr const char* kMsgWrongVersion = "Error: Wrong version number.";
 inline constexpr const char* kMsgResourceData = "Error: Error in resource data.";
