@@ -183,4 +183,13 @@ TEST_F(HostileRunTest, LeftoversOfKilledRunsAreRemoved) {
   EXPECT_TRUE(fs::exists(dir_ / "s.sav"));
 }
 
+// An input script saved with a byte-order mark plays like one without.
+TEST_F(HostileRunTest, InputScriptWithAByteOrderMark) {
+  const fs::path input = dir_ / "in.txt";
+  std::ofstream(input, std::ios::binary) << "\xEF\xBB\xBF" "1 char hi\r\n";
+  ROutput r = Play(Game(StepCode("show_debug_message(keyboard_string)")), "--steps 2 --input " + input.string());
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_EQ(r.out, "hi\nhi\n");
+}
+
 }  // namespace
