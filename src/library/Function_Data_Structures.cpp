@@ -1,7 +1,9 @@
 #include "library/Function_Data_Structures.h"
 
 #include <cmath>
+#include <functional>
 #include <memory>
+#include <queue>
 #include <vector>
 
 #include "library/Function_Math.h"
@@ -19,16 +21,19 @@ constexpr const char* kBadText = "Data structure text is not valid.";
 constexpr const char* kBadGridSize = "Grid size is not valid.";
 
 // One table per kind. A structure's id is its slot; creating takes the lowest
-// free slot, so the id of a destroyed structure is used again.
+// free slot, so the id of a destroyed structure is used again. Freed slots
+// wait in a min-heap so that a game holding many structures does not pay a
+// scan of the whole table for each one it creates.
 template <typename T>
 class DSTable {
  public:
   int Create() {
-    for (size_t i = 0; i < slots_.size(); ++i)
-      if (!slots_[i]) {
-        slots_[i] = std::make_unique<T>();
-        return static_cast<int>(i);
-      }
+    if (!free_.empty()) {
+      const size_t i = free_.top();
+      free_.pop();
+      slots_[i] = std::make_unique<T>();
+      return static_cast<int>(i);
+    }
     slots_.push_back(std::make_unique<T>());
     return static_cast<int>(slots_.size() - 1);
   }
@@ -39,11 +44,16 @@ class DSTable {
   }
   void Destroy(double id) {
     int64_t i = RoundToInt64(id);
-    if (i >= 0 && i < static_cast<int64_t>(slots_.size())) slots_[static_cast<size_t>(i)].reset();
+    if (i < 0 || i >= static_cast<int64_t>(slots_.size())) return;
+    auto& slot = slots_[static_cast<size_t>(i)];
+    if (!slot) return;  // already free: listing it twice would hand it out twice
+    slot.reset();
+    free_.push(static_cast<size_t>(i));
   }
 
  private:
   std::vector<std::unique_ptr<T>> slots_;
+  std::priority_queue<size_t, std::vector<size_t>, std::greater<size_t>> free_;
 };
 
 DSTable<CDS_Stack> stacks;

@@ -112,7 +112,7 @@ bool CSprite::LoadFromStream(CStream& str) {
   if (count > 0) {
     masks.resize(sepmasks ? size_t(count) : 1);
     for (auto& m : masks)
-      if (!m.LoadFromStream(str)) return false;
+      if (!m.LoadFromStream(str) || !m.FitsFrame(frames[0].s_w, frames[0].s_h)) return false;
   }
   i_numb = count;
   i_bitmap = std::move(frames);
@@ -133,8 +133,10 @@ void CSprite::SaveToStream(CStream& str) const {
   if (i_numb > 0) {
     const size_t n = i_sepmasks ? size_t(i_numb) : 1;
     for (size_t i = 0; i < n; ++i) {
+      // A sprite whose masks were never computed gets the default mask of
+      // its frame: the reader refuses masks that do not fit their frames.
       if (i < i_mask.size()) i_mask[i].SaveToStream(str);
-      else TMask().SaveToStream(str);
+      else TMask(i < i_bitmap.size() ? &i_bitmap[i] : nullptr, 0, kMaskPrecise, TRect{}, kBBoxAutomatic).SaveToStream(str);
     }
   }
 }

@@ -19,6 +19,7 @@
 #include "runner/Support_Various.h"
 #include "runtime/IO_Script.h"
 #include "runtime/Run_Main.h"
+#include "script/Code_Error.h"
 #include "script/Code_Command.h"
 #include "script/Code_Function.h"
 
@@ -282,6 +283,7 @@ int RunnerMain(int argc, char** argv) {
   bool ok = RunGame(path);
   CloseLoadForm();
   FinishGame();
+  ErrorFlushRepeats();
   PlatformShutdown();
   return ok ? GameExitStatus() : 1;
 }

@@ -242,7 +242,9 @@ bool ParseLine(const std::string& line, RInputEvent& e, std::string& why) {
 bool IO_ScriptParse(const std::string& text, const std::string& name, std::vector<RInputEvent>& out,
                     std::string& error) {
   out.clear();
-  size_t pos = 0;
+  // Editors on some systems start UTF-8 files with a byte-order mark; it is
+  // not part of the first line.
+  size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   int number = 0;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);

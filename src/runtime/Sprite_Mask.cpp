@@ -30,6 +30,9 @@ TMask::TMask(const TBitmap32* bitmap, int tolerance, int kind, TRect bbox, int b
     default:  // manual, clipped to the frame
       i_bbox = {std::max(bbox.left, 0), std::max(bbox.top, 0), std::min(bbox.right, i_w - 1),
                 std::min(bbox.bottom, i_h - 1)};
+      // A box wholly off the frame clips to nothing; it becomes the empty
+      // frame's box so that the stored record still fits its frames.
+      if (!FitsFrame(i_w, i_h)) i_bbox = {i_w - 1, i_h - 1, 0, 0};
       break;
   }
   FillShape(kind, i_bbox, bitmap, tolerance);
@@ -101,6 +104,13 @@ bool TMask::LoadFromStream(CStream& str) {
   i_bbox = b;
   i_mask = std::move(m);
   return true;
+}
+
+bool TMask::FitsFrame(int w, int h) const {
+  if (i_w != w || i_h != h) return false;
+  if (w == 0 || h == 0) return i_bbox == TRect{0, 0, 0, 0};
+  auto in = [](int v, int size) { return v >= 0 && v < size; };
+  return in(i_bbox.left, w) && in(i_bbox.right, w) && in(i_bbox.top, h) && in(i_bbox.bottom, h);
 }
 
 void TMask::SaveToStream(CStream& str) const {

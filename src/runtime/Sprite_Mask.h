@@ -42,6 +42,10 @@ class TMask {
   // version or counts that do not fit the data left in the stream.
   bool LoadFromStream(CStream& str);
   void SaveToStream(CStream& str) const;
+  // Whether a stored mask belongs to frames of w x h: the same size, and a
+  // bounding box whose edges lie on the frame (an inverted box, the mark of
+  // a frame with nothing solid, is allowed). Collisions trust both.
+  bool FitsFrame(int w, int h) const;
 
   int Width() const { return i_w; }
   int Height() const { return i_h; }

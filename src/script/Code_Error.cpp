@@ -34,6 +34,17 @@ bool g_terminating = false;
 bool g_headlessAbort = true;
 RErrorHooks g_hooks;
 
+// An ignored error that recurses through many instances repeats the same
+// message thousands of times a step; stderr gets it once and then a count.
+std::string g_lastShown;
+long long g_repeats = 0;
+
+void FlushRepeats() {
+  if (g_repeats > 0)
+    std::fprintf(stderr, "(the same message %lld more time%s)\n", g_repeats, g_repeats == 1 ? "" : "s");
+  g_repeats = 0;
+}
+
 bool ShowWindow(const std::string& text, bool ignorable) {
   if (g_hooks.show_window) return g_hooks.show_window(text, ignorable);
   // As the error window shows it: lines end at CR, LF characters are dropped.
@@ -42,12 +53,25 @@ bool ShowWindow(const std::string& text, bool ignorable) {
     if (c == '\r') shown += '\n';
     else if (c != '\n') shown += c;
   }
+  const bool goes_on = ignorable && !g_headlessAbort;
+  if (goes_on && !g_lastShown.empty() && shown == g_lastShown) {
+    ++g_repeats;
+    return false;
+  }
+  FlushRepeats();
   std::fprintf(stderr, "%s\n", shown.c_str());
-  return !ignorable || g_headlessAbort;
+  // Only a message the game goes on after can be followed by a repeat.
+  if (goes_on) g_lastShown = std::move(shown);
+  else g_lastShown.clear();
+  return !goes_on;
 }
 }  // namespace
 
 RErrorHooks& ErrorHooks() { return g_hooks; }
+void ErrorFlushRepeats() {
+  FlushRepeats();
+  g_lastShown.clear();
+}
 void SetHeadlessErrorChoice(bool abort) { g_headlessAbort = abort; }
 bool ErrorTerminating() { return g_terminating; }
 
@@ -59,6 +83,8 @@ void ErrorResetForTests() {
   g_terminating = false;
   error_last.clear();
   error_occurred = false;
+  g_lastShown.clear();
+  g_repeats = 0;
 }
 
 void ErrorClearSlow() {

@@ -58,5 +58,8 @@ RErrorHooks& ErrorHooks();
 // Without an error window: the answer given to a non-fatal error (true
 // abort, the default; false ignore). Reports are echoed to stderr.
 void SetHeadlessErrorChoice(bool abort);
+// Identical ignored errors echoed to stderr in a row are counted, not
+// repeated; this writes the count still owed (at the end of a run).
+void ErrorFlushRepeats();
 // Restores the state of a fresh run (terminating off, log fresh, no record).
 void ErrorResetForTests();

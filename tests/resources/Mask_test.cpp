@@ -71,6 +71,12 @@ TEST(MaskTest, FullAndManualBoxes) {
   EXPECT_EQ(manual.BoundingBox(), (TRect{0, 1, 4, 2}));
   EXPECT_EQ(ToRows(manual), (std::vector<std::string>{".....", "#####", "#####", "....."}));
 
+  // One wholly off the frame clips to nothing, and its box still fits.
+  TMask off(&bm, 0, kMaskRectangle, TRect{10, 1, 20, 2}, kBBoxManual);
+  EXPECT_EQ(off.BoundingBox(), (TRect{4, 3, 0, 0}));
+  EXPECT_EQ(ToRows(off), (std::vector<std::string>{".....", ".....", ".....", "....."}));
+  EXPECT_TRUE(off.FitsFrame(5, 4));
+
   // Precise inside a manual box only keeps the solid pixels within it.
   TMask precise(&bm, 0, kMaskPrecise, TRect{2, 0, 4, 3}, kBBoxManual);
   EXPECT_EQ(ToRows(precise), (std::vector<std::string>{".....", "..#..", "..##.", "....."}));

@@ -152,6 +152,46 @@ TEST(SpriteTest, BadRecordsFail) {
   for (int v : {800, 0, 0, 50000000}) count.WriteInteger(v);
   EXPECT_FALSE(load(count));
 
+  // Masks that do not fit the 4 x 3 frames: another size, or a box with an
+  // edge off the frame. Collisions would read past them.
+  struct {
+    const char* what;
+    int w, h;
+    TRect box;
+  } unfit[] = {
+      {"1 x 1 mask", 1, 1, {0, 0, 0, 0}},
+      {"8 x 8 mask", 8, 8, {0, 0, 3, 2}},
+      {"wider box", 4, 3, {-100, -100, 5000, 5000}},
+      {"right edge off", 4, 3, {0, 0, 4, 2}},
+      {"bottom edge off", 4, 3, {0, 0, 3, 3}},
+      {"inverted box off", 4, 3, {7, 5, 0, 0}},
+  };
+  const TBitmap32 frame = Dot(0, 0);
+  const TMask fits(&frame, 0, kMaskPrecise, TRect{}, kBBoxAutomatic);
+  auto record = [&](const TMask& second, bool sepmasks) {
+    CStream st;
+    for (int v : {800, 0, 0, 2}) st.WriteInteger(v);
+    frame.SaveToStream(st);
+    Dot(1, 1).SaveToStream(st);
+    st.WriteBoolean(sepmasks);
+    if (sepmasks) fits.SaveToStream(st);  // the second mask is the one tried
+    second.SaveToStream(st);
+    return st;
+  };
+  for (bool sepmasks : {false, true}) {
+    CStream ok = record(fits, sepmasks);
+    EXPECT_TRUE(load(ok));
+    for (const auto& u : unfit) {
+      TMask bad;
+      bad.i_w = u.w;
+      bad.i_h = u.h;
+      bad.i_mask.assign(size_t(u.w) * size_t(u.h), 1);
+      bad.i_bbox = u.box;
+      CStream st = record(bad, sepmasks);
+      EXPECT_FALSE(load(st)) << u.what << (sepmasks ? ", separate masks" : "");
+    }
+  }
+
   // A mask record of another version.
   CStream mask;
   for (int v : {800, 0, 0, 1}) mask.WriteInteger(v);

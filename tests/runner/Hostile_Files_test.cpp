@@ -12,6 +12,7 @@
 #include "../Test_Process.h"
 #include "GameFixture.h"
 #include "runner/Support_File.h"
+#include "runtime/Sprite_Mask.h"
 
 namespace fs = std::filesystem;
 
@@ -152,6 +153,61 @@ TEST_F(HostileFilesTest, AGameFileThatIsNotARegularFileIsRefusedAtOnce) {
     auto r = Run(c.path.string());
     EXPECT_EQ(r.status, 1) << r.out;  // not 124 or 137: it did not wait
     EXPECT_NE(r.out.find("roomrun: " + c.path.string() + c.why), std::string::npos) << r.out;
+  }
+}
+
+// A sprite whose stored mask does not fit its frames fails the sprites
+// section, so the game is refused as it loads rather than read past the
+// mask in its first collision.
+TEST_F(HostileFilesTest, MasksThatDoNotFitTheirSpriteAreRefused) {
+  auto game = [&](int size, int mask_w, int mask_h, TRect box) {
+    CStream rec;
+    for (int v : {800, 0, 0, 1}) rec.WriteInteger(v);
+    TBitmap32(size, size).SaveToStream(rec);
+    rec.WriteBoolean(false);
+    TMask mask;
+    mask.i_w = mask_w;
+    mask.i_h = mask_h;
+    mask.i_mask.assign(size_t(mask_w) * size_t(mask_h), 1);
+    mask.i_bbox = box;
+    mask.SaveToStream(rec);
+    CGameWriter w;
+    for (int v : {kSectionVersionExtensions, kSectionVersionTriggers, kSectionVersionConstants, kSectionVersionSounds})
+      w.WriteEmptyList(v);
+    w.BeginList(kSectionVersionSprites, 1);
+    w.WriteResource("spr", rec);
+    for (int v : {kSectionVersionBackgrounds, kSectionVersionPaths, kSectionVersionScripts, kSectionVersionFonts,
+                  kSectionVersionTimeLines, kSectionVersionObjects, kSectionVersionRooms})
+      w.WriteEmptyList(v);
+    w.Sections().WriteInteger(100000);
+    w.Sections().WriteInteger(10000000);
+    w.WriteIncludedFiles({});
+    w.WriteGameInfo(RGameInfo());
+    w.WriteLibraryInitCode({});
+    w.WriteRoomOrder({0});
+    const std::vector<uint8_t> bytes = w.Finish();
+    const std::string p = (dir_ / "g.game").string();
+    EXPECT_TRUE(WriteWholeFile(p, bytes.data(), bytes.size()));
+    return p;
+  };
+  struct {
+    const char* what;
+    int size, mask_w, mask_h;
+    TRect box;
+    bool loads;
+  } cases[] = {
+      {"fitting mask", 8, 8, 8, {0, 0, 7, 7}, true},
+      {"1 x 1 mask on 8 x 8", 8, 1, 1, {0, 0, 0, 0}, false},
+      {"box -100 .. 5000 on 2 x 2", 2, 2, 2, {-100, -100, 5000, 5000}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto r = Run("--steps 1 " + game(c.size, c.mask_w, c.mask_h, c.box));
+    const bool refused = r.out.find(kMsgResourceData) != std::string::npos;
+    EXPECT_EQ(refused, !c.loads) << r.out;
+    if (!c.loads) {
+      EXPECT_NE(r.status, 0) << r.out;
+    }
   }
 }
 

@@ -24,11 +24,13 @@ class HostileRunTest : public testproc::ScratchDirTest {
  protected:
   // One object with the given events, one room holding one instance of it
   // and a second room, packed into a game file.
-  std::string Game(const std::string& events) {
+  // `settings` is the game's settings object, as JSON.
+  std::string Game(const std::string& events, const std::string& settings = "{}") {
     fs::path p = dir_ / "proj";
     fs::create_directories(p / "objects");
     fs::create_directories(p / "rooms");
-    std::ofstream(p / "game.json") << R"({"objects": ["obj"], "rooms": ["rm", "rm_two"]})";
+    std::ofstream(p / "game.json") << R"({"objects": ["obj"], "rooms": ["rm", "rm_two"], "settings": )" << settings
+                                   << "}";
     std::ofstream(p / "objects" / "obj.json") << R"({"events": )" << events << "}";
     std::ofstream(p / "rooms" / "rm.json") << R"({"instances": [{"object": "obj"}]})";
     std::ofstream(p / "rooms" / "rm_two.json") << R"({"instances": [{"object": "obj"}]})";
@@ -181,6 +183,45 @@ TEST_F(HostileRunTest, LeftoversOfKilledRunsAreRemoved) {
   EXPECT_FALSE(fs::exists(old_temp));
   EXPECT_TRUE(fs::exists(new_temp));
   EXPECT_TRUE(fs::exists(dir_ / "s.sav"));
+}
+
+// An input script saved with a byte-order mark plays like one without.
+TEST_F(HostileRunTest, InputScriptWithAByteOrderMark) {
+  const fs::path input = dir_ / "in.txt";
+  std::ofstream(input, std::ios::binary) << "\xEF\xBB\xBF" "1 char hi\r\n";
+  ROutput r = Play(Game(StepCode("show_debug_message(keyboard_string)")), "--steps 2 --input " + input.string());
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_EQ(r.out, "hi\nhi\n");
+}
+
+// Ignored errors that repeat (an error in every instance, every step) are
+// written to stderr once and then counted; the log file still gets each.
+TEST_F(HostileRunTest, RepeatedIgnoredErrorsAreCountedOnStderr) {
+  const fs::path input = dir_ / "in.txt";
+  std::ofstream(input) << "1 error ignore\n";
+  const std::string code = "repeat(3) ds_list_size(9999); repeat(step) ds_grid_create(-1, -1); step += 1";
+  const std::string events = R"([{"event": "create", "actions": [{"code_text": "step = 1"}]}, )"
+                             R"({"event": "step", "actions": [{"code_text": ")" + code + R"("}]}])";
+  ROutput r = Play(Game(events, R"({"log_errors": true})"), "--steps 3 --input " + input.string());
+  EXPECT_EQ(r.status, 0) << Stderr();
+  const std::string place = "ERROR in\naction number 1\nof Step Event\nfor object obj:\n\n";
+  const std::string list = place + "Data structure with index does not exist.\n";
+  const std::string grid = place + "Grid size is not valid.\n";
+  const std::string expected = list + "(the same message 2 more times)\n" + grid +  // step 1
+                               list + "(the same message 2 more times)\n" + grid +  // step 2
+                               "(the same message 1 more time)\n" +                 // step 2
+                               list + "(the same message 2 more times)\n" + grid +  // step 3
+                               "(the same message 2 more times)\n";                 // owed at the end
+  EXPECT_EQ(Stderr(), expected);
+  // The log keeps every one of them.
+  const std::string log = ReadText(dir_ / "game_errors.log");
+  auto count = [&](const std::string& what) {
+    size_t n = 0;
+    for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("does not exist."), 9u) << log;
+  EXPECT_EQ(count("Grid size"), 6u) << log;
 }
 
 }  // namespace

@@ -381,6 +381,28 @@ TEST_F(InputTest, ScriptLines) {
   }
 }
 
+// A byte-order mark is skipped only where editors put it: before line 1.
+TEST_F(InputTest, ScriptByteOrderMark) {
+  std::vector<RInputEvent> ev;
+  std::string error;
+  ASSERT_TRUE(IO_ScriptParse("\xEF\xBB\xBF" "1 char a\n2 close\n", "in.txt", ev, error)) << error;
+  ASSERT_EQ(ev.size(), 2u);
+  EXPECT_EQ(ev[0].kind, RInputEvent::Char);
+  EXPECT_EQ(ev[0].text, u"a");
+  EXPECT_EQ(ev[0].line, 1);
+  EXPECT_EQ(ev[1].line, 2);
+  // A file of only the mark, or the mark before a comment, holds no events.
+  EXPECT_TRUE(IO_ScriptParse("\xEF\xBB\xBF", "in.txt", ev, error));
+  EXPECT_TRUE(ev.empty());
+  EXPECT_TRUE(IO_ScriptParse("\xEF\xBB\xBF# note\r\n", "in.txt", ev, error));
+  EXPECT_TRUE(ev.empty());
+  // Anywhere else it is still a stray character.
+  EXPECT_FALSE(IO_ScriptParse("1 close\n\xEF\xBB\xBF" "2 close\n", "in.txt", ev, error));
+  EXPECT_EQ(error.rfind("in.txt:2: ", 0), 0u) << error;
+  EXPECT_FALSE(IO_ScriptParse("\xEF\xBB\xBF\xEF\xBB\xBF" "1 close\n", "in.txt", ev, error));
+  EXPECT_EQ(error.rfind("in.txt:1: ", 0), 0u) << error;
+}
+
 TEST_F(InputTest, ScriptDeliveryByStepInFileOrder) {
   std::vector<RInputEvent> events;
   std::string error;
