@@ -43,6 +43,10 @@ class HostileFilesTest : public testproc::ScratchDirTest {
     CGameWriter w;
     w.WriteEmptyResourceSections();
     w.WriteIncludedFiles(files);
+    return Finish(w);
+  }
+  // The game's closing sections, written to g.game in the scratch folder.
+  std::string Finish(CGameWriter& w) {
     w.WriteGameInfo(RGameInfo());
     w.WriteLibraryInitCode({});
     w.WriteRoomOrder({0});
@@ -182,13 +186,7 @@ TEST_F(HostileFilesTest, MasksThatDoNotFitTheirSpriteAreRefused) {
     w.Sections().WriteInteger(100000);
     w.Sections().WriteInteger(10000000);
     w.WriteIncludedFiles({});
-    w.WriteGameInfo(RGameInfo());
-    w.WriteLibraryInitCode({});
-    w.WriteRoomOrder({0});
-    const std::vector<uint8_t> bytes = w.Finish();
-    const std::string p = (dir_ / "g.game").string();
-    EXPECT_TRUE(WriteWholeFile(p, bytes.data(), bytes.size()));
-    return p;
+    return Finish(w);
   };
   struct {
     const char* what;
