@@ -146,8 +146,7 @@ bool CreateWithFallbacks(IRenderDevice& d, bool software) {
 
 uint32_t GR_Color(int color, double alpha) {
   const double a = std::nearbyint(std::clamp(alpha * 255, 0.0, 255.0));
-  const uint32_t ab = std::isnan(a) ? 0u : uint32_t(a);
-  return (ab << 24) | (uint32_t(color & 0xFF) << 16) | (uint32_t(color & 0xFF00)) | (uint32_t(color >> 16) & 0xFF);
+  return C32_FromColor(color, std::isnan(a) ? 0 : int(a));
 }
 
 bool GR_D3D_Init(int width, int height, int flags) {

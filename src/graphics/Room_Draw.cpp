@@ -100,12 +100,14 @@ void DrawInstance(CInstance* inst) {
               int(inst->i_imageblend), inst->i_imagealpha);
 }
 
-// Instances in depth order, highest first, equal depths in list order.
+// Instances in depth order, highest first, equal depths in list order. A
+// view of the room's list: the list's own order is the order events run in.
 std::vector<CInstance*> SortedInstances(CRunRoom& r) {
   std::vector<CInstance*> out;
   out.reserve(r.inst.r_instance.size());
   for (auto& p : r.inst.r_instance) out.push_back(p.get());
-  std::stable_sort(out.begin(), out.end(), [](CInstance* a, CInstance* b) { return a->i_depth > b->i_depth; });
+  const auto higher = [](CInstance* a, CInstance* b) { return a->i_depth > b->i_depth; };
+  if (!std::is_sorted(out.begin(), out.end(), higher)) std::stable_sort(out.begin(), out.end(), higher);
   return out;
 }
 
@@ -143,18 +145,21 @@ void DrawRoomRect(const TRect& rect) {
   GR_D3D_Set_Depth(kBackDepth);
   DrawLayers(room, false, rect);
 
-  // Tiles and instances merged by depth; at equal depths the instance first.
+  // Tiles (sorted by DrawScreen) and instances merged by depth; at equal
+  // depths the instance first. Instances a draw event creates wait for the
+  // next frame.
   const std::vector<CInstance*> insts = SortedInstances(*r);
-  std::vector<const RTile*> tiles;
-  for (const RTile& t : room.r_tile) tiles.push_back(&t);
-  std::stable_sort(tiles.begin(), tiles.end(), [](const RTile* a, const RTile* b) { return a->depth > b->depth; });
+  const std::vector<RTile>& tiles = room.r_tile;
+  const size_t ninst = insts.size(), tile_count = tiles.size();
   size_t n = 0, t = 0;
   for (;;) {
-    while (n < insts.size() && (insts[n]->i_marked || !insts[n]->i_visible)) ++n;
-    while (t < tiles.size() && !tiles[t]->visible) ++t;
-    if (n >= insts.size() && t >= tiles.size()) break;
-    if (n >= insts.size() || (t < tiles.size() && tiles[t]->depth > insts[n]->i_depth)) {
-      const RTile& tile = *tiles[t++];
+    // A draw event may delete tiles, shortening the list.
+    const size_t ntile = std::min(tile_count, tiles.size());
+    while (n < ninst && (insts[n]->i_marked || !insts[n]->i_visible)) ++n;
+    while (t < ntile && !tiles[t].visible) ++t;
+    if (n >= ninst && t >= ntile) break;
+    if (n >= ninst || (t < ntile && tiles[t].depth > insts[n]->i_depth)) {
+      const RTile& tile = tiles[t++];
       const CBackground* bg = GetBackground(tile.index);
       if (bg == nullptr || !TileTouches(tile, rect)) continue;
       GR_D3D_Set_Depth(std::min(tile.depth, kMaxDepth));
