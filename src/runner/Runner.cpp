@@ -17,6 +17,8 @@
 #include "runner/Support_File.h"
 #include "runner/Support_Process.h"
 #include "runner/Support_Various.h"
+#include "roompack/Pack.h"
+#include "roompack/Project.h"
 #include "runtime/IO_Script.h"
 #include "runtime/Run_Main.h"
 #include "script/Code_Error.h"
@@ -28,7 +30,8 @@ namespace {
 const char kUsage[] =
     "Usage: roomrun [switches] [--] [GAMEFILE]\n"
     "Plays a game. Without GAMEFILE the game appended to this program is played.\n"
-    "A project folder is packed into a game file first with roompack.\n"
+    "GAMEFILE may also be a project folder: it is packed in memory, as roompack\n"
+    "would pack it, and played when it packs without errors.\n"
     "\n"
     "Switches (a value goes as \"--name value\" or \"--name=value\"; \"--\" ends\n"
     "the switches, so a game file named like a switch can follow):\n"
@@ -90,6 +93,30 @@ bool IsFlag(const std::string& name) {
                                        "--headless", "--fast",    "--secure",         "--VTTrace"};
   for (const char* n : kNames)
     if (name == n) return true;
+  return false;
+}
+
+// Packs a project folder with the packer's own code; its warnings and errors
+// go to stderr in the packer's form, and any error means nothing is played.
+bool PackFolder(const std::string& dir, std::vector<uint8_t>& game) {
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::path(dir) / "game.json", ec)) {
+    std::fprintf(stderr, "roomrun: %s: is a folder with no game.json, neither a project folder nor a game file\n",
+                 dir.c_str());
+    return false;
+  }
+  try {
+    Project project = LoadProject(dir);
+    game = PackGame(project);
+    CheckProjectCode(project, game);
+    for (const std::string& w : project.warnings) std::fprintf(stderr, "roomrun: warning: %s\n", w.c_str());
+    if (project.errors.empty()) return true;
+    for (const std::string& e : project.errors) std::fprintf(stderr, "%s\n", e.c_str());
+    std::fprintf(stderr, "roomrun: %zu error%s in the project folder; the game was not started\n",
+                 project.errors.size(), project.errors.size() == 1 ? "" : "s");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "roomrun: %s\n", e.what());
+  }
   return false;
 }
 
@@ -243,7 +270,12 @@ int RunnerMain(int argc, char** argv) {
   // A game file that cannot be played is said before anything is set up; a
   // runner with nothing appended has nothing to play but its usage.
   std::string path = options.game_file.empty() ? ExecutablePath() : options.game_file;
-  if (!options.game_file.empty()) {
+  std::vector<uint8_t> packed;
+  std::error_code dir_ec;
+  const bool folder = !options.game_file.empty() && std::filesystem::is_directory(path, dir_ec);
+  if (folder) {
+    if (!PackFolder(path, packed)) return 1;
+  } else if (!options.game_file.empty()) {
     const std::string problem = GameFileProblem(path);
     if (!problem.empty()) {
       std::fprintf(stderr, "%s\n", problem.c_str());
@@ -280,7 +312,7 @@ int RunnerMain(int argc, char** argv) {
   RegisterBuiltins();
   TempDirGuard remove_temp_dir;
 
-  bool ok = RunGame(path);
+  bool ok = folder ? RunGameFromBytes(std::move(packed)) : RunGame(path);
   CloseLoadForm();
   FinishGame();
   ErrorFlushRepeats();

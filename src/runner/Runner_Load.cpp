@@ -151,8 +151,25 @@ bool PrepareGame() {
   return true;
 }
 
+namespace {
+
+bool PlayLoadedGame();
+
+}  // namespace
+
 bool RunGame(const std::string& path) {
   if (!OpenGameFile(path)) return false;
+  return PlayLoadedGame();
+}
+
+bool RunGameFromBytes(std::vector<uint8_t> game) {
+  if (!LoadGameFromBuffer(std::move(game))) return false;
+  return PlayLoadedGame();
+}
+
+namespace {
+
+bool PlayLoadedGame() {
   // Room for the message and the clean-up when the game used up memory.
   std::unique_ptr<char[]> reserve(new char[size_t(4) << 20]);
   try {
@@ -171,6 +188,8 @@ bool RunGame(const std::string& path) {
     return false;
   }
 }
+
+}  // namespace
 
 void FinishGame() {
   RemoveIncludedFiles();

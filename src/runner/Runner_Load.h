@@ -1,7 +1,9 @@
 #pragma once
 // The load and prepare phases of a run, the loading window's progress, and
 // the clean-up after the game.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"  // PumpMessages
 
@@ -28,6 +30,8 @@ bool PrepareGame();
 // The whole run of the game file at path: load, prepare, play. Returns
 // success; failure messages have been shown.
 bool RunGame(const std::string& path);
+// The same for a game already in memory (a project folder packed at start).
+bool RunGameFromBytes(std::vector<uint8_t> game);
 // Clean-up after a successful run: removes the included files marked for
 // removal.
 void FinishGame();

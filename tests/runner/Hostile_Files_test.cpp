@@ -152,7 +152,7 @@ TEST_F(HostileFilesTest, AGameFileThatIsNotARegularFileIsRefusedAtOnce) {
   struct RCase {
     fs::path path;
     const char* why;
-  } cases[] = {{fifo, ": not a regular file"}, {dir_ / "work", ": is a folder, not a game file"}};
+  } cases[] = {{fifo, ": not a regular file"}, {dir_ / "work", ": is a folder with no game.json"}};
   for (const RCase& c : cases) {
     auto r = Run(c.path.string());
     EXPECT_EQ(r.status, 1) << r.out;  // not 124 or 137: it did not wait

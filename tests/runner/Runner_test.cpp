@@ -241,8 +241,8 @@ TEST_F(RunnerTest, AGameThatCannotBeReadIsNamedWithTheReason) {
   } cases[] = {
       {"nothere.game", "roomrun: nothere.game: No such file or directory\n"},
       {"--headless nothere.game", "roomrun: nothere.game: No such file or directory\n"},
-      {"mygame",
-       "roomrun: mygame: is a folder, not a game file; pack it first: roompack mygame -o GAME.game\n"},
+      {"mygame/game.json/..", "roomrun: mygame/game.json/..: Not a directory\n"},
+      {"tmpbase", "roomrun: tmpbase: is a folder with no game.json, neither a project folder nor a game file\n"},
       {"mygame/game.json/x.game", "roomrun: mygame/game.json/x.game: Not a directory\n"},
   };
   for (const RCase& c : cases) {
@@ -250,6 +250,25 @@ TEST_F(RunnerTest, AGameThatCannotBeReadIsNamedWithTheReason) {
     EXPECT_EQ(r.status, 1) << c.args;
     EXPECT_EQ(r.err, c.err) << c.args;
   }
+  EXPECT_TRUE(TempBaseEmpty());
+}
+
+// A project folder is packed in memory with the packer's code and played; a
+// folder that does not pack is reported as roompack would report it, and
+// nothing is played.
+TEST_F(RunnerTest, AProjectFolderIsPackedAndPlayed) {
+  const fs::path game = fs::path(ROOMRUN_SOURCE_DIR) / "tests/games/draw_basic";
+  fs::copy(game, dir_ / "proj", fs::copy_options::recursive);
+  auto r = Run(kRoomrun, "--headless --steps 2 --dump-state state.json proj");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(dir_ / "state.json"));
+
+  Write("proj/objects/step.code", {'x', ' ', '=', ' ', '(', '2', ' ', '+', ';', '\n'});
+  r = Run(kRoomrun, "--headless --steps 2 proj");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "objects/step.code:1:9: Unexpected symbol in expression. (object obj_draw, step event, action 1)\n"
+            "roomrun: 1 error in the project folder; the game was not started\n");
   EXPECT_TRUE(TempBaseEmpty());
 }
 
