@@ -662,6 +662,36 @@ TEST(Roompack, CodeErrorsAreFoundWhenPacking) {
   EXPECT_FALSE(fs::exists(out));
 }
 
+// A name read as a variable that nothing sets and that names nothing is
+// warned about once, with the closest known name; names set anywhere in the
+// project (in another object, as an array, by var, through a string) are not.
+TEST(Roompack, NamesThatMatchNothingAreWarnedAbout) {
+  TempFolder tmp;
+  const fs::path proj = tmp.path() / "proj";
+  WriteText(proj / "game.json", R"({"objects": ["obj_ghost2", "obj_b"], "rooms": ["rm"],
+  "constants": [{"name": "MAX_LIVES", "value": "3"}]})");
+  WriteText(proj / "objects/obj_ghost2.json", R"J({"events": [
+  {"event": "create", "actions": [{"code": "make.code"}]},
+  {"event": "step", "actions": [{"code": "step.code"}]}]})J");
+  WriteText(proj / "make.code", "speed_up = 2;\ngrid[3] = 1;\nnames = \"late\";\n");
+  WriteText(proj / "step.code",
+            "var t, u;\nt = speed_up + grid[3] + late + other.hp;\n"
+            "u = instance_number(obj_ghost) + MAX_LIVE;\nu = obj_ghost + nothing_like_this;\n");
+  WriteText(proj / "objects/obj_b.json", R"({"events": [{"event": "create", "actions": [{"code_text": "hp = 1"}]}]})");
+  WriteText(proj / "rooms/rm.json", "{}");
+  RRun r = Pack({proj.string(), "-o", (tmp.path() / "g.game").string()});
+  ASSERT_EQ(r.status, 0) << r.output;
+  const char* where = " (object obj_ghost2, step event, action 1)\n";
+  EXPECT_EQ(r.output,
+            std::string("roompack: warning: step.code:3:21: obj_ghost is never set and names no resource, script or "
+                        "constant (did you mean obj_ghost2?)") + where +
+                "roompack: warning: step.code:3:34: MAX_LIVE is never set and names no resource, script or constant "
+                "(did you mean MAX_LIVES?)" + where +
+                "roompack: warning: step.code:4:17: nothing_like_this is never set and names no resource, script or "
+                "constant" + where);
+  EXPECT_TRUE(fs::exists(tmp.path() / "g.game"));
+}
+
 // Packing the same folder twice gives the same bytes, also as a runnable copy.
 TEST(Roompack, PacksAreReproducible) {
   TempFolder tmp;

@@ -3,6 +3,8 @@
 #include "Pack.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,9 @@
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
 #include "script/Code_Main.h"
+#include "script/Code_Phases.h"
+#include "script/Code_Spaces.h"
+#include "script/Code_Variable.h"
 #include "script/Constant_Main.h"
 
 namespace {
@@ -76,6 +81,125 @@ bool FindInJson(const std::string& file_text, const std::string& text, size_t of
   return true;
 }
 
+// "FILE:LINE:COLUMN" of a 1-based position in a site's text, or "FILE: field"
+// when the JSON file spells the text another way.
+std::string WhereIs(const Project& project, const RCodeSite& site, int position) {
+  const size_t offset = ByteOffset(site.text, position);
+  if (site.field.empty()) {
+    const RTextPlace p = PlaceOf(site.text, offset);
+    return site.file + ":" + std::to_string(p.line) + ":" + std::to_string(p.column);
+  }
+  std::string file_text;
+  std::vector<uint8_t> bytes;
+  size_t at = 0;
+  if (ReadWholeFile((project.dir / site.file).string(), bytes)) file_text.assign(bytes.begin(), bytes.end());
+  if (FindInJson(file_text, site.text, offset, at)) {
+    const RTextPlace p = PlaceOf(file_text, at);
+    return site.file + ":" + std::to_string(p.line) + ":" + std::to_string(p.column);
+  }
+  return site.file + ": " + site.field;
+}
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t up = row[j];
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = up;
+    }
+  }
+  return row[b.size()];
+}
+
+bool IsAssignment(int symbol) {
+  return (symbol >= SYM_ASSIGN && symbol <= SYM_DIVASSIGN) ||
+         (symbol >= SYM_ORASSIGN && symbol <= SYM_XORASSIGN);
+}
+
+struct RNameUse {
+  const RCodeSite* site = nullptr;
+  int position = 0;
+};
+
+// A name read as a variable that nothing in the project ever sets, and that
+// names no resource, script or constant, is most likely a misspelt name: the
+// game would stop at it with an unknown-variable error. Only a warning, since
+// a variable may be set in ways the text does not show (other games' code,
+// execute_string); names that appear in any string are taken as set that way.
+void WarnAboutUnknownNames(const Project& project, const std::vector<const RCodeSite*>& sites) {
+  std::set<std::string> set_names, strings;
+  std::map<std::string, RNameUse> reads;
+  std::vector<std::string> read_order;
+  for (const RCodeSite* site : sites) {
+    CCode code(site->text, site->expression);
+    std::vector<RToken1> lexemes;
+    std::vector<RToken2> tokens;
+    ErrorClear();
+    if (!CodePhase1(code, lexemes) || !CodePhase2(code, lexemes, tokens)) continue;
+    bool declaring = false;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+      const RToken2& t = tokens[i];
+      if (t.symbol == SYM_VARDECL || t.symbol == SYM_GLOBALVAR) {
+        declaring = true;
+        continue;
+      }
+      if (t.symbol == SYM_CONST && t.val.kind == RValue::kString) strings.insert(t.val.str);
+      if (t.symbol != SYM_VAR) {
+        if (t.symbol != SYM_COMMA) declaring = false;
+        continue;
+      }
+      if (t.ind < kUserVarBase) continue;
+      const std::string name = VariableGetName(t.ind);
+      size_t next = i + 1;
+      if (next < tokens.size() && tokens[next].symbol == SYM_LBRACKET) {
+        int depth = 0;
+        for (; next < tokens.size(); ++next) {
+          if (tokens[next].symbol == SYM_LBRACKET) ++depth;
+          if (tokens[next].symbol == SYM_RBRACKET && --depth == 0) break;
+        }
+        ++next;
+      }
+      if (declaring || (next < tokens.size() && IsAssignment(tokens[next].symbol))) {
+        set_names.insert(name);
+      } else if (!reads.count(name)) {
+        reads[name] = RNameUse{site, t.position};
+        read_order.push_back(name);
+      }
+    }
+  }
+  ErrorClear();
+
+  std::vector<std::string> known(set_names.begin(), set_names.end());
+  for (const auto& [kind, list] : project.resources)
+    for (const auto& n : list.names)
+      if (n) known.push_back(*n);
+  for (const auto& c : project.constants) known.push_back(c.first);
+
+  for (const std::string& name : read_order) {
+    if (set_names.count(name) || strings.count(name)) continue;
+    const RNameUse& use = reads[name];
+    std::string best;
+    size_t best_distance = std::max<size_t>(1, std::min<size_t>(3, name.size() / 3)) + 1;
+    for (const std::string& k : known) {
+      const size_t d = EditDistance(name, k);
+      if (d < best_distance) {
+        best_distance = d;
+        best = k;
+      }
+    }
+    std::string text = WhereIs(project, *use.site, use.position) + ": " + name +
+                       " is never set and names no resource, script or constant";
+    if (!best.empty()) text += " (did you mean " + best + "?)";
+    project.Warn("unknown name " + name, text + " (" + use.site->place + ")");
+  }
+}
+
 }  // namespace
 
 void CheckProjectCode(const Project& project, const std::vector<uint8_t>& game) {
@@ -97,30 +221,19 @@ void CheckProjectCode(const Project& project, const std::vector<uint8_t>& game) 
     if (load_messages.empty()) project.errors.push_back("roompack: the packed game does not load");
     return;
   }
+  std::vector<const RCodeSite*> compiled;
   for (const RCodeSite& site : project.code_sites) {
     if (site.text.empty()) continue;
     CCode code(site.text, site.expression);
     ErrorClear();
-    if (code.Compile()) continue;
-    const size_t offset = ByteOffset(site.text, RecordedCodePosition());
-    std::string where;
-    if (site.field.empty()) {
-      const RTextPlace p = PlaceOf(site.text, offset);
-      where = site.file + ":" + std::to_string(p.line) + ":" + std::to_string(p.column);
-    } else {
-      std::string file_text;
-      std::vector<uint8_t> bytes;
-      size_t at = 0;
-      if (ReadWholeFile((project.dir / site.file).string(), bytes)) file_text.assign(bytes.begin(), bytes.end());
-      if (FindInJson(file_text, site.text, offset, at)) {
-        const RTextPlace p = PlaceOf(file_text, at);
-        where = site.file + ":" + std::to_string(p.line) + ":" + std::to_string(p.column);
-      } else {
-        where = site.file + ": " + site.field;
-      }
+    if (code.Compile()) {
+      compiled.push_back(&site);
+      continue;
     }
-    project.errors.push_back(where + ": " + RecordedCodeMessage() + " (" + site.place + ")");
+    project.errors.push_back(WhereIs(project, site, RecordedCodePosition()) + ": " + RecordedCodeMessage() + " (" +
+                             site.place + ")");
   }
+  WarnAboutUnknownNames(project, compiled);
   ErrorClear();
   ClearGameData();
 }
