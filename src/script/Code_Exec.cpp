@@ -356,6 +356,7 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
 }
 
 inline bool ApplyReal(int op, double l, double r, double& out);
+inline bool Finite(double d, double& out);
 
 // A built-in variable of self whose reading is a plain field read (see
 // MarkPure): its getter, with the value required to be a real.
@@ -422,16 +423,26 @@ inline bool Operand(Ctx& c, const RToken& n, double& out) {
   return EvalReal(c, n, out);
 }
 
+inline bool Finite(double d, double& out) {
+  if (!std::isfinite(d)) [[unlikely]]
+    return false;
+  out = d;
+  return true;
+}
+
 // The operators of pure arithmetic; false when the operation would fail.
 inline bool ApplyReal(int op, double l, double r, double& out) {
   const double e = kCompareEpsilon;
   switch (op) {
-    case SYM_PLUS: out = l + r; return true;
-    case SYM_MINUS: out = l - r; return true;
-    case SYM_TIMES: out = l * r; return true;
-    case SYM_DIVIDE: if (r == 0) return false; out = l / r; return true;
-    case SYM_DIV: if (r == 0) return false; out = std::trunc(l / r); return true;
-    case SYM_MOD: if (r == 0) return false; out = l - std::trunc(l / r) * r; return true;
+    // A result that is no finite number is an error, which BinaryOperation
+    // reports; out is left alone so that a variable combined in place keeps
+    // its value.
+    case SYM_PLUS: return Finite(l + r, out);
+    case SYM_MINUS: return Finite(l - r, out);
+    case SYM_TIMES: return Finite(l * r, out);
+    case SYM_DIVIDE: return r != 0 && Finite(l / r, out);
+    case SYM_DIV: return r != 0 && Finite(std::trunc(l / r), out);
+    case SYM_MOD: return r != 0 && Finite(l - std::trunc(l / r) * r, out);
     case SYM_LT: out = l - r < -e ? 1 : 0; return true;
     case SYM_LE: out = l - r <= e ? 1 : 0; return true;
     case SYM_ASSIGN: case SYM_EQ: out = (l - r > -e && l - r < e) ? 1 : 0; return true;
@@ -639,9 +650,8 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
       }
     } else if (RVariable* var = PlainVar(c, target, target.ind2, target.ind, false, generic)) {
       RValue& v = var->simplevalue;
-      if (v.kind == RValue::kReal && Operand(c, expr, d)) {
-        if (n.ind == SYM_ADDASSIGN) v.val += d;
-        else v.val -= d;
+      if (v.kind == RValue::kReal && Operand(c, expr, d) &&
+          Finite(n.ind == SYM_ADDASSIGN ? v.val + d : v.val - d, v.val)) {
         result.SetReal(v.val);
         return C_NORMAL;
       }
@@ -659,8 +669,7 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
         return C_ERROR;
       }
       const int op = n.ind == SYM_ADDASSIGN ? SYM_PLUS : SYM_MINUS;
-      if (result.kind == RValue::kReal) {
-        result.val = op == SYM_PLUS ? result.val + d : result.val - d;
+      if (result.kind == RValue::kReal && Finite(op == SYM_PLUS ? result.val + d : result.val - d, result.val)) {
       } else if (!BinaryOperation(*c.code, expr.position, op, RValue(d), result)) {
         return C_ERROR;
       }
@@ -708,8 +717,8 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
     if (var) {
       RValue* e = const_cast<RValue*>(CVariableList::Element(*var, ref.index));
       if (e) {
-        if (op == SYM_PLUS && e->kind == RValue::kReal && value.kind == RValue::kReal) {
-          e->val += value.val;
+        if (op == SYM_PLUS && e->kind == RValue::kReal && value.kind == RValue::kReal &&
+            Finite(e->val + value.val, e->val)) {
         } else if (!BinaryOperation(*c.code, n.items[1].position, op, value, *e)) {
           return C_ERROR;
         }
@@ -776,8 +785,7 @@ inline int FastAssign(Ctx& c, const RToken& n, RValue& result) {
     }
   }
   if (v->kind != RValue::kReal || !Operand(c, n.items[1], d)) return Assign(c, n, result);
-  if (n.ind == SYM_ADDASSIGN) v->val += d;
-  else v->val -= d;
+  if (!Finite(n.ind == SYM_ADDASSIGN ? v->val + d : v->val - d, v->val)) return Assign(c, n, result);
   result.SetReal(v->val);
   return C_NORMAL;
 }

@@ -1,5 +1,7 @@
 #include "script/Code_Operator.h"
 
+#include <cmath>
+
 #include "script/Code_Error.h"
 #include "script/Code_Main.h"
 #include "script/Code_Text.h"
@@ -46,6 +48,10 @@ bool Compare(int op, double d) {
 // range stay exact reals instead of wrapping around.
 double Quotient(double l, double r) { return std::trunc(l / r); }
 
+bool IsArithmetic(int op) {
+  return op == SYM_PLUS || op == SYM_MINUS || op == SYM_TIMES || op == SYM_DIVIDE || op == SYM_DIV || op == SYM_MOD;
+}
+
 int ShiftCount(double r) { return static_cast<int>(static_cast<uint64_t>(RoundToInt64(r)) & 0xFF); }
 }  // namespace
 
@@ -81,12 +87,36 @@ const char* BinaryOperationError(int op, const RValue& right, const RValue& left
   }
 }
 
+const char* ArithmeticError(double d) {
+  if (std::isfinite(d)) return nullptr;
+  return std::isnan(d) ? kInvalidOperation : kOverflow;
+}
+
 bool BinaryOperation(const CCode& code, int position, int op, const RValue& right, RValue& left) {
   if (const char* err = BinaryOperationError(op, right, left)) {
     RecordCodeError(code, position, err);
     return false;
   }
   double l = left.val, r = right.val;
+  // Arithmetic that gives no finite number is an error, not an infinity or a
+  // NaN carried on; the left operand keeps its value.
+  if (IsArithmetic(op) && left.kind == RValue::kReal && right.kind == RValue::kReal) {
+    double d;
+    switch (op) {
+      case SYM_PLUS: d = l + r; break;
+      case SYM_MINUS: d = l - r; break;
+      case SYM_TIMES: d = l * r; break;
+      case SYM_DIVIDE: d = l / r; break;
+      case SYM_DIV: d = Quotient(l, r); break;
+      default: d = l - Quotient(l, r) * r; break;  // SYM_MOD
+    }
+    if (const char* err = ArithmeticError(d)) {
+      RecordCodeError(code, position, err);
+      return false;
+    }
+    left.val = d;
+    return true;
+  }
   switch (op) {
     case SYM_AND: left.SetReal(l >= 0.5 && r >= 0.5 ? 1 : 0); break;
     case SYM_OR: left.SetReal(l >= 0.5 || r >= 0.5 ? 1 : 0); break;

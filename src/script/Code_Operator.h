@@ -25,6 +25,13 @@ inline int RoundToInt(double v) {
 
 constexpr double kCompareEpsilon = 1e-13;
 
+// Real arithmetic that would give an infinity or a NaN stops with one of
+// these instead.
+inline constexpr const char* kOverflow = "Floating point overflow.";
+inline constexpr const char* kInvalidOperation = "Invalid floating point operation.";
+// The error for a computed real, nullptr when it is a finite number.
+const char* ArithmeticError(double d);
+
 // Apply an operator in place; on failure the error is recorded for `code`
 // at `position` and false is returned.
 bool UnaryOperation(const CCode& code, int position, int op, RValue& value);

@@ -3,6 +3,7 @@
 #include "script/Code_Constant.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
+#include "script/Code_Operator.h"
 #include "script/Code_Phases.h"
 #include "script/Code_Variable.h"
 
@@ -61,6 +62,11 @@ bool CodePhase2(const CCode& code, const std::vector<RToken1>& in, std::vector<R
     } else if (lex.symbol == SYM_NUMBER) {
       tok.symbol = SYM_CONST;
       tok.val.SetReal(NumberValue(lex.str));
+      // A literal too long for a real is refused like any overflow.
+      if (const char* err = ArithmeticError(tok.val.val)) {
+        RecordCodeError(code, lex.position, err);
+        return false;
+      }
     } else if (lex.symbol == SYM_STRING) {
       tok.symbol = SYM_CONST;
       tok.val.SetString(lex.str);

@@ -97,7 +97,7 @@ Outcome RunProgram(const std::string& program) {
 
 bool OperatorMessage(const std::string& m) {
   return m.rfind("Wrong type of arguments", 0) == 0 || m == "Cannot compare arguments." || m == "Division by 0." ||
-         m == "Modulo by 0.";
+         m == "Modulo by 0." || m == "Floating point overflow." || m == "Invalid floating point operation.";
 }
 
 class OperatorTable : public ::testing::Test {
@@ -177,6 +177,50 @@ TEST_F(OperatorTable, BinaryOperators) {
     for (const char* op : {"&&", "||", "^^", "+", "-", "*", "/", "div", "mod", "|", "&", "^", "<<", ">>", "<", "<=",
                            "==", "!=", ">=", ">", "<>"})
       Check(std::string("A ") + op + " @B", kBinaryValues, 2);
+  }
+}
+
+// 1.7e308 written out: near the largest real, so sums, products and
+// quotients of it overflow.
+const std::string kHuge = "17" + std::string(307, '0');
+
+TEST_F(OperatorTable, ArithmeticThatLeavesTheRealsIsAnError) {
+  for (bool fast : {true, false}) {
+    SetFastPaths(fast);
+    for (const char* op : {"+", "*", "/", "div", "mod", "-"}) Check(std::string("A ") + op + " @B", {kHuge, "0.25"}, 2);
+  }
+}
+
+// The in-place forms stop with the same errors and leave the variable as it
+// was, whichever path combines them.
+TEST_F(OperatorTable, CombiningInPlaceThatOverflowsIsAnError) {
+  const std::string h = kHuge;
+  struct Case {
+    std::string program;
+    const char* message;
+  } cases[] = {
+      {"x = " + h + "; x += x; return x", "Floating point overflow."},
+      {"var l; l = " + h + "; l += l; return l", "Floating point overflow."},
+      {"a[1] = " + h + "; a[1] *= 8; return a[1]", "Floating point overflow."},
+      {"global.g = " + h + "; global.g -= -global.g; return global.g", "Floating point overflow."},
+      {"xstart = " + h + "; xstart += xstart; return xstart", "Floating point overflow."},
+      {"x = " + h + "; x /= 0.5; return x", "Floating point overflow."},
+      {"return 1" + std::string(400, '0'), "Floating point overflow."},
+      {"x = " + h + " * 10; return x", "Floating point overflow."},
+  };
+  for (bool fast : {true, false}) {
+    SetFastPaths(fast);
+    for (const Case& c : cases) {
+      const Outcome o = RunProgram(c.program);
+      EXPECT_FALSE(o.ok) << c.program.substr(0, 40) << " fast " << fast;
+      EXPECT_EQ(o.message, c.message) << c.program.substr(0, 40) << " fast " << fast;
+    }
+    // The error leaves the variable with its old value.
+    const Outcome kept = RunProgram("global.k = " + h + "; global.k += global.k; return 0");
+    EXPECT_FALSE(kept.ok);
+    RunOutcome again = RunCode("return global.k / 1" + std::string(300, '0'));
+    ASSERT_TRUE(again.ok) << again.error;
+    EXPECT_NEAR(again.value.val, 1.7e8, 1);
   }
 }
 
