@@ -35,9 +35,10 @@ class CActionRun {
 
   int Run(int i) {
     if (i >= n_ || host_.RoomChangePending()) return kStop;
-    // Questions nest one level per action; a list deeper than any real one
-    // is cut off instead of exhausting the stack.
-    if (depth_ >= kMaxDepth) return kStop;
+    // Questions nest one level per action; lists deeper than this are
+    // refused when loaded, and one built in memory is cut off here instead
+    // of exhausting the stack.
+    if (depth_ >= kMaxActionNesting) return kStop;
     struct Guard {
       int& d;
       explicit Guard(int& x) : d(++x) {}
@@ -163,7 +164,6 @@ class CActionRun {
   CEvent& ev_;
   const int n_;
   int depth_ = 0;
-  static constexpr int kMaxDepth = 2000;
 };
 }  // namespace
 

@@ -7,6 +7,9 @@
 
 class CStream;
 
+// How deep the action runner follows questions, repeats and blocks.
+constexpr int kMaxActionNesting = 2000;
+
 class CEvent {
  public:
   std::vector<CAction> e_actions;
@@ -31,8 +34,13 @@ class CEvent {
     AddAction(CAction::CreateCode(code));
     return e_actions.back();
   }
-  // Record: version 400, action count, actions.
+  // Record: version 400, action count, actions. A list whose questions,
+  // repeats and blocks nest deeper than kMaxActionNesting is refused: the
+  // runner could never perform its inner actions.
   bool LoadFromStream(CStream& str);
+  // The deepest nesting at which an action of the list runs (1 for a flat
+  // list), counted up to limit + 1.
+  int NestingDepth(int limit) const;
   void SaveToStream(CStream& str) const;
   bool Compile();
 };

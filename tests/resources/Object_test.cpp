@@ -482,3 +482,46 @@ TEST(ObjectTest, EventNames) {
 }
 
 }  // namespace
+
+// An action list nested deeper than the runner follows is refused as it is
+// read, instead of silently running nothing below the limit; the depth is
+// counted the way the runner walks (questions, their else branches, repeats
+// and blocks each one level).
+TEST(ActionListTest, ListsNestedTooDeeplyAreRefusedWhenRead) {
+  auto reload = [](const CEvent& ev) {
+    CStream s;
+    ev.SaveToStream(s);
+    s.Seek(0);
+    CEvent back;
+    return back.LoadFromStream(s);
+  };
+  auto chain = [](int questions, int kind_after) {
+    CEvent ev;
+    for (int i = 0; i < questions; ++i) ev.AddAction(Ask(1));
+    ev.AddAction(CAction(kind_after));
+    return ev;
+  };
+  // n questions in a row put the action after them at depth n + 1.
+  EXPECT_EQ(chain(kMaxActionNesting - 1, kActNormal).NestingDepth(kMaxActionNesting), kMaxActionNesting);
+  EXPECT_TRUE(reload(chain(kMaxActionNesting - 1, kActNormal)));
+  EXPECT_FALSE(reload(chain(kMaxActionNesting, kActNormal)));
+
+  CEvent blocks;
+  for (int i = 0; i < kMaxActionNesting; ++i) blocks.AddAction(CAction(kActBeginBlock));
+  blocks.AddAction(CAction(kActNormal));
+  EXPECT_EQ(blocks.NestingDepth(kMaxActionNesting), kMaxActionNesting + 1);
+  EXPECT_FALSE(reload(blocks));
+
+  // Flat lists, a question with an else and a repeat of a block stay shallow.
+  CEvent flat;
+  flat.AddAction(Ask(1));
+  flat.AddAction(CAction(kActNormal));
+  flat.AddAction(CAction(kActElse));
+  flat.AddAction(CAction(kActRepeat));
+  flat.AddAction(CAction(kActBeginBlock));
+  flat.AddAction(CAction(kActNormal));
+  flat.AddAction(CAction(kActEndBlock));
+  for (int i = 0; i < 5000; ++i) flat.AddAction(CAction(kActNormal));
+  EXPECT_EQ(flat.NestingDepth(kMaxActionNesting), 4);  // the else branch's repeated block
+  EXPECT_TRUE(reload(flat));
+}
