@@ -63,7 +63,7 @@ void ListFunctions(std::FILE* out) {
   RegisterBuiltins();
   for (int id = 0; id < FunctionCount(); ++id) {
     const RFunction& f = FunctionGet(id);
-    std::fprintf(out, "%s %d\n", f.f_name.c_str(), f.f_argnumb);
+    std::fprintf(out, "%s %d %s\n", f.f_name.c_str(), f.f_argnumb, f.f_library);
   }
 }
 

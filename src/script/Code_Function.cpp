@@ -64,7 +64,10 @@ bool ExtensionFunctionCall(int id, CInstance* self, CInstance* other, RValue& re
 }
 
 void FunctionAddLibrary(const RFunctionLibrary& library) {
-  for (const RBuiltin& f : library.functions) FunctionAdd(f.name, f.routine, f.argc);
+  for (const RBuiltin& f : library.functions) {
+    FunctionAdd(f.name, f.routine, f.argc);
+    Table().back().f_library = library.name;
+  }
   if (library.install) library.install();
 }
 

@@ -22,6 +22,7 @@ struct RFunction {
   std::string f_name;
   BuiltinRoutine f_routine = nullptr;
   int f_argnumb = 0;  // -1: any number from 0 to 16
+  const char* f_library = "";  // the function library that registered it
 };
 
 constexpr int kMaxFunctionArgs = 16;

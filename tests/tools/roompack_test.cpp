@@ -717,3 +717,26 @@ TEST(Roompack, BothProgramsTellTheirVersion) {
     EXPECT_EQ(r.output, program.filename().string() + " " + ProgramVersion() + "\n");
   }
 }
+
+// The users' function reference is made from the registry itself, so it
+// names exactly the functions a game can call; it must be regenerated when
+// a library changes.
+TEST(FunctionReference, IsUpToDateWithTheRegistry) {
+  const std::string tool = std::string(ROOMRUN_BIN_DIR) + "/function_reference";
+  const std::string src = ROOMRUN_SOURCE_DIR;
+  const std::string cmd = "'" + tool + "' '" + src + "/docs/function-notes.txt' '" + src + "/docs/FUNCTIONS.md' --check";
+  EXPECT_EQ(std::system(cmd.c_str()), 0) << "run: cmake --build build --target function-reference";
+
+  // Notes of functions not registered are listed as not built yet.
+  TempFolder tmp;
+  WriteText(tmp.path() / "notes.txt", "# comment\nabs(x) | The absolute value of x.\nno_such_fn(a, b) | Not here.\n");
+  const std::string out = (tmp.path() / "F.md").string();
+  ASSERT_EQ(std::system(("'" + tool + "' '" + (tmp.path() / "notes.txt").string() + "' '" + out + "'").c_str()), 0);
+  const std::string md = testproc::ReadText(out);
+  EXPECT_NE(md.find("## Math\n"), std::string::npos);
+  EXPECT_NE(md.find("| `abs(x)` | The absolute value of x. |\n"), std::string::npos);
+  EXPECT_NE(md.find("## Not built yet\n\n| Function | What it does |\n|---|---|\n| `no_such_fn(a, b)` | Not here. |\n"),
+            std::string::npos);
+  WriteText(tmp.path() / "bad.txt", "abs without a bar\n");
+  EXPECT_NE(std::system(("'" + tool + "' '" + (tmp.path() / "bad.txt").string() + "' '" + out + "' 2>/dev/null").c_str()), 0);
+}
