@@ -119,6 +119,8 @@ void DrawUser(const RUserTransition& u, int W, int H, double t) {
 void Play() {
   GR_Surface_Reset_Target();
   const int W = GR_D3D_Region_Width(), H = GR_D3D_Region_Height();
+  GR_D3D_Set_Viewport(0, 0, W, H);
+  GR_D3D_Set_View(0, 0, W, H, 0);
   const int steps = std::max(Transition_Steps, 1);
   const auto user = g_user.find(g_prepared);
   for (int count = 0; count <= steps; ++count) {
@@ -131,6 +133,9 @@ void Play() {
     ScreenWaitVsync();
     GR_D3D_Set_Placement(WindowPlacement());
     GR_D3D_End_Frame();
+    // The player closed the window (or a message ended the game) meanwhile:
+    // the rest of the effect is not waited for.
+    if (New_Room == ROOM_END || New_Room == ROOM_ABORT || ErrorTerminating()) break;
   }
 }
 
@@ -203,8 +208,9 @@ void GR_Transition_Prepare(int kind) {
 
 void GR_Transition_Enter_Room() {
   if (g_a < 0 || g_b < 0) return;
-  if (RoomChangePending() || !Automatic_Draw) {
-    // B would stay the drawing target for good otherwise.
+  // A device reset in between took the surfaces; otherwise B would stay the
+  // drawing target for good when the frame is not drawn now.
+  if (!GR_Surface_Exists(g_a) || !GR_Surface_Exists(g_b) || RoomChangePending() || !Automatic_Draw) {
     FreeSurfaces();
     return;
   }

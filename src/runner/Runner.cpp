@@ -38,8 +38,8 @@ const char kUsage[] =
     "                messages go to standard error and show_debug_message lines\n"
     "                to standard output\n"
     "  --screenshot STEP:FILE  save the frame drawn in step STEP as a PNG file\n"
-    "  --screenshot STEP+N:FILE  save frame N (from 0) of the room transition after step STEP\n"
-    "                (repeatable)\n"
+    "                (repeatable); STEP+N:FILE saves frame N (from 0) of the\n"
+    "                room transition played after step STEP\n"
     "  --steps N     end the game (as game_end does) after N steps\n"
     "  --fast        run steps back to back; the game clock advances one step's\n"
     "                time slice per step\n"
@@ -169,7 +169,8 @@ ROptions ParseSwitches(int argc, char** argv) {
       const std::string when = value.substr(0, colon);
       const size_t plus = when.find('+');
       long long step = 0, frame = -1;
-      const bool frame_ok = plus == std::string::npos || (ParseCount(when.substr(plus + 1), frame) && frame < (1 << 30));
+      const bool frame_ok =
+          plus == std::string::npos || (ParseCount(when.substr(plus + 1), frame) && frame < (1 << 30));
       if (colon == std::string::npos || colon + 1 == value.size() || !ParseCount(when.substr(0, plus), step) ||
           step < 1 || !frame_ok)
         Fail(o, "--screenshot needs STEP:FILE or STEP+FRAME:FILE with a step of 1 or more");

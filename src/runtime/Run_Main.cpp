@@ -334,9 +334,9 @@ void HandleSpecialKeys() {
   }
 }
 
-void TakeScreenshots(long long step, int frame) {
+void TakeScreenshots(long long step, int transition_frame) {
   for (const RRunSettings::RScreenshot& shot : RunSettings().screenshots) {
-    if (shot.step != step || shot.frame != frame) continue;
+    if (shot.step != step || shot.frame != transition_frame) continue;
     std::optional<TBitmap32> frame = GR_D3D_Capture_Screen();
     // Asked for on the command line, so a failure is the runner's, like
     // --dump-state's: said on stderr and in the exit status.

@@ -22,7 +22,7 @@ struct RRunSettings {
 RRunSettings& RunSettings();
 // Saves the frame just drawn for every screenshot asked for: the frame of
 // step `step` (frame -1) or a frame of the transition played after it.
-void TakeScreenshots(long long step, int frame = -1);
+void TakeScreenshots(long long step, int transition_frame = -1);
 
 // What the loop asks of the room drawing above it, installed by that module.
 struct RDrawHooks {

@@ -43,15 +43,17 @@ class TransitionGameTest : public testproc::ScratchDirTest {
 // times as large at (0, 0): red, green / blue, white, 16 x 16 each). Step 2
 // goes to rm_quad with stripes (kind 10), step 4 with the counter-clockwise
 // turn (kind 18), both in 8 steps; step 6 with the game's own kind 30 in 2 steps
-// and step 7 with kind 31, whose script fails.
+// and step 7 with kind 31, whose script fails; step 8 with kind 20 and
+// automatic drawing off.
 TEST_F(TransitionGameTest, TwoKindsCapturedMidwayAndTheGamesOwn) {
   ROutput packed = Capture(kBin + "/roompack " + kGames + "transitions -o " + (dir_ / "game.bin").string() + " 2>&1");
   ASSERT_EQ(packed.status, 0) << packed.out;
   std::ofstream(dir_ / "input.txt") << "1 error ignore\n";
   ROutput r = Capture("cd " + dir_.string() +
                       " && " + kBin +
-                      "/roomrun --headless --fast --input input.txt --steps 8 --screenshot 2+2:stripes.png "
-                      "--screenshot 4+2:turn.png --screenshot 6+1:user.png game.bin 2>stderr.txt");
+                      "/roomrun --headless --fast --input input.txt --steps 9 --screenshot 2+2:stripes.png "
+                      "--screenshot 4+2:turn.png --screenshot 6+1:user.png --screenshot 9:final.png game.bin "
+                      "2>stderr.txt");
   const std::string err = testproc::ReadText(dir_ / "stderr.txt");
   ASSERT_EQ(r.status, 0) << r.out << err;
   // transition_define binds scripts only: kind 0, an unknown name and a
@@ -64,7 +66,8 @@ TEST_F(TransitionGameTest, TwoKindsCapturedMidwayAndTheGamesOwn) {
             "user 0 1 64 48 0\n"
             "user 0 1 64 48 0.50\n"
             "user 0 1 64 48 1\n"
-            "room 0 kind 0\n");
+            "room 0 kind 0\n"
+            "after 00 0\n");
   EXPECT_NE(err.find("ERROR in transition function scr_bad"), std::string::npos) << err;
   EXPECT_NE(err.find("Unknown variable no_such_variable"), std::string::npos) << err;
 
@@ -99,6 +102,12 @@ TEST_F(TransitionGameTest, TwoKindsCapturedMidwayAndTheGamesOwn) {
   EXPECT_EQ(Rgb(user, 8, 0), 0x00FF00);
   EXPECT_EQ(Rgb(user, 20, 40), 0x404040);
   EXPECT_EQ(Rgb(user, 32, 0), 0xFFFF00);
+
+  // Step 8 went to rm_quad with automatic drawing off: the transition was
+  // dropped, and step 9's frame reached the screen.
+  const TBitmap32 final_frame = Picture(dir_ / "final.png");
+  EXPECT_EQ(Rgb(final_frame, 0, 0), 0xFF0000);
+  EXPECT_EQ(Rgb(final_frame, 40, 40), 0x404040);
 }
 
 // A quad as the device got it: which surface, its rectangle (the -0.5 of
