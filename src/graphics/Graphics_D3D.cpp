@@ -437,8 +437,9 @@ std::optional<TBitmap32> GR_D3D_Capture(int x, int y, int w, int h) {
   if (d == nullptr) return std::nullopt;
   x = std::max(x, 0);
   y = std::max(y, 0);
-  if (x + w > g.region_w) w = g.region_w - x;
-  if (y + h > g.region_h) h = g.region_h - y;
+  // The game may ask for any size: compared without overflowing.
+  if (int64_t(x) + w > g.region_w) w = g.region_w - x;
+  if (int64_t(y) + h > g.region_h) h = g.region_h - y;
   if (w <= 0 || h <= 0) return std::nullopt;
   TBitmap32 bm(w, h);
   // The back buffer, even while a surface is the drawing target.

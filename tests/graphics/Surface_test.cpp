@@ -125,6 +125,11 @@ TEST_F(SurfaceGameTest, DrawnIntoAndDrawnBackInEveryForm) {
   ASSERT_EQ(part.s_w, 8);
   ASSERT_EQ(part.s_h, 6);
   EXPECT_EQ(Rgb(part, 0, 0), 0x00FF00);
+  // screen_save_part far past the region's edge: the 6 x 4 corner.
+  const TBitmap32 corner = Picture(dir_ / "corner.png");
+  EXPECT_EQ(corner.s_w, 6);
+  EXPECT_EQ(corner.s_h, 4);
+  EXPECT_EQ(err.find("runtime error"), std::string::npos) << err;
   // A folder that does not exist: nothing written, not even a temporary file.
   EXPECT_FALSE(fs::exists(dir_ / "nodir"));
   for (const auto& e : fs::directory_iterator(dir_))
