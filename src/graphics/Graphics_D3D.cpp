@@ -7,6 +7,7 @@
 #include <cmath>
 #include <thread>
 
+#include "graphics/Graphics_Surface.h"
 #include "graphics/Graphics_Texture.h"
 #include "platform/Platform.h"
 #include "runner/Support_Various.h"
@@ -29,6 +30,8 @@ struct RDeviceState {
   RDeviceStates states;
   RPresentPlacement placement;
   double view[5] = {0, 0, 640, 480, 0};
+  int viewport[4] = {0, 0, 640, 480};
+  unsigned target = 0;  // device handle of the render target, 0 the back buffer
 };
 RDeviceState g;
 
@@ -185,6 +188,8 @@ bool GR_D3D_Init(int width, int height, int flags) {
   GR_D3D_Set_View(0, 0, g.region_w, g.region_h, 0);
   TraceWrite("D3D Create Device :: Texture Init");
   GR_Texture_Reset_List();
+  GR_Surface_Forget_All();
+  g.target = 0;
   TraceWrite("D3D Create Device :: Settings Init");
   GR_D3D_Apply_Settings();
   if (IGameWindow* w = GameWindow()) w->SetVsync(g.vsync);
@@ -230,6 +235,8 @@ bool GR_D3D_Reset() {
   g.params.samples = g.wanted_samples;
   g.params.width = std::max(g.params.width, mode.width);
   g.params.height = std::max(g.params.height, mode.height);
+  // Render targets do not outlive a reset: the game makes its surfaces anew.
+  GR_Surface_Free_All();
   std::string error;
   if (!d->Reset(g.params, error)) {
     TraceWrite("Device reset failed: " + error);
@@ -257,6 +264,8 @@ bool GR_D3D_Reset() {
 void GR_D3D_Finish() {
   if (IRenderDevice* d = Device()) d->Release();
   g.exists = false;
+  g.target = 0;
+  GR_Surface_Forget_All();
 }
 
 void GR_D3D_Set_Region(int w, int h) {
@@ -278,7 +287,36 @@ int GR_D3D_Region_Width() { return g.region_w; }
 int GR_D3D_Region_Height() { return g.region_h; }
 
 void GR_D3D_Set_Viewport(int x, int y, int w, int h) {
+  g.viewport[0] = x;
+  g.viewport[1] = y;
+  g.viewport[2] = w;
+  g.viewport[3] = h;
   if (IRenderDevice* d = Device()) d->SetViewport(x, y, w, h);
+}
+
+bool GR_D3D_Set_Target(int tex) {
+  IRenderDevice* d = Device();
+  if (d == nullptr) return false;
+  const unsigned handle = tex < 0 ? 0 : GR_Texture_Device_Handle(tex);
+  if (tex >= 0 && handle == 0) return false;
+  if (!d->SetRenderTarget(handle)) return false;
+  g.target = handle;
+  return true;
+}
+
+bool GR_D3D_Read_Target(int tex, int x, int y, int w, int h, uint32_t* out) {
+  IRenderDevice* d = Device();
+  if (d == nullptr) return false;
+  const unsigned handle = tex < 0 ? 0 : GR_Texture_Device_Handle(tex);
+  if (tex >= 0 && handle == 0) return false;
+  if (handle == g.target) return d->ReadPixels(x, y, w, h, out);
+  // Reading another target means binding it for a moment; the device gives
+  // a new target a viewport of its own, so ours is put back afterwards.
+  if (!d->SetRenderTarget(handle)) return false;
+  const bool ok = d->ReadPixels(x, y, w, h, out);
+  d->SetRenderTarget(g.target);
+  d->SetViewport(g.viewport[0], g.viewport[1], g.viewport[2], g.viewport[3]);
+  return ok;
 }
 
 void GR_D3D_Set_View(double x, double y, double w, double h, double angle) {
@@ -399,11 +437,13 @@ std::optional<TBitmap32> GR_D3D_Capture(int x, int y, int w, int h) {
   if (d == nullptr) return std::nullopt;
   x = std::max(x, 0);
   y = std::max(y, 0);
-  if (x + w > g.region_w) w = g.region_w - x;
-  if (y + h > g.region_h) h = g.region_h - y;
+  // The game may ask for any size: compared without overflowing.
+  if (int64_t(x) + w > g.region_w) w = g.region_w - x;
+  if (int64_t(y) + h > g.region_h) h = g.region_h - y;
   if (w <= 0 || h <= 0) return std::nullopt;
   TBitmap32 bm(w, h);
-  if (!d->ReadPixels(x, y, w, h, bm.s_data.data())) return std::nullopt;
+  // The back buffer, even while a surface is the drawing target.
+  if (!GR_D3D_Read_Target(-1, x, y, w, h, bm.s_data.data())) return std::nullopt;
   // The back buffer has no alpha of its own: a capture is opaque.
   for (TColor32& p : bm.s_data) p |= 0xFF000000u;
   return bm;

@@ -27,6 +27,14 @@ void GR_D3D_Get_Region(int& w, int& h);
 int GR_D3D_Region_Width();
 int GR_D3D_Region_Height();
 void GR_D3D_Set_Viewport(int x, int y, int w, int h);
+// The drawing target: a render-target texture number, or -1 for the back
+// buffer. The device gives a new target a viewport covering it. False when
+// there is no device or the texture is no render target.
+bool GR_D3D_Set_Target(int tex);
+// Reads w x h pixels (rows top-down, bytes blue, green, red, alpha) of a
+// render-target texture or of the back buffer (-1), whichever is the target;
+// the target and viewport stay as they were.
+bool GR_D3D_Read_Target(int tex, int x, int y, int w, int h, uint32_t* out);
 // Maps the room rectangle (x, y, w, h), turned by angle degrees, onto the
 // viewport.
 void GR_D3D_Set_View(double x, double y, double w, double h, double angle);

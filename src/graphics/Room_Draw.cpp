@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Surface.h"
 #include "graphics/Graphics_Window.h"
 #include "platform/Platform.h"
 #include "resources/Background_Main.h"
@@ -236,6 +237,18 @@ void SetRegionFromRoom() {
   GR_D3D_Set_Region(w, h);
 }
 
+// There is no vertical-blank signal to wait on: the wait ends where the next
+// refresh of the display would begin, by the clock. Fast runs do not wait.
+void ScreenWaitVsync() {
+  if (RunSettings().fast) return;
+  const int hz = GameWindow() ? std::max(GameWindow()->Display().frequency, 1) : 60;
+  const int64_t period = 1000000 / hz;
+  const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  std::this_thread::sleep_for(std::chrono::microseconds(period - now % period));
+}
+
 void ScreenRedraw() {
   DrawScreen();
   GR_D3D_End_Frame();
@@ -243,22 +256,13 @@ void ScreenRedraw() {
 }
 
 namespace {
-// screen_save and screen_save_part: a PNG for a ".png" name, else a Windows
-// bitmap whatever the extension; a failure to write is not reported.
+// screen_save and screen_save_part; a failure to write is not reported.
 void SaveScreen(const std::string& fname, std::optional<TBitmap32> picture) {
   if (fname.empty()) {
     ReportError("Trying to save screen to empty image file name.", false);
     return;
   }
-  if (!picture) return;
-  std::string ext = fname.size() >= 4 ? fname.substr(fname.size() - 4) : "";
-  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".png") {
-    picture->SaveToImageFile(fname);
-    return;
-  }
-  const std::vector<uint8_t> bmp = picture->SaveToBMP();
-  WriteWholeFile(fname, bmp.data(), bmp.size());
+  if (picture) GR_Picture_Save(fname, *picture);
 }
 
 void F_screen_save(CInstance*, CInstance*, int, RValue&, RValue* args) {
@@ -274,17 +278,7 @@ void F_screen_save_part(CInstance*, CInstance*, int, RValue&, RValue* args) {
 void F_set_synchronization(CInstance*, CInstance*, int, RValue&, RValue* args) {
   GR_D3D_Set_Synchronization(ArgBool(args[0]));
 }
-// There is no vertical-blank signal to wait on: the wait ends where the next
-// refresh of the display would begin, by the clock. Fast runs do not wait.
-void F_screen_wait_vsync(CInstance*, CInstance*, int, RValue&, RValue*) {
-  if (RunSettings().fast) return;
-  const int hz = GameWindow() ? std::max(GameWindow()->Display().frequency, 1) : 60;
-  const int64_t period = 1000000 / hz;
-  const int64_t now = std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch())
-                          .count();
-  std::this_thread::sleep_for(std::chrono::microseconds(period - now % period));
-}
+void F_screen_wait_vsync(CInstance*, CInstance*, int, RValue&, RValue*) { ScreenWaitVsync(); }
 
 // The colour of a room point as drawn so far, through the view being drawn.
 void F_draw_getpixel(CInstance*, CInstance*, int, RValue& result, RValue* args) {

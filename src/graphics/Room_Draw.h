@@ -10,6 +10,8 @@ void DrawRoomRect(const TRect& rect);
 void UpdateViews();
 // At room start, before the first draw.
 void SetRegionFromRoom();
+// Waits for the start of the display's next refresh (not in fast runs).
+void ScreenWaitVsync();
 // screen_redraw: draw, present, begin the next frame.
 void ScreenRedraw();
 

@@ -41,7 +41,8 @@ const char kUsage[] =
     "                messages go to standard error and show_debug_message lines\n"
     "                to standard output\n"
     "  --screenshot STEP:FILE  save the frame drawn in step STEP as a PNG file\n"
-    "                (repeatable)\n"
+    "                (repeatable); STEP+N:FILE saves frame N (from 0) of the\n"
+    "                room transition played after step STEP\n"
     "  --steps N     end the game (as game_end does) after N steps\n"
     "  --fast        run steps back to back; the game clock advances one step's\n"
     "                time slice per step\n"
@@ -193,12 +194,16 @@ ROptions ParseSwitches(int argc, char** argv) {
       Fail(o, a + " needs a value");
     } else if (a == "--screenshot") {
       const size_t colon = value.find(':');
-      long long step = 0;
-      if (colon == std::string::npos || colon + 1 == value.size() || !ParseCount(value.substr(0, colon), step) ||
-          step < 1)
-        Fail(o, "--screenshot needs STEP:FILE with a step of 1 or more");
+      const std::string when = value.substr(0, colon);
+      const size_t plus = when.find('+');
+      long long step = 0, frame = -1;
+      const bool frame_ok =
+          plus == std::string::npos || (ParseCount(when.substr(plus + 1), frame) && frame < (1 << 30));
+      if (colon == std::string::npos || colon + 1 == value.size() || !ParseCount(when.substr(0, plus), step) ||
+          step < 1 || !frame_ok)
+        Fail(o, "--screenshot needs STEP:FILE or STEP+FRAME:FILE with a step of 1 or more");
       else
-        RunSettings().screenshots.push_back({step, value.substr(colon + 1)});
+        RunSettings().screenshots.push_back({step, value.substr(colon + 1), int(frame)});
     } else if (a == "--steps" || a == "--seed") {
       long long n = 0;
       if (!ParseCount(value, n)) {

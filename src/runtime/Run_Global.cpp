@@ -208,12 +208,15 @@ void EnterRoom(int index, bool newgame) {
     }
   }
   Perform_AllEvent(ev_other, 4);
+  if (DrawHooks().transition_enter) DrawHooks().transition_enter();
   if (!RoomChangePending()) Transition_Kind = 0;
 }
 
 void LeaveRoom(bool gameend) {
   CRunRoom* room = g_current;
   if (room == nullptr) return;
+  // Only a room that another follows has a transition to show.
+  if ((New_Room >= 0 || New_Room == ROOM_RESTART) && DrawHooks().transition_prepare) DrawHooks().transition_prepare();
   room->inst.RemoveMarked();
   const int pending = New_Room;
   New_Room = ROOM_NONE;

@@ -334,10 +334,9 @@ void HandleSpecialKeys() {
   }
 }
 
-// Saves the frame just drawn for every screenshot asked for this step.
-static void TakeScreenshots(long long step) {
+void TakeScreenshots(long long step, int transition_frame) {
   for (const RRunSettings::RScreenshot& shot : RunSettings().screenshots) {
-    if (shot.step != step) continue;
+    if (shot.step != step || shot.frame != transition_frame) continue;
     std::optional<TBitmap32> frame = GR_D3D_Capture_Screen();
     // Asked for on the command line, so a failure is the runner's, like
     // --dump-state's: said on stderr and in the exit status.

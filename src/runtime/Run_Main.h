@@ -15,15 +15,21 @@ struct RRunSettings {
   struct RScreenshot {
     long long step;            // the step whose drawn frame is saved
     std::string file;          // PNG
+    int frame = -1;            // else that frame of the room transition played after the step
   };
   std::vector<RScreenshot> screenshots;
 };
 RRunSettings& RunSettings();
+// Saves the frame just drawn for every screenshot asked for: the frame of
+// step `step` (frame -1) or a frame of the transition played after it.
+void TakeScreenshots(long long step, int transition_frame = -1);
 
 // What the loop asks of the room drawing above it, installed by that module.
 struct RDrawHooks {
   void (*draw)() = nullptr;        // draw the room (the frame of this step)
   void (*room_start)() = nullptr;  // a room was entered: size the region
+  void (*transition_prepare)() = nullptr;  // leaving a room: capture it for transition_kind
+  void (*transition_enter)() = nullptr;    // the room's start events ran: play the transition
 };
 RDrawHooks& DrawHooks();
 

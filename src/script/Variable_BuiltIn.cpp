@@ -481,7 +481,11 @@ bool Get_room_last(CInstance*, int, RValue& o) {
     return true;                                                                       \
   }
 GLOBAL_INT(transition_kind, Transition_Kind)
-GLOBAL_INT(transition_steps, Transition_Steps)
+bool Get_transition_steps(CInstance*, int, RValue& o) { return GetConst(o, Transition_Steps); }
+bool Set_transition_steps(CInstance*, int, const RValue& v) {
+  Transition_Steps = std::max(RoundInt(v), 1);  // every transition shows at least its two end frames
+  return true;
+}
 GLOBAL_INT(score, Score)
 GLOBAL_INT(cursor_sprite, Cursor_Sprite)
 bool Get_lives(CInstance*, int, RValue& o) { return GetConst(o, Lives); }
