@@ -326,7 +326,8 @@ void A_set_alarm(CInstance* self, CInstance*, int, RValue&, RValue* args) {
 void A_sleep(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
   if (ArgBool(args[1])) Call(b_screen_redraw, self, other, {});
   // Milliseconds, kept within what the clock can count.
-  const double ms = std::clamp(ArgReal(args[0]), 0.0, 9.0e12);
+  const double asked = ArgReal(args[0]);
+  const double ms = asked > 0 ? std::min(asked, 9.0e12) : 0;  // NaN waits not at all
   WaitMicroseconds(static_cast<int64_t>(ms * 1000));
 }
 

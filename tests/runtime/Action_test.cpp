@@ -9,13 +9,19 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "graphics/BM32_Bitmap.h"
 #include "library/Function_Math.h"
 #include "runtime/Instance_Class.h"
+#include "runtime/Event_Main.h"
+#include "runtime/IO_Main.h"
 #include "runtime/Run_Global.h"
+#include "runner/Option_Main.h"
+#include "runtime/Run_Main.h"
+#include "script/Code_Spaces.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
 #include "script/Variable_BuiltIn.h"
@@ -26,15 +32,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The run-wide values the actions write, back to their start-of-game state
+// so that later tests in this program see what they expect.
+void RestoreGameGlobals() {
+  CInstance inst(100001, 0);
+  RunCodeOn(inst, "score = 0; lives = -1; health = 100; show_score = 1; show_lives = 0; show_health = 0; "
+                  "caption_score = 'Score: '; caption_lives = 'Lives: '; caption_health = 'Health: '; "
+                  "cursor_sprite = -1; transition_kind = 0");
+  New_Room = ROOM_NONE;
+  argument_relative = 0;
+  ErrorResetForTests();
+}
+
 class ActionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterBuiltins();
     SetHeadlessErrorChoice(false);
+    ErrorResetForTests();
     argument_relative = 0;
-    error_last.clear();
   }
-  void TearDown() override { argument_relative = 0; }
+  void TearDown() override { RestoreGameGlobals(); }
   // Runs code on inst with the relative flag as an action with its box
   // ticked (or not) would set it.
   std::string Run(CInstance& inst, const std::string& code, bool relative = false) {
@@ -254,9 +272,6 @@ TEST_F(ActionTest, SpritesTimeLinesAndScoreKeeping) {
     Run(inst, c.action);
     EXPECT_EQ(Run(inst, std::string("return ") + c.read), c.want) << c.action;
   }
-  CInstance inst(100001, 0);
-  Run(inst, "score = 0; show_score = 1; show_lives = 0; show_health = 0; "
-            "caption_score = 'Score: '; caption_lives = 'Lives: '; caption_health = 'Health: '");
 }
 
 TEST_F(ActionTest, ComparisonQuestions) {
@@ -285,9 +300,25 @@ TEST_F(ActionTest, ComparisonQuestions) {
   error_last.clear();
   EXPECT_EQ(Run(inst, "return action_if_variable('1', 1, 0)"), "0");
   EXPECT_EQ(error_last, "Cannot compare arguments.");
-  Score = 0;
-  Lives = -1;
-  Health = 100;
+}
+
+TEST_F(ActionTest, MouseQuestionSeesHeldAndJustReleasedButtons) {
+  CInstance inst(100001, 0);
+  IO_Clear();
+  const auto ask = [&](int b) { return Run(inst, "return action_if_mouse(" + std::to_string(b) + ")"); };
+  EXPECT_EQ(ask(0), "1");  // no button held
+  EXPECT_EQ(ask(1), "0");
+  IO_MouseDown(2);         // right
+  EXPECT_EQ(ask(2), "1");
+  EXPECT_EQ(ask(1), "0");
+  EXPECT_EQ(ask(0), "0");
+  EXPECT_EQ(ask(7), "0");  // any other number: no button held
+  IO_MouseUp(2);           // released in this step still counts
+  EXPECT_EQ(ask(2), "1");
+  EXPECT_EQ(ask(0), "1");
+  IO_ClearStep();
+  EXPECT_EQ(ask(2), "0");
+  IO_Clear();
 }
 
 TEST_F(ActionTest, DiceChances) {
@@ -448,6 +479,54 @@ TEST_F(ActionGameTest, DrawingActionsMatchTheirFrames) {
     for (int y = 0; y < 24; ++y)
       for (int x = 0; x < 48; ++x) ASSERT_EQ(Rgb(got, x, y), Rgb(want, x, y)) << file << " at " << x << "," << y;
   }
+}
+
+// Every registered action with hostile arguments, with and without self and
+// outside any room: nothing may crash, hang or read out of bounds.
+class ActionSweepTest : public testproc::ScratchDirTest {};
+
+TEST_F(ActionSweepTest, HostileArgumentsNeverCrash) {
+  RegisterBuiltins();
+  SetHeadlessErrorChoice(false);
+  const fs::path old_cwd = fs::current_path();
+  fs::current_path(dir_);  // snapshots and saves land here
+  const bool was_fast = RunSettings().fast;
+  RunSettings().fast = true;  // a sleep advances the virtual clock only
+  std::vector<RValue> values;
+  for (double d : {0.0, -1.0, 1.0, 2.5, 3.0, 12.0, 1e300, -1e300, std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    RValue v;
+    v.SetReal(d);
+    values.push_back(v);
+  }
+  for (const char* t : {"", "abc", "000010000", "111111111", "1"}) {
+    RValue v;
+    v.SetString(t);
+    values.push_back(v);
+  }
+  RandomSetSeed(7);
+  for (int id = 0; id < FunctionCount(); ++id) {
+    const RFunction& f = FunctionGet(id);
+    if (f.f_name.rfind("action_", 0) != 0) continue;
+    for (int round = 0; round < 40; ++round) {
+      RValue args[kMaxFunctionArgs];
+      for (int k = 0; k < f.f_argnumb; ++k)
+        args[k] = values[size_t(round < int(values.size()) ? round : RandomInt(int(values.size())))];
+      for (bool relative : {false, true}) {
+        CInstance inst(100001, 0);
+        for (CInstance* self : {&inst, static_cast<CInstance*>(nullptr)}) {
+          argument_relative = relative ? 1 : 0;
+          RValue result;
+          f.f_routine(self, self, f.f_argnumb, result, args);
+          ErrorResetForTests();
+          New_Room = ROOM_NONE;
+        }
+      }
+    }
+  }
+  RunSettings().fast = was_fast;
+  opt_showcursor = true;
+  RestoreGameGlobals();
+  fs::current_path(old_cwd);
 }
 
 }  // namespace
