@@ -441,6 +441,40 @@ TEST_F(ActionGameTest, LivesHealthScriptsAndCreation) {
             "destroyed\ninto created at 100\n");
 }
 
+TEST_F(ActionGameTest, WrapMovesByTheRoomAndTheScaledSpriteSize) {
+  const fs::path p = dir_ / "proj";
+  fs::create_directories(p / "objects");
+  fs::create_directories(p / "rooms");
+  fs::create_directories(p / "sprites");
+  fs::copy_file(kGames + "act_draw/sprites/spr_box.png", p / "sprites" / "spr_box.png");
+  std::ofstream(p / "sprites" / "spr_box.json") << R"({"frames": ["sprites/spr_box.png"], "strip": 2})";
+  std::ofstream(p / "game.json") << R"({"sprites": ["spr_box"], "objects": ["obj"], "rooms": ["rm"]})";
+  // Three instances wrapping both ways (2), horizontally (0), vertically (1).
+  std::ofstream(p / "rooms" / "rm.json") << R"({"width": 64, "height": 48, "instances": [
+      {"object": "obj", "x": 60, "y": 3, "code_text": "how = 2"},
+      {"object": "obj", "x": 60, "y": 3, "code_text": "how = 0"},
+      {"object": "obj", "x": 60, "y": 3, "code_text": "how = 1"}]})";
+  std::ofstream(p / "objects" / "obj.json") << R"J({"sprite": "spr_box", "events": [
+    {"event": "create", "actions": [
+      {"call": "action_sprite_transform", "args": [2, 1, 0, 0]},
+      {"call": "action_set_hspeed", "args": [6]},
+      {"call": "action_set_vspeed", "args": [-5]}]},
+    {"event": "step", "actions": [{"call": "action_wrap", "args": ["how"]}]},
+    {"event": "step", "number": 2, "actions": [
+      {"call": "show_debug_message", "args": ["string(how) + ' ' + string(x) + ',' + string(y)"]}]}
+  ]})J";
+  testproc::ROutput r = Play(Pack(p.string()), "--steps 3");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  // The sprite is 8 x 8, twice as wide: w = 16, h = 8. The wrap (step
+  // event) looks before the motion: in step 2 x = 66 moving right goes back
+  // by 64 + 16 and y = -2 moving up forward by 48 + 8; a left edge passed
+  // while moving the other way stays.
+  EXPECT_EQ(r.out,
+            "2 66,-2\n0 66,-2\n1 66,-2\n"
+            "2 -8,49\n0 -8,-7\n1 72,49\n"
+            "2 -2,44\n0 -2,-12\n1 78,44\n");
+}
+
 // Colour of a frame pixel as 0xRRGGBB.
 int Rgb(const TBitmap32& bm, int x, int y) {
   const TColor32 c = bm.GetPixel(x, y);
