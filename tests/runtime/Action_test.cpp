@@ -302,6 +302,36 @@ TEST_F(ActionTest, ComparisonQuestions) {
   EXPECT_EQ(error_last, "Cannot compare arguments.");
 }
 
+TEST_F(ActionTest, MissingResourcesAreReportedAndNothingElseHappens) {
+  const struct {
+    const char* action;
+    const char* message;
+  } cases[] = {
+      {"action_draw_sprite(99, 0, 0, 0)", "Trying to draw a non-existing sprite."},
+      {"action_draw_background(99, 0, 0, 1)", "Trying to draw a non-existing background."},
+      {"action_sprite_set(99, 3, 0.25)", "Setting instance to non-existing sprite: 99"},
+      {"action_set_sprite(-1, 2)", "Setting instance to non-existing sprite: -1"},
+      {"action_create_object(99, 1, 2)", "Creating instance for non-existing object: 99"},
+      {"action_create_object_motion(99, 1, 2, 3, 4)", "Creating instance for non-existing object: 99"},
+      {"action_change_object(99, 1)", "Asking to change into non-existing object: 99"},
+  };
+  for (const auto& c : cases) {
+    CInstance inst(100001, 0);
+    error_last.clear();
+    Run(inst, c.action);
+    EXPECT_EQ(error_last, c.message) << c.action;
+    // The sprite actions stop at the error: image and scales untouched.
+    EXPECT_EQ(Run(inst, "return string(image_index) + ' ' + string(image_speed) + ' ' + string(image_xscale)"),
+              "0 1 1")
+        << c.action;
+  }
+  // None of the four objects exists: nothing happens, no error.
+  CInstance inst(100001, 0);
+  error_last.clear();
+  Run(inst, "action_create_object_random(-1, 99, -1, 98, 0, 0)");
+  EXPECT_EQ(error_last, "");
+}
+
 TEST_F(ActionTest, MouseQuestionSeesHeldAndJustReleasedButtons) {
   CInstance inst(100001, 0);
   IO_Clear();
