@@ -8,6 +8,7 @@
 #include "library/Function_Data_Structures.h"
 #include "library/Function_Math.h"
 #include "resources/Function_Tile.h"
+#include "runtime/Function_Action.h"
 #include "runtime/Function_Game.h"
 #include "runtime/IO_Main.h"
 #include "script/Function_Library.h"
@@ -15,7 +16,7 @@
 namespace {
 const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO, &kLibrary_Room_Draw,
-    &kLibrary_Graphics, &kLibrary_Window, &kLibrary_Surface, &kLibrary_Transition,
+    &kLibrary_Graphics, &kLibrary_Window, &kLibrary_Surface, &kLibrary_Transition, &kLibrary_Action,
 };
 }  // namespace
 
