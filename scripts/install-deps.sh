@@ -7,6 +7,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   zlib1g-dev libpng-dev libjpeg-dev libgif-dev
   libfreetype-dev libfontconfig-dev libffi-dev
+  fonts-liberation2
   libsdl2-dev libgl-dev libegl-dev libopengl-dev
   libgtest-dev libgmock-dev
   nlohmann-json3-dev

@@ -126,4 +126,5 @@ void CFont::CreateFont(const std::string& name, int size, bool bold, bool italic
     }
   }
   if (s_FontHeight < 0) s_FontHeight = 0;
+  InitTexture();
 }

@@ -8,16 +8,35 @@
 #include "resources/Sprite_Main.h"
 #include "runner/Support_Stream.h"
 
-void CFont::Clear() { *this = CFont(); }
+CFont::CFont(CFont&& obj) noexcept : RFontData(std::move(static_cast<RFontData&>(obj))), s_tex(obj.s_tex) {
+  obj.s_tex = -1;
+  obj.Clear();
+}
+
+CFont& CFont::operator=(CFont&& obj) noexcept {
+  if (&obj == this) return *this;
+  FreeTexture();
+  static_cast<RFontData&>(*this) = std::move(static_cast<RFontData&>(obj));
+  s_tex = obj.s_tex;
+  obj.s_tex = -1;
+  obj.Clear();
+  return *this;
+}
+
+void CFont::Clear() {
+  FreeTexture();
+  static_cast<RFontData&>(*this) = RFontData();
+}
 
 void CFont::Assign(const CFont& obj) {
   if (&obj == this) return;
-  *this = obj;
+  FreeTexture();
+  static_cast<RFontData&>(*this) = obj;
   if (IsSpriteFont()) {
     s_bw = s_bh = 0;
     s_bytes.clear();
   }
-  s_tex = -1;
+  InitTexture();
 }
 
 bool CFont::LoadFromStream(CStream& str) {
@@ -189,7 +208,8 @@ std::string CFont::ConvertText(const std::string& utf8) const {
 }
 
 int CFont::TextWidthCodes(const std::string& codes) const {
-  int w = 0;
+  // Advances come from the game file: a sum past the integer range saturates.
+  int64_t w = 0;
   for (unsigned char c : codes) w += CharShift(c);
-  return w;
+  return int(std::clamp<int64_t>(w, INT32_MIN, INT32_MAX));
 }

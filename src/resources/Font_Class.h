@@ -12,8 +12,9 @@ class CStream;
 // number without its own page).
 int CharsetCodePage(int charset);
 
-class CFont {
- public:
+// The stored part of a font: everything but its texture, so that a copy of
+// the data never shares a texture with the original.
+struct RFontData {
   std::string s_name;
   int s_size = 12;
   bool s_bold = false;
@@ -29,10 +30,28 @@ class CFont {
   int s_bw = 0;
   int s_bh = 0;
   std::vector<uint8_t> s_bytes;
-  int s_tex = -1;
   int s_FontHeight = 0;
+};
+
+class CFont : public RFontData {
+ public:
+  int s_tex = -1;  // the atlas texture, owned by the font
+
+  // A font owns its texture: a copy makes its own, a move hands it over,
+  // clearing or destroying frees it.
+  CFont() = default;
+  CFont(const CFont& obj) { Assign(obj); }
+  CFont(CFont&& obj) noexcept;
+  CFont& operator=(const CFont& obj) {
+    Assign(obj);
+    return *this;
+  }
+  CFont& operator=(CFont&& obj) noexcept;
+  ~CFont() { FreeTexture(); }
 
   void Clear();
+  // Copies everything (the atlas only for bitmap fonts), then makes the
+  // texture.
   void Assign(const CFont& obj);
   bool IsSpriteFont() const { return s_spr >= 0; }
 
@@ -57,4 +76,26 @@ class CFont {
   int TextWidth(const std::string& utf8) const { return TextWidthCodes(ConvertText(utf8)); }
   int TextWidthCodes(const std::string& codes) const;
   int TextHeight(const std::string&) const { return s_FontHeight; }
+
+  // The atlas texture of a bitmap font with a name (white texels, coverage
+  // as alpha); none without a render device. Sprite fonts have none.
+  void InitTexture();
+  void FreeTexture();
+
+  // One line of character codes from (x, y), the pen moving right; each
+  // glyph's top-left at the pen plus its offset. Colours are colour
+  // integers; angles in degrees. The _Color forms spread c1 .. c4 as a
+  // horizontal gradient over the whole line (c1 top-left, c2 top-right,
+  // c3 bottom-right, c4 bottom-left).
+  void Draw_String(double x, double y, const std::string& codes, int col, double alpha) const;
+  void Draw_String_Transformed(double x, double y, const std::string& codes, double xsc, double ysc, double angle,
+                               int col, double alpha) const;
+  void Draw_String_Color(double x, double y, const std::string& codes, int c1, int c2, int c3, int c4,
+                         double alpha) const;
+  void Draw_String_Transformed_Color(double x, double y, const std::string& codes, double xsc, double ysc,
+                                     double angle, int c1, int c2, int c3, int c4, double alpha) const;
+
+ private:
+  void DrawLine(double x, double y, const std::string& codes, double xsc, double ysc, double angle, int col,
+                const int* corners, double alpha) const;
 };

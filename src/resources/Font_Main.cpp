@@ -19,5 +19,10 @@ bool AssignFont(int target, int source) { return FontList().Assign(target, sourc
 bool DeleteFont(int index) { return FontList().Delete(index); }
 void ClearFonts() { FontList().Clear(); }
 
+void Font_InitTextures() {
+  for (int i = 0; i < FontList().Count(); ++i)
+    if (CFont* item = FontList().Get(i)) item->InitTexture();
+}
+
 bool LoadSection_Fonts(CStream& stream) { return LoadResourceSection(stream, FontList()); }
 void SaveSection_Fonts(CStream& stream) { SaveResourceSection(stream, FontList()); }

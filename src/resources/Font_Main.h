@@ -20,6 +20,8 @@ int DuplicateFont(int index);
 bool AssignFont(int target, int source);
 bool DeleteFont(int index);
 void ClearFonts();
+// The atlas textures of the stored fonts (graphics start-up).
+void Font_InitTextures();
 
 // The fonts section of the game file: a resource list of version 800.
 bool LoadSection_Fonts(CStream& stream);

@@ -2,9 +2,10 @@
 // place in this order, so new libraries go at the end.
 #include "graphics/Function_Graphics.h"
 #include "graphics/Function_Surface.h"
+#include "graphics/Function_Text.h"
+#include "graphics/Function_Window.h"
 #include "graphics/Graphics_Transition.h"
 #include "graphics/Room_Draw.h"
-#include "graphics/Function_Window.h"
 #include "library/Function_Data_Structures.h"
 #include "library/Function_Math.h"
 #include "resources/Function_Tile.h"
@@ -15,8 +16,18 @@
 
 namespace {
 const RFunctionLibrary* const kLibraries[] = {
-    &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO, &kLibrary_Room_Draw,
-    &kLibrary_Graphics, &kLibrary_Window, &kLibrary_Surface, &kLibrary_Transition, &kLibrary_Action,
+    &kLibrary_Math,
+    &kLibrary_Data_Structures,
+    &kLibrary_Tile,
+    &kLibrary_Game,
+    &kLibrary_IO,
+    &kLibrary_Room_Draw,
+    &kLibrary_Graphics,
+    &kLibrary_Window,
+    &kLibrary_Surface,
+    &kLibrary_Transition,
+    &kLibrary_Action,
+    &kLibrary_Text,
 };
 }  // namespace
 

@@ -17,6 +17,7 @@
 #include "runner/Support_Stream.h"
 #include "runner/Support_Various.h"
 #include "resources/Background_Main.h"
+#include "resources/Font_Main.h"
 #include "resources/Object_Main.h"
 #include "resources/Sprite_Main.h"
 #include "resources/TimeLine_Main.h"
@@ -65,6 +66,8 @@ bool GraphicsStep() {
   Background_InitTextures();
   TraceWrite("Init_Graphics :: Sprite_InitTextures");
   Sprite_InitTextures();
+  TraceWrite("Init_Graphics :: Background_FontTextures");
+  Font_InitTextures();
   TraceWrite("Init_Graphics :: GR_D3D_Start_Frame");
   GR_D3D_Start_Frame();
   TraceWrite("Init_Graphics :: Finished");
