@@ -9,11 +9,12 @@
 #include "runtime/Function_Game.h"
 #include "runtime/IO_Main.h"
 #include "script/Function_Library.h"
+#include "sound/Function_Sound.h"
 
 namespace {
 const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO, &kLibrary_Room_Draw,
-    &kLibrary_Graphics, &kLibrary_Window,
+    &kLibrary_Graphics, &kLibrary_Window, &kLibrary_Sound,
 };
 }  // namespace
 
