@@ -59,8 +59,10 @@ std::shared_ptr<const RPcm> DecodeSound(const uint8_t* data, size_t size, int ra
   if (sf == nullptr) return nullptr;
   std::shared_ptr<RPcm> pcm;
   if (info.channels >= 1 && info.channels <= 64 && info.samplerate >= 1000 && info.samplerate <= 768000) {
-    // Read in blocks rather than trusting the frame count of the header.
-    const int64_t cap = kMaxDecodedSeconds * int64_t(info.samplerate);
+    // Read in blocks rather than trusting the frame count of the header; a
+    // compressed file of silence can expand without end, so the decoded
+    // frames are capped whatever the rate (ten minutes at 44100 Hz).
+    const int64_t cap = kMaxDecodedSeconds * 44100;
     std::vector<float> in;  // interleaved stereo at the file's rate
     std::vector<float> block(size_t(4096) * size_t(info.channels));
     int64_t got = 0;

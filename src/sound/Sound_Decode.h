@@ -13,8 +13,8 @@ struct RPcm {
   size_t Count() const { return frames.size() / 2; }
 };
 
-// Decoded sound is capped at this many frames per second of the mixer rate
-// (ten minutes), whatever a header claims.
+// Decoded sound is capped at this many seconds of 44100 Hz frames (about
+// 212 MB of samples at most), whatever a header claims.
 constexpr int64_t kMaxDecodedSeconds = 600;
 
 // Decodes a whole sound file from memory and resamples it to `rate`. Null

@@ -21,12 +21,17 @@ struct RDelay {
     r.assign(n, 0.f);
     w = 0;
   }
-  // The sample written `d` frames ago (d >= 1, fractional: linear).
+  // The sample written `d` frames ago (1 <= d < n, fractional: linear).
   static float Read(const std::vector<float>& line, size_t w, size_t n, double d) {
     const double pos = double(w) + double(n) - d;
-    const size_t i0 = size_t(pos) % n, i1 = (i0 + 1) % n;
-    const float f = float(pos - std::floor(pos));
+    size_t i0 = size_t(pos);
+    const float f = float(pos - double(i0));
+    if (i0 >= n) i0 -= n;
+    const size_t i1 = i0 + 1 == n ? 0 : i0 + 1;
     return line[i0] + (line[i1] - line[i0]) * f;
+  }
+  void Advance() {
+    if (++w == n) w = 0;
   }
 };
 
@@ -44,17 +49,27 @@ class CModDelay : public CEffect {
     const double swing = base * 0.5 * p_.depth / 100.0;
     const double step = p_.frequency / rate_;
     const double offset = (p_.phase - 2) * 0.25;  // of a cycle
+    // The oscillator is evaluated every kLfoStep frames and the delays
+    // interpolated between: far below audible modulation rates.
+    constexpr int kLfoStep = 32;
+    double dl = 0, dr = 0, ddl = 0, ddr = 0;
     for (int i = 0; i < frames; ++i) {
-      const double lfo_l = Wave(phase_), lfo_r = Wave(phase_ + offset);
-      phase_ += step;
-      if (phase_ >= 1) phase_ -= std::floor(phase_);
-      const double dl = std::max(1.0, base + swing * (1 + lfo_l)), dr = std::max(1.0, base + swing * (1 + lfo_r));
-      const float yl = RDelay::Read(delay_.l, delay_.w, delay_.n, dl);
-      const float yr = RDelay::Read(delay_.r, delay_.w, delay_.n, dr);
+      if (i % kLfoStep == 0) {
+        const double span = std::min(kLfoStep, frames - i);
+        const double l0 = base + swing * (1 + Wave(phase_)), r0 = base + swing * (1 + Wave(phase_ + offset));
+        phase_ += step * span;
+        if (phase_ >= 1) phase_ -= std::floor(phase_);
+        const double l1 = base + swing * (1 + Wave(phase_)), r1 = base + swing * (1 + Wave(phase_ + offset));
+        dl = l0, dr = r0, ddl = (l1 - l0) / span, ddr = (r1 - r0) / span;
+      }
+      const double dlc = std::max(1.0, dl), drc = std::max(1.0, dr);
+      dl += ddl, dr += ddr;
+      const float yl = RDelay::Read(delay_.l, delay_.w, delay_.n, dlc);
+      const float yr = RDelay::Read(delay_.r, delay_.w, delay_.n, drc);
       const float xl = buf[2 * i], xr = buf[2 * i + 1];
       delay_.l[delay_.w] = xl + fb * yl;
       delay_.r[delay_.w] = xr + fb * yr;
-      delay_.w = (delay_.w + 1) % delay_.n;
+      delay_.Advance();
       buf[2 * i] = dry * xl + wet * yl;
       buf[2 * i + 1] = dry * xr + wet * yr;
     }
@@ -80,16 +95,19 @@ class CEcho : public CEffect {
   void Set(const REchoParams& p) { p_ = p; }
   void Process(float* buf, int frames) override {
     const float wet = float(p_.wetdry / 100.0), dry = 1.f - wet, fb = float(p_.feedback / 100.0);
-    const double dl = std::max(1.0, std::round(p_.leftdelay * rate_ / 1000.0));
-    const double dr = std::max(1.0, std::round(p_.rightdelay * rate_ / 1000.0));
+    // Whole-frame delays: read straight from the line.
+    const size_t n = delay_.n;
+    const size_t dl = std::clamp<size_t>(size_t(std::lround(p_.leftdelay * rate_ / 1000.0)), 1, n - 1);
+    const size_t dr = std::clamp<size_t>(size_t(std::lround(p_.rightdelay * rate_ / 1000.0)), 1, n - 1);
     for (int i = 0; i < frames; ++i) {
-      const float yl = RDelay::Read(delay_.l, delay_.w, delay_.n, dl);
-      const float yr = RDelay::Read(delay_.r, delay_.w, delay_.n, dr);
+      const size_t w = delay_.w;
+      const float yl = delay_.l[w >= dl ? w - dl : w + n - dl];
+      const float yr = delay_.r[w >= dr ? w - dr : w + n - dr];
       const float xl = buf[2 * i], xr = buf[2 * i + 1];
       // Swapped feedback makes each repeat change sides.
       delay_.l[delay_.w] = xl + fb * (p_.pandelay ? yr : yl);
       delay_.r[delay_.w] = xr + fb * (p_.pandelay ? yl : yr);
-      delay_.w = (delay_.w + 1) % delay_.n;
+      delay_.Advance();
       buf[2 * i] = dry * xl + wet * yl;
       buf[2 * i + 1] = dry * xr + wet * yr;
     }
@@ -149,36 +167,42 @@ class CEqualizer : public CEffect {
     a2_ = (1 - alpha / a) / a0;
   }
   void Process(float* buf, int frames) override {
-    for (int c = 0; c < 2; ++c) {
-      double x1 = x_[c][0], x2 = x_[c][1], y1 = y_[c][0], y2 = y_[c][1];
-      for (int i = 0; i < frames; ++i) {
-        const double x = buf[2 * i + c];
-        const double y = b0_ * x + b1_ * x1 + b2_ * x2 - a1_ * y1 - a2_ * y2;
-        x2 = x1, x1 = x, y2 = y1, y1 = y;
-        buf[2 * i + c] = float(y);
-      }
-      // Denormals would slow the filter to a crawl in silence.
-      x_[c] = {x1, x2};
-      y_[c] = {std::abs(y1) < 1e-20 ? 0 : y1, std::abs(y2) < 1e-20 ? 0 : y2};
+    const float b0 = float(b0_), b1 = float(b1_), b2 = float(b2_), a1 = float(a1_), a2 = float(a2_);
+    float lx1 = x_[0][0], lx2 = x_[0][1], ly1 = y_[0][0], ly2 = y_[0][1];
+    float rx1 = x_[1][0], rx2 = x_[1][1], ry1 = y_[1][0], ry2 = y_[1][1];
+    for (int i = 0; i < frames; ++i) {
+      const float xl = buf[2 * i], xr = buf[2 * i + 1];
+      const float yl = b0 * xl + b1 * lx1 + b2 * lx2 - a1 * ly1 - a2 * ly2;
+      const float yr = b0 * xr + b1 * rx1 + b2 * rx2 - a1 * ry1 - a2 * ry2;
+      lx2 = lx1, lx1 = xl, ly2 = ly1, ly1 = yl;
+      rx2 = rx1, rx1 = xr, ry2 = ry1, ry1 = yr;
+      buf[2 * i] = yl;
+      buf[2 * i + 1] = yr;
     }
+    // Denormals would slow the filter to a crawl in silence.
+    auto flush = [](float v) { return std::abs(v) < 1e-15f ? 0.f : v; };
+    x_[0] = {lx1, lx2};
+    x_[1] = {rx1, rx2};
+    y_[0] = {flush(ly1), flush(ly2)};
+    y_[1] = {flush(ry1), flush(ry2)};
   }
 
  private:
   int rate_;
   double b0_ = 1, b1_ = 0, b2_ = 0, a1_ = 0, a2_ = 0;
-  std::array<std::array<double, 2>, 2> x_{}, y_{};
+  std::array<std::array<float, 2>, 2> x_{}, y_{};
 };
 
-// A reverb of four damped combs and two all-passes per channel; the combs'
-// feedback gives the set decay time, their damping the high-frequency ratio.
+// A reverb: four damped combs on the summed input, then two all-passes per
+// side for the stereo spread; the combs' feedback gives the set decay time,
+// their damping the high-frequency ratio.
 class CReverb : public CEffect {
  public:
   CReverb(int type, int rate) : type_(type), rate_(rate) {
     static const double kComb[4] = {29.7, 37.1, 41.1, 43.7}, kAll[2] = {5.0, 1.7};
-    for (int c = 0; c < 2; ++c) {
-      for (int k = 0; k < 4; ++k) comb_[c][k].assign(size_t(rate * (kComb[k] + c * 0.53) / 1000.0) + 1, 0.f);
-      for (int k = 0; k < 2; ++k) all_[c][k].assign(size_t(rate * (kAll[k] + c * 0.21) / 1000.0) + 1, 0.f);
-    }
+    for (int k = 0; k < 4; ++k) comb_[k].assign(size_t(rate * kComb[k] / 1000.0) + 1, 0.f);
+    for (int c = 0; c < 2; ++c)
+      for (int k = 0; k < 2; ++k) all_[c][k].assign(size_t(rate * (kAll[k] + c * 0.37) / 1000.0) + 1, 0.f);
     if (type == kFxEnvReverb) Set(RReverbParams{0, -6, 1490, 0.83});
     else Set(RReverbParams{});
   }
@@ -187,40 +211,43 @@ class CReverb : public CEffect {
     p_ = p;
     in_ = float(DbToGain(p.gain));
     mix_ = float(p.mix <= -96 ? 0 : DbToGain(p.mix));
-    for (int c = 0; c < 2; ++c)
-      for (int k = 0; k < 4; ++k) {
-        const double len_s = double(comb_[c][k].size()) / rate_;
-        fb_[c][k] = float(std::pow(10.0, -3.0 * len_s / (p.time / 1000.0)));
-      }
+    for (int k = 0; k < 4; ++k) {
+      const double len_s = double(comb_[k].size()) / rate_;
+      fb_[k] = float(std::pow(10.0, -3.0 * len_s / (p.time / 1000.0)));
+    }
     damp_ = float(std::clamp(1.0 - p.ratio, 0.0, 0.95));
   }
   void Process(float* buf, int frames) override {
     for (int i = 0; i < frames; ++i) {
+      const float xl = buf[2 * i] * in_, xr = buf[2 * i + 1] * in_;
+      const float x = 0.5f * (xl + xr);
+      float s = 0;
+      for (int k = 0; k < 4; ++k) {
+        std::vector<float>& line = comb_[k];
+        size_t& pos = cpos_[k];
+        const float y = line[pos];
+        lp_[k] = y * (1 - damp_) + lp_[k] * damp_;
+        line[pos] = x + lp_[k] * fb_[k];
+        if (++pos == line.size()) pos = 0;
+        s += y;
+      }
+      s *= 0.25f;
       for (int c = 0; c < 2; ++c) {
-        const float x = buf[2 * i + c] * in_;
-        float s = 0;
-        for (int k = 0; k < 4; ++k) {
-          auto& line = comb_[c][k];
-          size_t& pos = cpos_[c][k];
-          const float y = line[pos];
-          lp_[c][k] = y * (1 - damp_) + lp_[c][k] * damp_;
-          line[pos] = x + lp_[c][k] * fb_[c][k];
-          if (++pos == line.size()) pos = 0;
-          s += y;
-        }
-        s *= 0.25f;
+        float v = s;
         for (int k = 0; k < 2; ++k) {
-          auto& line = all_[c][k];
+          std::vector<float>& line = all_[c][k];
           size_t& pos = apos_[c][k];
           const float d = line[pos];
-          const float v = s + 0.5f * d;
-          line[pos] = v;
+          const float u = v + 0.5f * d;
+          line[pos] = u;
           if (++pos == line.size()) pos = 0;
-          s = d - 0.5f * v;
+          v = d - 0.5f * u;
         }
-        buf[2 * i + c] = x + mix_ * s;
+        buf[2 * i + c] = (c == 0 ? xl : xr) + mix_ * v;
       }
     }
+    for (float& v : lp_)
+      if (std::abs(v) < 1e-15f) v = 0;
   }
   int64_t TailFrames() const override { return int64_t(p_.time / 1000.0 * rate_ * 1.5) + rate_ / 10; }
 
@@ -228,9 +255,9 @@ class CReverb : public CEffect {
   int type_, rate_;
   RReverbParams p_;
   float in_ = 1, mix_ = 1, damp_ = 0;
-  std::vector<float> comb_[2][4], all_[2][2];
-  size_t cpos_[2][4]{}, apos_[2][2]{};
-  float fb_[2][4]{}, lp_[2][4]{};
+  std::vector<float> comb_[4], all_[2][2];
+  size_t cpos_[4]{}, apos_[2][2]{};
+  float fb_[4]{}, lp_[4]{};
 };
 
 // A feed-forward compressor on the louder channel's envelope, with the
@@ -256,16 +283,21 @@ class CCompressor : public CEffect {
       const float peak = std::max(std::abs(xl), std::abs(xr));
       const float k = peak > env_ ? att_ : rel_;
       env_ = peak + k * (env_ - peak);
-      const float env_db = env_ > 1e-6f ? 20.f * std::log10(env_) : -120.f;
-      const float over = env_db - thr;
-      const float g = std::pow(10.f, ((over > 0 ? -over * slope : 0.f) + makeup) / 20.f);
+      // The gain follows the envelope every 8 frames (0.2 ms), which keeps
+      // the logarithms off the per-sample path.
+      if (((count_++) & 7) == 0) {
+        const float env_db = env_ > 1e-6f ? 20.f * std::log10(env_) : -120.f;
+        const float over = env_db - thr;
+        gain_ = std::pow(10.f, ((over > 0 ? -over * slope : 0.f) + makeup) / 20.f);
+      }
+      const float g = gain_;
       float yl = xl, yr = xr;
       if (d >= 1) {
         yl = RDelay::Read(delay_.l, delay_.w, delay_.n, d);
         yr = RDelay::Read(delay_.r, delay_.w, delay_.n, d);
         delay_.l[delay_.w] = xl;
         delay_.r[delay_.w] = xr;
-        delay_.w = (delay_.w + 1) % delay_.n;
+        delay_.Advance();
       }
       buf[2 * i] = yl * g;
       buf[2 * i + 1] = yr * g;
@@ -277,7 +309,8 @@ class CCompressor : public CEffect {
   int rate_;
   RCompressorParams p_;
   RDelay delay_;
-  float att_ = 0, rel_ = 0, env_ = 0;
+  float att_ = 0, rel_ = 0, env_ = 0, gain_ = 1;
+  unsigned count_ = 0;
 };
 
 // A soft clipper with its fixed drive, edge and output gain.

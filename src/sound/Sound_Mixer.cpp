@@ -332,8 +332,10 @@ void CMixer::Render(float* out, int frames) {
       float l = 1, r = 1;
       if (p.kind == 2) Gains3D(p.pos3d, l, r);
       else PanGains(p.pan, l, r);
+      const float dg = float((g1 - g0) / n) * master;
+      float g = float(g0) * master;
       for (int i = 0; i < n; ++i) {
-        const float g = float(g0 + (g1 - g0) * (i + 1) / n) * master;
+        g += dg;
         dst[2 * i] += tmp[2 * i] * g * l;
         dst[2 * i + 1] += tmp[2 * i + 1] * g * r;
       }
