@@ -13,6 +13,7 @@ PACKAGES=(
   nlohmann-json3-dev
   lua5.4
   libgl1-mesa-dri libegl-mesa0 xvfb xauth xdotool
+  libsndfile1-dev libfluidsynth-dev fluid-soundfont-gm sox
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

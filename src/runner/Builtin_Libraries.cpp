@@ -13,6 +13,7 @@
 #include "runtime/Function_Game.h"
 #include "runtime/IO_Main.h"
 #include "script/Function_Library.h"
+#include "sound/Function_Sound.h"
 
 namespace {
 const RFunctionLibrary* const kLibraries[] = {
@@ -28,6 +29,7 @@ const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Transition,
     &kLibrary_Action,
     &kLibrary_Text,
+    &kLibrary_Sound,
 };
 }  // namespace
 

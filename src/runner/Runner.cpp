@@ -24,6 +24,7 @@
 #include "script/Code_Error.h"
 #include "script/Code_Command.h"
 #include "script/Code_Function.h"
+#include "sound/Sound_Playback.h"
 
 namespace {
 
@@ -43,6 +44,9 @@ const char kUsage[] =
     "  --screenshot STEP:FILE  save the frame drawn in step STEP as a PNG file\n"
     "                (repeatable); STEP+N:FILE saves frame N (from 0) of the\n"
     "                room transition played after step STEP\n"
+    "  --audio-out FILE  write the whole sound mix of the run to FILE as a WAV\n"
+    "                file (44100 Hz stereo); headless, the mix advances by one\n"
+    "                step's time per step\n"
     "  --steps N     end the game (as game_end does) after N steps\n"
     "  --fast        run steps back to back; the game clock advances one step's\n"
     "                time slice per step\n"
@@ -84,7 +88,7 @@ struct ROptions {
 // Switches that take a value, as "--name value" or "--name=value".
 bool TakesValue(const std::string& name) {
   static const char* const kNames[] = {"--screenshot", "--steps", "--seed", "--dump-state",
-                                       "--input",      "--eval",  "--scripts"};
+                                       "--input",      "--eval",  "--scripts", "--audio-out"};
   for (const char* n : kNames)
     if (name == n) return true;
   return false;
@@ -214,6 +218,8 @@ ROptions ParseSwitches(int argc, char** argv) {
         RunSettings().seeded = true;
         RunSettings().seed = static_cast<uint32_t>(n);
       }
+    } else if (a == "--audio-out") {
+      SetAudioOutFile(value);
     } else if (a == "--dump-state") {
       RunSettings().dump_state = value;
     } else if (a == "--input") {

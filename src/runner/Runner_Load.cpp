@@ -27,6 +27,8 @@
 #include "runtime/Run_Main.h"
 #include "script/Constant_Main.h"
 #include "script/Script_Main.h"
+#include "resources/Sound_Main.h"
+#include "sound/Sound_Playback.h"
 
 namespace {
 int g_progress = 0;
@@ -76,6 +78,14 @@ bool GraphicsStep() {
   return true;
 }
 
+// The sound system starts when the game has sounds (or a mix file is asked
+// for); a missing device leaves the game silent, never failing.
+bool SoundStep() {
+  StartSound(PresentSoundCount());
+  PrepareSounds();
+  return true;
+}
+
 bool ExportStep() {
   ExportIncludedFiles();
   return true;
@@ -93,6 +103,7 @@ const RPrepareStep kPrepareSteps[] = {
     {62, "Compiling scripts", ScriptsCompileAll, "Failed to compile the scripts."},
     {70, "Compiling time line actions", CompileTimeLines, "Failed to compile the actions in the time lines."},
     {72, "Compiling object actions", CompileObjects, "Failed to compile the actions in the objects."},
+    {80, "Preparing sounds", SoundStep, nullptr},
     {90, "Preparing graphics", GraphicsStep, nullptr},
 };
 
@@ -195,6 +206,10 @@ bool PlayLoadedGame() {
 }  // namespace
 
 void FinishGame() {
+  if (!StopSound()) {
+    std::fputs("roomrun: cannot write the mix file\n", stderr);
+    NoteOutputFailure();
+  }
   RemoveIncludedFiles();
   // Events past the end are a mistake in the script, not the game's.
   const std::string left = IO_ScriptLeftOverWarning();

@@ -440,6 +440,8 @@ void MainLoop() {
       int64_t W = D - (N0 - T);
       W = std::clamp<int64_t>(W, 0, 1000000);
       WaitMicroseconds(W);
+      // Without a device clock the mix advances by one step's length.
+      if (IAudioOutput* audio = AudioOutput()) audio->Advance(D);
       NextFrame();
       T = N0 + W;
       if (T < S) S = T;
