@@ -1,5 +1,6 @@
 // The function libraries in their registration order: a function's id is its
 // place in this order, so new libraries go at the end.
+#include "graphics/Function_Draw.h"
 #include "graphics/Function_Graphics.h"
 #include "graphics/Room_Draw.h"
 #include "graphics/Function_Window.h"
@@ -14,6 +15,7 @@ namespace {
 const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO, &kLibrary_Room_Draw,
     &kLibrary_Graphics, &kLibrary_Window,
+    &kLibrary_Draw,
 };
 }  // namespace
 
