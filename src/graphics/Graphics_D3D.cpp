@@ -32,6 +32,7 @@ struct RDeviceState {
   double view[5] = {0, 0, 640, 480, 0};
   int viewport[4] = {0, 0, 640, 480};
   unsigned target = 0;  // device handle of the render target, 0 the back buffer
+  float world[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 };
 RDeviceState g;
 
@@ -329,8 +330,13 @@ void GR_D3D_Set_View(double x, double y, double w, double h, double angle) {
 }
 
 void GR_D3D_Set_World(const float m[16]) {
+  std::copy(m, m + 16, g.world);
   if (IRenderDevice* d = Device()) d->SetTransform(ETransform::World, m);
 }
+
+void GR_D3D_Get_World(float m[16]) { std::copy(g.world, g.world + 16, m); }
+
+int GR_D3D_Max_Primitives() { return std::max(g.caps.max_primitives, 1); }
 
 void GR_D3D_Set_Blend(int src, int dst) {
   g.states.blend_src = src;

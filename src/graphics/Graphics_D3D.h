@@ -40,6 +40,9 @@ bool GR_D3D_Read_Target(int tex, int x, int y, int w, int h, uint32_t* out);
 void GR_D3D_Set_View(double x, double y, double w, double h, double angle);
 // The world transform (2D drawing leaves it the identity).
 void GR_D3D_Set_World(const float m[16]);
+void GR_D3D_Get_World(float m[16]);
+// The most primitives one draw call may hold (from the device's caps).
+int GR_D3D_Max_Primitives();
 
 // Render settings: stored, and applied at once when a device exists.
 void GR_D3D_Set_Blend(int src, int dst);

@@ -1,5 +1,6 @@
 // The function libraries in their registration order: a function's id is its
 // place in this order, so new libraries go at the end.
+#include "graphics/Function_Draw.h"
 #include "graphics/Function_Graphics.h"
 #include "graphics/Function_Surface.h"
 #include "graphics/Function_Text.h"
@@ -30,6 +31,7 @@ const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Action,
     &kLibrary_Text,
     &kLibrary_Sound,
+    &kLibrary_Draw,
 };
 }  // namespace
 
