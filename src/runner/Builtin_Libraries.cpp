@@ -4,6 +4,7 @@
 #include "graphics/Room_Draw.h"
 #include "graphics/Function_Window.h"
 #include "library/Function_Data_Structures.h"
+#include "library/Function_File.h"
 #include "library/Function_Math.h"
 #include "resources/Function_Tile.h"
 #include "runtime/Function_Game.h"
@@ -13,7 +14,7 @@
 namespace {
 const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO, &kLibrary_Room_Draw,
-    &kLibrary_Graphics, &kLibrary_Window,
+    &kLibrary_Graphics, &kLibrary_Window, &kLibrary_File,
 };
 }  // namespace
 
