@@ -1,5 +1,4 @@
-// The game's files: binary and text file slots, the legacy text file, the file
-// system, file names, included files, programs, parameters and environment.
+// Built-in functions for the game's files, file names, programs, environment, ini file and registry.
 #include "library/Function_File.h"
 
 #include <dirent.h>
@@ -19,7 +18,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "library/Support_Ini.h"
 #include "library/Support_Path.h"
+#include "library/Support_Registry.h"
 #include "runner/DataNew_Main.h"
 #include "runner/Support_File.h"
 #include "runner/Support_Various.h"
@@ -640,6 +641,136 @@ void F_environment_get_variable(CInstance*, CInstance*, int, RValue& r, RValue* 
   r.SetString(v ? v : "");
 }
 
+// ---- ini files ---------------------------------------------------------------------
+
+struct RIni {
+  bool open = false;
+  std::string name, path;
+  CIniFile file;
+  bool dirty = false;  // a change not yet on disk (its write failed)
+} g_ini;
+
+// Writes the ini file after a change. In secure mode an ini file named
+// outside the working folder is only read, never written.
+void IniSave() {
+  if (SecureRefuses(g_ini.name)) {
+    g_ini.dirty = false;
+    return Err("In secure mode you cannot write file " + g_ini.name);
+  }
+  g_ini.dirty = !g_ini.file.Save(g_ini.path);
+}
+
+void IniClose() {
+  if (g_ini.open && g_ini.dirty) IniSave();
+  g_ini = RIni();
+}
+
+void F_ini_open(CInstance*, CInstance*, int, RValue&, RValue* a) {
+  IniClose();
+  const std::string& name = ArgString(a[0]);
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(HostPath(name), ec);
+  const std::filesystem::path parent = full.parent_path();
+  if (ec || name.empty() || !IsDirectory(parent.empty() ? std::string(".") : parent.string()))
+    return Err("Error directory does not exist when opening ini file - " + full.string());
+  g_ini.open = true;
+  g_ini.name = name;
+  g_ini.path = full.string();
+  g_ini.file.Load(g_ini.path);
+}
+
+void F_ini_close(CInstance*, CInstance*, int, RValue&, RValue*) { IniClose(); }
+
+bool IniReadable() {
+  if (g_ini.open) return true;
+  Err("Trying to read from undefined INI file");
+  return false;
+}
+
+void F_ini_read_string(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  r.SetString(ArgString(a[2]));
+  if (!IniReadable()) return;
+  if (const std::string* v = g_ini.file.Find(ArgString(a[0]), ArgString(a[1]))) r.SetString(*v);
+}
+
+void F_ini_read_real(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  r.SetReal(ArgReal(a[2]));
+  if (!IniReadable()) return;
+  double v = 0;
+  if (const std::string* t = g_ini.file.Find(ArgString(a[0]), ArgString(a[1])); t && ParseIniReal(*t, v)) r.SetReal(v);
+}
+
+void F_ini_key_exists(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  if (IniReadable()) r.SetReal(g_ini.file.Find(ArgString(a[0]), ArgString(a[1])) ? 1 : 0);
+}
+void F_ini_section_exists(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  if (IniReadable()) r.SetReal(g_ini.file.SectionExists(ArgString(a[0])) ? 1 : 0);
+}
+
+void IniWrite(const RValue* a, const std::string& value) {
+  if (!g_ini.open) return Err("Trying to write to undefined INI file");
+  if (g_ini.file.Set(ArgString(a[0]), ArgString(a[1]), value)) IniSave();
+}
+void F_ini_write_string(CInstance*, CInstance*, int, RValue&, RValue* a) { IniWrite(a, ArgString(a[2])); }
+void F_ini_write_real(CInstance*, CInstance*, int, RValue&, RValue* a) { IniWrite(a, ShortestReal(ArgReal(a[2]))); }
+
+void F_ini_key_delete(CInstance*, CInstance*, int, RValue&, RValue* a) {
+  if (!g_ini.open) return Err("Trying to change undefined INI file");
+  if (g_ini.file.DeleteKey(ArgString(a[0]), ArgString(a[1]))) IniSave();
+}
+void F_ini_section_delete(CInstance*, CInstance*, int, RValue&, RValue* a) {
+  if (!g_ini.open) return Err("Trying to change undefined INI file");
+  if (g_ini.file.DeleteSection(ArgString(a[0]))) IniSave();
+}
+
+// ---- the registry ------------------------------------------------------------------
+
+int g_registry_root = 0;
+
+void F_registry_write_string(CInstance*, CInstance*, int, RValue&, RValue* a) {
+  RegistryWriteString(RegistryGameKey(), ArgString(a[0]), ArgString(a[1]));
+}
+void F_registry_write_real(CInstance*, CInstance*, int, RValue&, RValue* a) {
+  RegistryWriteReal(RegistryGameKey(), ArgString(a[0]), ArgReal(a[1]));
+}
+void RegReadString(const std::string& key, const std::string& name, RValue& r) {
+  const RRegistryValue v = RegistryRead(key, name);
+  r.SetString(v.exists && !v.is_real ? v.text : std::string());
+}
+void RegReadReal(const std::string& key, const std::string& name, RValue& r) {
+  const RRegistryValue v = RegistryRead(key, name);
+  r.SetReal(v.exists && v.is_real ? v.real : 0);
+}
+void F_registry_read_string(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  RegReadString(RegistryGameKey(), ArgString(a[0]), r);
+}
+void F_registry_read_real(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  RegReadReal(RegistryGameKey(), ArgString(a[0]), r);
+}
+void F_registry_exists(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  r.SetReal(RegistryRead(RegistryGameKey(), ArgString(a[0])).exists ? 1 : 0);
+}
+void F_registry_write_string_ext(CInstance*, CInstance*, int, RValue&, RValue* a) {
+  const std::string& key = ArgString(a[0]);
+  if (SecureMode) return Err("In Secure mode you cannot write registry entries in " + key);
+  RegistryWriteString(RegistryRootKey(g_registry_root, key), ArgString(a[1]), ArgString(a[2]));
+}
+void F_registry_write_real_ext(CInstance*, CInstance*, int, RValue&, RValue* a) {
+  const std::string& key = ArgString(a[0]);
+  if (SecureMode) return Err("In Secure mode you cannot write registry entries in " + key);
+  RegistryWriteReal(RegistryRootKey(g_registry_root, key), ArgString(a[1]), ArgReal(a[2]));
+}
+void F_registry_read_string_ext(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  RegReadString(RegistryRootKey(g_registry_root, ArgString(a[0])), ArgString(a[1]), r);
+}
+void F_registry_read_real_ext(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  RegReadReal(RegistryRootKey(g_registry_root, ArgString(a[0])), ArgString(a[1]), r);
+}
+void F_registry_exists_ext(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  r.SetReal(RegistryRead(RegistryRootKey(g_registry_root, ArgString(a[0])), ArgString(a[1])).exists ? 1 : 0);
+}
+void F_registry_set_root(CInstance*, CInstance*, int, RValue&, RValue* a) { g_registry_root = ArgInt(a[0]); }
+
 const RBuiltin kFunctions[] = {
     {"file_bin_open", F_file_bin_open, 2},
     {"file_bin_rewrite", F_file_bin_rewrite, 1},
@@ -699,6 +830,27 @@ const RBuiltin kFunctions[] = {
     {"parameter_count", F_parameter_count, 0},
     {"parameter_string", F_parameter_string, 1},
     {"environment_get_variable", F_environment_get_variable, 1},
+    {"registry_write_string", F_registry_write_string, 2},
+    {"registry_write_real", F_registry_write_real, 2},
+    {"registry_read_string", F_registry_read_string, 1},
+    {"registry_read_real", F_registry_read_real, 1},
+    {"registry_exists", F_registry_exists, 1},
+    {"registry_write_string_ext", F_registry_write_string_ext, 3},
+    {"registry_write_real_ext", F_registry_write_real_ext, 3},
+    {"registry_read_string_ext", F_registry_read_string_ext, 2},
+    {"registry_read_real_ext", F_registry_read_real_ext, 2},
+    {"registry_exists_ext", F_registry_exists_ext, 2},
+    {"registry_set_root", F_registry_set_root, 1},
+    {"ini_open", F_ini_open, 1},
+    {"ini_close", F_ini_close, 0},
+    {"ini_read_string", F_ini_read_string, 3},
+    {"ini_read_real", F_ini_read_real, 3},
+    {"ini_write_string", F_ini_write_string, 3},
+    {"ini_write_real", F_ini_write_real, 3},
+    {"ini_key_exists", F_ini_key_exists, 2},
+    {"ini_section_exists", F_ini_section_exists, 1},
+    {"ini_key_delete", F_ini_key_delete, 2},
+    {"ini_section_delete", F_ini_section_delete, 1},
 };
 }  // namespace
 
@@ -772,6 +924,8 @@ void CloseGameFiles() {
   }
   for (RTextFile& t : g_text) CloseText(t, false);
   g_search = RSearch();
+  IniClose();
+  g_registry_root = 0;
 }
 
 const RFunctionLibrary kLibrary_File{"File", kFunctions};

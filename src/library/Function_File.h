@@ -1,6 +1,7 @@
 #pragma once
 // Built-in functions for the game's files: binary and text files, the file
-// system, file names, included files, programs, parameters and environment.
+// system, file names, included files, programs, parameters, environment,
+// ini files and the registry.
 #include <string>
 
 struct RFunctionLibrary;
@@ -8,7 +9,8 @@ extern const RFunctionLibrary kLibrary_File;
 
 // The command line as parameter_string sees it (0 is the program).
 void SetProgramParameters(int argc, char** argv);
-// Closes every file the game left open and ends its file search.
+// Closes every file the game left open, ends its file search, closes the
+// ini file (writing a change not yet on disk) and resets the registry root.
 void CloseGameFiles();
 
 // How a real is written to a text file: a blank, "-" when negative, the
