@@ -6,6 +6,7 @@
 #include "library/Function_Data_Structures.h"
 #include "library/Function_File.h"
 #include "library/Function_Math.h"
+#include "library/Function_Misc.h"
 #include "resources/Function_Tile.h"
 #include "runtime/Function_Game.h"
 #include "runtime/IO_Main.h"
@@ -14,7 +15,7 @@
 namespace {
 const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO, &kLibrary_Room_Draw,
-    &kLibrary_Graphics, &kLibrary_Window, &kLibrary_File,
+    &kLibrary_Graphics, &kLibrary_Window, &kLibrary_File, &kLibrary_Misc,
 };
 }  // namespace
 

@@ -26,7 +26,7 @@ inline void EnsureRegistered() {
   static bool done = [] {
     opt_showerrors = false;
     opt_aborterrors = false;
-    if (FunctionFindBuiltin("file_exists") < 0) FunctionAddLibrary(kLibrary_File);
+    RegisterBuiltins();
     return true;
   }();
   (void)done;

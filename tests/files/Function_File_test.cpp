@@ -249,7 +249,7 @@ TEST_F(FilesTest, FileSystemOperations) {
   EXPECT_GT(Call("disk_size").val, 0);
   EXPECT_GT(Call("disk_free", {""}).val, 0);
   EXPECT_GT(Call("disk_size", {"c"}).val, 0);
-  EXPECT_EQ(Call("disk_free", {"d"}).val, Call("disk_free", {"D:\\"}).val);
+  EXPECT_EQ(Call("disk_size", {"d"}).val, Call("disk_size", {"D:\\"}).val);
 }
 
 TEST_F(FilesTest, FindFirstMatchesPatternsAndAttributes) {
