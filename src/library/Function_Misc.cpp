@@ -1,4 +1,4 @@
-// Built-in functions for code from text, variables by name, the clipboard, program settings and dates.
+// Built-in functions for code from text, external functions, variables by name, the clipboard, program settings and dates.
 #include "library/Function_Misc.h"
 
 #include <sys/resource.h>
@@ -16,11 +16,13 @@
 #include "library/Support_Path.h"
 #include "platform/Game_Window.h"
 #include "platform/Platform.h"
+#include "runner/DataNew_Main.h"
 #include "runner/Support_Various.h"
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Main.h"
 #include "script/Code_Variable.h"
+#include "script/Support_DLL.h"
 #include "script/Function_Args.h"
 #include "script/Function_Library.h"
 #include "script/Variable_Main.h"
@@ -475,9 +477,84 @@ void F_date_is_today(CInstance*, CInstance*, int, RValue& r, RValue* a) {
   r.SetReal(today <= d && d < today + 1 ? 1 : 0);
 }
 
+// ---- external functions -------------------------------------------------------------------
+
+bool DllsAllowed() {
+  if (!SecureMode) return true;
+  ActionErr("In secure mode you cannot use DLLs");
+  return false;
+}
+
+int TypeOf(const RValue& v) { return ArgInt(v) == 1 ? 1 : 0; }
+
+void Define(RValue& r, const std::string& library, const std::string& name, int calltype, int resulttype,
+            const int* types, int count) {
+  const int id = DllDefine(library, name, calltype, resulttype, types, count);
+  r.SetReal(id);
+  if (id < 0) ActionErr("Error defining an external function.");
+}
+
+void F_external_define(CInstance*, CInstance*, int argc, RValue& r, RValue* a) {
+  if (!DllsAllowed()) return;
+  if (argc < 5 || argc != ArgInt(a[4]) + 5) return ActionErr("Wrong number of arguments to external_define()");
+  const int n = ArgInt(a[4]);
+  if (n > kDllMaxArgs) return ActionErr("DLL functions can have at most 16 arguments");
+  int types[kDllMaxArgs + 1] = {};
+  for (int i = 0; i < n; ++i) {
+    if (n > 4 && ArgInt(a[5 + i]) != 0)
+      return ActionErr("DLL functions with more than 4 arguments cannot have string arguments");
+    types[i] = TypeOf(a[5 + i]);
+  }
+  Define(r, ArgString(a[0]), ArgString(a[1]), ArgInt(a[2]), TypeOf(a[3]), types, n);
+}
+
+template <int N>
+void F_external_defineN(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  if (!DllsAllowed()) return;
+  int types[kDllMaxArgs + 1] = {};
+  int resulttype;
+  if constexpr (N <= 4) {
+    for (int i = 0; i < N; ++i) types[i] = TypeOf(a[2 + i]);
+    resulttype = TypeOf(a[2 + N]);
+  } else {
+    resulttype = TypeOf(a[2]);
+  }
+  Define(r, ArgString(a[0]), ArgString(a[1]), 0, resulttype, types, N);
+}
+
+void F_external_call(CInstance*, CInstance*, int argc, RValue& r, RValue* a) {
+  if (!DllsAllowed() || argc < 1) return;
+  DllCall(ArgInt(a[0]), std::min(argc - 1, kDllMaxArgs - 1), a + 1, r);
+}
+
+void F_external_free(CInstance*, CInstance*, int, RValue&, RValue* a) {
+  if (DllsAllowed()) DllFree(ArgString(a[0]));
+}
+
 const RBuiltin kFunctions[] = {
     {"execute_string", F_execute_string, -1},
     {"execute_file", F_execute_file, -1},
+    {"external_define", F_external_define, -1},
+    {"external_call", F_external_call, -1},
+    {"external_free", F_external_free, 1},
+    {"external_define0", F_external_defineN<0>, 3},
+    {"external_define1", F_external_defineN<1>, 4},
+    {"external_define2", F_external_defineN<2>, 5},
+    {"external_define3", F_external_defineN<3>, 6},
+    {"external_define4", F_external_defineN<4>, 7},
+    {"external_define5", F_external_defineN<5>, 3},
+    {"external_define6", F_external_defineN<6>, 3},
+    {"external_define7", F_external_defineN<7>, 3},
+    {"external_define8", F_external_defineN<8>, 3},
+    {"external_call0", F_external_call, 1},
+    {"external_call1", F_external_call, 2},
+    {"external_call2", F_external_call, 3},
+    {"external_call3", F_external_call, 4},
+    {"external_call4", F_external_call, 5},
+    {"external_call5", F_external_call, 6},
+    {"external_call6", F_external_call, 7},
+    {"external_call7", F_external_call, 8},
+    {"external_call8", F_external_call, 9},
     {"variable_global_exists", F_variable_global_exists, 1},
     {"variable_global_get", F_variable_global_get, 1},
     {"variable_global_array_get", F_variable_global_array_get, 2},
