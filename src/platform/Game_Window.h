@@ -74,6 +74,10 @@ class IGameWindow {
   // True when the window system asked for a repaint since the last call.
   virtual bool TakeRepaintRequest() = 0;
 
+  // The window system's clipboard text: false when there is no clipboard to
+  // ask (the caller keeps its own then).
+  virtual bool ClipboardGet(std::string& /*text*/) { return false; }
+  virtual bool ClipboardSet(const std::string& /*text*/) { return false; }
   // A plain message box with an OK button; waits until it is closed. False
   // when none could be shown (the caller has written the text to stderr).
   virtual bool MessageBox(const std::string& title, const std::string& text) = 0;

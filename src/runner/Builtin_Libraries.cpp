@@ -8,7 +8,9 @@
 #include "graphics/Graphics_Transition.h"
 #include "graphics/Room_Draw.h"
 #include "library/Function_Data_Structures.h"
+#include "library/Function_File.h"
 #include "library/Function_Math.h"
+#include "library/Function_Misc.h"
 #include "resources/Function_Tile.h"
 #include "runtime/Function_Action.h"
 #include "runtime/Function_Game.h"
@@ -32,6 +34,8 @@ const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Text,
     &kLibrary_Sound,
     &kLibrary_Draw,
+    &kLibrary_File,
+    &kLibrary_Misc,
 };
 }  // namespace
 

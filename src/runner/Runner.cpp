@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "library/Function_File.h"
 #include "platform/Platform.h"
 #include "platform/headless/Headless_Window.h"
 #include "platform/sdl/SDL_Window.h"
@@ -256,6 +257,7 @@ void RemoveWhatTheRunMade() {
 }  // namespace
 
 int RunnerMain(int argc, char** argv) {
+  SetProgramParameters(argc, argv);
   ROptions options = ParseSwitches(argc, argv);
   if (options.help) {
     std::fputs(kUsage, stdout);

@@ -2,6 +2,7 @@
 
 #include <execinfo.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -113,42 +114,25 @@ namespace {
 void InstallExceptionHandler() { std::set_terminate(OnTerminate); }
 
 namespace {
-// Starts argv in directory; returns the child's pid or -1.
+// Starts argv in directory with posix_spawn (no shell ever sees the
+// arguments); a name without a slash is searched in PATH. Returns the
+// child's pid or -1 when it could not be started.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& directory) {
+  if (args.empty() || args[0].empty()) return -1;
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  int pipefd[2];
-  if (pipe2(pipefd, O_CLOEXEC) != 0) return -1;
-  pid_t pid = fork();
-  if (pid < 0) {
-    close(pipefd[0]);
-    close(pipefd[1]);
-    return -1;
+  if (!directory.empty()) {
+    struct stat st;
+    if (::stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return -1;
   }
-  if (pid == 0) {
-    // Tell the parent through the pipe when the program cannot be started.
-    char fail = 1;
-    if (!directory.empty() && chdir(directory.c_str()) != 0) {
-      (void)!write(pipefd[1], &fail, 1);
-      _exit(127);
-    }
-    execvp(argv[0], argv.data());
-    (void)!write(pipefd[1], &fail, 1);
-    _exit(127);
-  }
-  close(pipefd[1]);
-  char status;
-  ssize_t n;
-  do {
-    n = read(pipefd[0], &status, 1);
-  } while (n < 0 && errno == EINTR);
-  close(pipefd[0]);
-  if (n == 1) {
-    waitpid(pid, nullptr, 0);
-    return -1;
-  }
-  return pid;
+  posix_spawn_file_actions_t actions;
+  if (posix_spawn_file_actions_init(&actions) != 0) return -1;
+  if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+  pid_t pid = -1;
+  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : -1;
 }
 
 void Reap(pid_t pid, bool wait) {
@@ -170,8 +154,9 @@ void Reap(pid_t pid, bool wait) {
 }  // namespace
 
 bool RunProgram(const std::string& program, const std::string& parameters, const std::string& directory, bool wait) {
-  std::string command = parameters.empty() ? program : program + " " + parameters;
-  pid_t pid = Spawn({"/bin/sh", "-c", command}, directory);
+  std::vector<std::string> args = SplitCommandLine(parameters);
+  args.insert(args.begin(), program);
+  pid_t pid = Spawn(args, directory);
   if (pid < 0) return false;
   Reap(pid, wait);
   return true;
@@ -182,16 +167,8 @@ bool ShellOpen(const std::string& file, const std::string& parameters, const std
   if (!directory.empty() && !file.empty() && file[0] != '/') path = directory + "/" + file;
   struct stat st;
   if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0) {
-    std::vector<std::string> args = {path};
-    // Parameters are split at blanks, as a command line would be.
-    size_t i = 0;
-    while (i < parameters.size()) {
-      while (i < parameters.size() && parameters[i] == ' ') ++i;
-      size_t j = i;
-      while (j < parameters.size() && parameters[j] != ' ') ++j;
-      if (j > i) args.push_back(parameters.substr(i, j - i));
-      i = j;
-    }
+    std::vector<std::string> args = SplitCommandLine(parameters);
+    args.insert(args.begin(), path);
     pid_t pid = Spawn(args, directory);
     if (pid < 0) return false;
     Reap(pid, false);
@@ -201,4 +178,52 @@ bool ShellOpen(const std::string& file, const std::string& parameters, const std
   if (pid < 0) return false;
   Reap(pid, false);
   return true;
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& line) {
+  std::vector<std::string> out;
+  size_t i = 0;
+  const size_t n = line.size();
+  while (true) {
+    while (i < n && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i >= n) break;
+    std::string arg;
+    bool quoted = false;
+    while (i < n) {
+      const char c = line[i];
+      if (!quoted && (c == ' ' || c == '\t')) break;
+      if (c == '\\') {
+        size_t k = i;
+        while (k < n && line[k] == '\\') ++k;
+        const size_t count = k - i;
+        if (k < n && line[k] == '"') {
+          arg.append(count / 2, '\\');
+          if (count % 2 == 1) {
+            arg += '"';
+            i = k + 1;
+          } else {
+            i = k;  // the quote is handled below
+          }
+        } else {
+          arg.append(count, '\\');
+          i = k;
+        }
+        continue;
+      }
+      if (c == '"') {
+        if (quoted && i + 1 < n && line[i + 1] == '"') {
+          arg += '"';
+          i += 2;
+        } else {
+          quoted = !quoted;
+          ++i;
+        }
+        continue;
+      }
+      arg += c;
+      ++i;
+    }
+    out.push_back(std::move(arg));
+  }
+  return out;
 }

@@ -3,6 +3,7 @@
 // the run.
 #include <functional>
 #include <string>
+#include <vector>
 
 // Whether trace lines are written to "Trace.log" beside the executable.
 extern bool TraceEnabled;
@@ -40,7 +41,15 @@ void VTExceptionHandler(const std::string& text);
 // Asks the desktop to open a document or program (xdg-open), or runs an
 // executable file with parameters. True when it could be started.
 bool ShellOpen(const std::string& file, const std::string& parameters, const std::string& directory);
-// Runs program + " " + parameters through the shell in directory (the
-// current one when empty). With wait, polls every 50 ms, pumping window
+// Runs program with parameters split by SplitCommandLine, never through a
+// shell, in directory (the current one when empty); a program without a
+// slash is searched in PATH. With wait, polls every 50 ms, pumping window
 // events, until it has ended. True when it could be started.
 bool RunProgram(const std::string& program, const std::string& parameters, const std::string& directory, bool wait);
+
+// Splits a command line the way Windows programs do: blanks and tabs part
+// arguments outside double quotes; 2n backslashes before a quote give n
+// backslashes and the quote opens or closes quoting, 2n+1 give n and a
+// literal quote; "" inside quotes is a literal quote; other backslashes are
+// kept. An empty quoted argument is kept.
+std::vector<std::string> SplitCommandLine(const std::string& line);

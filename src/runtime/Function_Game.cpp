@@ -12,7 +12,9 @@
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
 #include "runtime/Run_Global.h"
+#include "runtime/Run_Main.h"
 #include "script/Code_Spaces.h"
+#include "script/Function_Args.h"
 #include "script/Function_Library.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
@@ -310,6 +312,20 @@ void F_show_debug_message(CInstance*, CInstance*, int, RValue&, RValue* args) {
 void SetDebugMessageSink(void (*sink)(const std::string& line)) { g_sink = sink ? sink : StdoutSink; }
 
 namespace {
+// Waits with the step's own wait, so window events keep being handled.
+void F_sleep(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  const double us = std::nearbyint(ArgReal(args[0]) * 1000.0);
+  if (!(us > 0)) return;
+  WaitMicroseconds(us >= 9.0e18 ? INT64_MAX : static_cast<int64_t>(us));
+}
+
+// The answers of a desktop: platform 0, no device, no domain.
+void F_Velto_GetPlatform(CInstance*, CInstance*, int, RValue& result, RValue*) { result.SetReal(0); }
+void F_Velto_GetDevice(CInstance*, CInstance*, int, RValue& result, RValue*) { result.SetReal(-1); }
+void F_Velto_GetDomain(CInstance*, CInstance*, int, RValue& result, RValue*) { result.SetString("unknown"); }
+// A desktop has no timer, browser or virtual keys to ask for: these do nothing.
+void F_Velto_Nothing(CInstance*, CInstance*, int, RValue&, RValue*) {}
+
 const RBuiltin kFunctions[] = {
     {"path_start", F_path_start, 4},
     {"path_end", F_path_end, 0},
@@ -342,6 +358,18 @@ const RBuiltin kFunctions[] = {
     {"show_debug_message", F_show_debug_message, 1},
     {"game_save", F_game_save, 1},
     {"game_load", F_game_load, 1},
+    {"sleep", F_sleep, 1},
+    {"Velto_GetPlatform", F_Velto_GetPlatform, 0},
+    {"Velto_GetDevice", F_Velto_GetDevice, 0},
+    {"Velto_GetDomain", F_Velto_GetDomain, 0},
+    {"Velto_GetTimer", F_Velto_Nothing, 0},
+    {"Velto_OpenURL", F_Velto_Nothing, 1},
+    {"Velto_OpenURL_ext", F_Velto_Nothing, 2},
+    {"Velto_OpenURL_full", F_Velto_Nothing, 3},
+    {"Velto_AddVirtualKey", F_Velto_Nothing, 5},
+    {"Velto_DeleteVirtualKey", F_Velto_Nothing, 1},
+    {"Velto_ShowVirtualKey", F_Velto_Nothing, 1},
+    {"Velto_HideVirtualKey", F_Velto_Nothing, 1},
 };
 }  // namespace
 

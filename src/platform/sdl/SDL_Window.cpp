@@ -276,6 +276,21 @@ bool CSdlGameWindow::TakeRepaintRequest() {
   return r;
 }
 
+bool CSdlGameWindow::ClipboardGet(std::string& text) {
+  if (window_ == nullptr) return false;
+  text.clear();
+  if (SDL_HasClipboardText() == SDL_TRUE) {
+    char* t = SDL_GetClipboardText();
+    if (t != nullptr) text = t;
+    SDL_free(t);
+  }
+  return true;
+}
+
+bool CSdlGameWindow::ClipboardSet(const std::string& text) {
+  return window_ != nullptr && SDL_SetClipboardText(text.c_str()) == 0;
+}
+
 bool CSdlGameWindow::MessageBox(const std::string& title, const std::string& text) {
   if (!TranslatesInput()) return false;
   // Works before and without SDL_Init.

@@ -43,6 +43,8 @@ class CSdlGameWindow : public IGameWindow {
   bool HasFocus() const override;
   bool TakeRepaintRequest() override;
 
+  bool ClipboardGet(std::string& text) override;
+  bool ClipboardSet(const std::string& text) override;
   bool MessageBox(const std::string& title, const std::string& text) override;
   bool LoadWindowOpen(const RLoadPictures& pictures, bool show_progress, bool scale_progress, bool debug_mode,
                       int alpha, bool transparent) override;
