@@ -6,14 +6,16 @@
 #include "library/Function_Data_Structures.h"
 #include "library/Function_Math.h"
 #include "resources/Function_Tile.h"
+#include "runtime/Function_Collision.h"
 #include "runtime/Function_Game.h"
+#include "runtime/Function_Motion.h"
 #include "runtime/IO_Main.h"
 #include "script/Function_Library.h"
 
 namespace {
 const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO, &kLibrary_Room_Draw,
-    &kLibrary_Graphics, &kLibrary_Window,
+    &kLibrary_Graphics, &kLibrary_Window, &kLibrary_Collision, &kLibrary_Motion,
 };
 }  // namespace
 
