@@ -210,15 +210,16 @@ void GridPair(CRoomInstances& l, int a, int b, int na, int nb) {
       again = false;
       grid.Query(i->i_bbox, last, cands);
       for (int nj : cands) {
-        last = nj;
         CInstance* j = l.Obj_Instance(b, nj);
         if (j != grid.At(nj)) {
-          // The lists were re-formed under us: index them anew.
+          // The lists were re-formed under us (activation): index them
+          // anew and ask again from this position.
           grid.Build(l, b, nb);
           changed.clear();
           again = true;
           break;
         }
+        last = nj;
         if (j == nullptr) continue;
         HandlePair(i, j);
         if (RoomChangePending()) break;
