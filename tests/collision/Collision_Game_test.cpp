@@ -134,4 +134,47 @@ TEST_F(CollisionGameTest, EventOrderIsThatOfThePlainWalk) {
   for (size_t k = 0; k < want.size(); ++k) ASSERT_EQ(got[k], want[k]) << "event " << k;
 }
 
+// Thirty dots in a row meeting only their neighbours; when the 11th meets
+// the 12th, its event deactivates the 4th, so the direct list closes up in
+// the middle of the walk (the broad phase must index it anew). The plain
+// walk, which the test repeats, then reads the shifted positions: the 12th
+// is never an i in that step, and the later pairs go on from there.
+TEST_F(CollisionGameTest, ListReformedDuringThePhaseKeepsThePlainOrder) {
+  const std::string out = Run("coll_activate", 3);
+  std::vector<int> list;
+  std::vector<std::string> got;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("i ", 0) == 0) list.push_back(std::stoi(line.substr(2)));
+    else if (line == "step" || line.rfind("c ", 0) == 0) got.push_back(line);
+  }
+  ASSERT_EQ(list.size(), 30u) << out;
+  const int victim = list[3], trigger = list[10], after = list[11];
+  const int first = list[0];  // ids are consecutive: id - first is x / 6
+  auto place = [&](int id) { return id - first; };
+  bool done = false;
+  std::vector<std::string> want;
+  for (int step = 0; step < 3; ++step) {
+    want.push_back("step");
+    const int n = int(list.size());
+    for (int ni = 0; ni < n; ++ni) {
+      if (ni >= int(list.size())) break;
+      const int i = list[size_t(ni)];
+      for (int nj = ni + 1; nj < n; ++nj) {
+        if (nj >= int(list.size())) break;
+        const int j = list[size_t(nj)];
+        if (std::abs(place(i) - place(j)) != 1) continue;
+        want.push_back("c " + std::to_string(i) + " " + std::to_string(j));
+        if (i == trigger && j == after && !done) {
+          done = true;
+          std::erase(list, victim);
+        }
+        want.push_back("c " + std::to_string(j) + " " + std::to_string(i));
+      }
+    }
+  }
+  ASSERT_EQ(got.size(), want.size()) << out;
+  for (size_t k = 0; k < want.size(); ++k) ASSERT_EQ(got[k], want[k]) << "event " << k;
+}
+
 }  // namespace
