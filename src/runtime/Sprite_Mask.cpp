@@ -142,23 +142,50 @@ bool ToPixel(double v, int& out) {
 }
 }  // namespace
 
-bool TMask::SolidAt(const RMaskPlace& p, double px, double py) const {
-  if (i_w <= 0 || i_h <= 0 || p.sx == 0 || p.sy == 0) return false;
-  const double dx = px - p.x, dy = py - p.y;
-  double mx, my;
-  if (p.angle == 0) {
-    mx = dx / p.sx + p.xo;
-    my = dy / p.sy + p.yo;
-  } else {
-    const double a = p.angle * 3.14159265358979323846 / 180.0;
-    const double c = std::cos(a), s = std::sin(a);
-    mx = p.xo + (dx * c - dy * s) / p.sx;
-    my = p.yo + (dy * c + dx * s) / p.sy;
+namespace {
+// The room-to-mask mapping of one placed mask, with the sine and cosine
+// worked out once per test; unscaled, unturned masks map by integer offsets.
+class CMapper {
+ public:
+  CMapper(const TMask& m, const RMaskPlace& p) : m_(m), p_(p) {
+    usable_ = m.i_w > 0 && m.i_h > 0 && p.sx != 0 && p.sy != 0;
+    plain_ = p.angle == 0 && p.sx == 1 && p.sy == 1;
+    if (p.angle != 0) {
+      const double a = p.angle * 3.14159265358979323846 / 180.0;
+      c_ = std::cos(a);
+      s_ = std::sin(a);
+    }
   }
-  int ix, iy;
-  if (!ToPixel(mx, ix) || !ToPixel(my, iy)) return false;
-  return Get(ix, iy);
-}
+  bool Solid(double px, double py) const {
+    if (!usable_) return false;
+    if (plain_ && px == std::floor(px) && py == std::floor(py) && std::fabs(px) < 1e15 && std::fabs(py) < 1e15) {
+      const int64_t mx = int64_t(px) - p_.x + p_.xo, my = int64_t(py) - p_.y + p_.yo;
+      if (mx < 0 || my < 0 || mx >= m_.i_w || my >= m_.i_h) return false;
+      return m_.Get(int(mx), int(my));
+    }
+    const double dx = px - p_.x, dy = py - p_.y;
+    double mx, my;
+    if (p_.angle == 0) {
+      mx = dx / p_.sx + p_.xo;
+      my = dy / p_.sy + p_.yo;
+    } else {
+      mx = p_.xo + (dx * c_ - dy * s_) / p_.sx;
+      my = p_.yo + (dy * c_ + dx * s_) / p_.sy;
+    }
+    int ix, iy;
+    if (!ToPixel(mx, ix) || !ToPixel(my, iy)) return false;
+    return m_.Get(ix, iy);
+  }
+
+ private:
+  const TMask& m_;
+  const RMaskPlace& p_;
+  bool usable_ = false, plain_ = false;
+  double c_ = 1, s_ = 0;
+};
+}  // namespace
+
+bool TMask::SolidAt(const RMaskPlace& p, double px, double py) const { return CMapper(*this, p).Solid(px, py); }
 
 namespace {
 // Regions up to this many pixels are walked pixel by pixel; larger ones
@@ -237,7 +264,8 @@ bool TMask::CollisionMask(const RMaskPlace& p, const TMask* other, const RMaskPl
   if (other == nullptr) return false;
   const RRegion g = Intersect(p.bbox, q.bbox);
   if (g.Empty()) return false;
-  auto both = [&](int64_t x, int64_t y) { return SolidAt(p, double(x), double(y)) && other->SolidAt(q, double(x), double(y)); };
+  const CMapper ma(*this, p), mb(*other, q);
+  auto both = [&](int64_t x, int64_t y) { return ma.Solid(double(x), double(y)) && mb.Solid(double(x), double(y)); };
   if (g.Area() <= kPlainWalk) return WalkPixels(g, 1, both);
   if (p.angle == 0 && q.angle == 0)
     return WalkCells(g, {{this, &p}, {other, &q}}, [&](int64_t x0, int64_t y0, int64_t, int64_t) { return both(x0, y0); });
@@ -249,7 +277,8 @@ bool TMask::CollisionPoint(const RMaskPlace& p, int x, int y) const { return Sol
 bool TMask::CollisionRectangle(const RMaskPlace& p, TRect rc) const {
   const RRegion g = Intersect(rc, p.bbox);
   if (g.Empty()) return false;
-  auto solid = [&](int64_t x, int64_t y) { return SolidAt(p, double(x), double(y)); };
+  const CMapper map(*this, p);
+  auto solid = [&](int64_t x, int64_t y) { return map.Solid(double(x), double(y)); };
   if (g.Area() <= kPlainWalk) return WalkPixels(g, 1, solid);
   if (p.angle == 0)
     return WalkCells(g, {{this, &p}}, [&](int64_t x0, int64_t y0, int64_t, int64_t) { return solid(x0, y0); });
@@ -266,7 +295,8 @@ bool TMask::CollisionEllipse(const RMaskPlace& p, TRect rc) const {
     const double u = (x - ex) / rx, v = (y - ey) / ry;
     return u * u + v * v <= 1;
   };
-  auto hit = [&](int64_t x, int64_t y) { return inside(double(x), double(y)) && SolidAt(p, double(x), double(y)); };
+  const CMapper map(*this, p);
+  auto hit = [&](int64_t x, int64_t y) { return inside(double(x), double(y)) && map.Solid(double(x), double(y)); };
   if (g.Area() <= kPlainWalk) return WalkPixels(g, 1, hit);
   if (p.angle == 0)
     // Within a cell the mask is uniform; the cell's pixel nearest the centre
@@ -274,7 +304,7 @@ bool TMask::CollisionEllipse(const RMaskPlace& p, TRect rc) const {
     return WalkCells(g, {{this, &p}}, [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
       const double nx = std::clamp(std::nearbyint(ex), double(x0), double(x1));
       const double ny = std::clamp(std::nearbyint(ey), double(y0), double(y1));
-      return inside(nx, ny) && SolidAt(p, double(x0), double(y0));
+      return inside(nx, ny) && map.Solid(double(x0), double(y0));
     });
   return WalkPixels(g, SampleStep(g), hit);
 }
@@ -291,9 +321,10 @@ bool TMask::CollisionLine(const RMaskPlace& p, int x1, int y1, int x2, int y2) c
                              : std::min<int64_t>(std::max(x1, x2), p.bbox.right);
   // A line through a huge box is sampled at most about kPlainWalk times.
   const int64_t step = hi - lo + 1 > kPlainWalk ? (hi - lo + 1) / kPlainWalk + 1 : 1;
+  const CMapper map(*this, p);
   for (int64_t v = lo; v <= hi; v += step) {
-    const bool hit = by_rows ? SolidAt(p, x1 + (double(v) - y1) * ddx / ddy, double(v))
-                             : SolidAt(p, double(v), y1 + (double(v) - x1) * ddy / ddx);
+    const bool hit = by_rows ? map.Solid(x1 + (double(v) - y1) * ddx / ddy, double(v))
+                             : map.Solid(double(v), y1 + (double(v) - x1) * ddy / ddx);
     if (hit) return true;
   }
   return false;
