@@ -14,6 +14,7 @@
 #include "resources/Function_Tile.h"
 #include "runtime/Function_Action.h"
 #include "runtime/Function_Game.h"
+#include "runtime/Function_Motion.h"
 #include "runtime/IO_Main.h"
 #include "script/Function_Library.h"
 #include "sound/Function_Sound.h"
@@ -36,6 +37,8 @@ const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Draw,
     &kLibrary_File,
     &kLibrary_Misc,
+    &kLibrary_Collision,
+    &kLibrary_Motion,
 };
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "resources/Trigger_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
+#include "runtime/Run_Handle_Collision.h"
 #include "script/Code_Spaces.h"
 #include "script/Code_Error.h"
 
@@ -164,6 +165,7 @@ void BuildEventIndex() {
       }
     }
   }
+  BuildCollisionPairs();
 }
 
 const std::vector<int>& EventReceivers(int type, int number) {

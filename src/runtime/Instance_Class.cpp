@@ -300,7 +300,10 @@ int CInstance::ImageNumber() const {
 
 bool CInstance::HasShape() const { return SpriteExists(i_spriteindex) || SpriteExists(i_maskindex); }
 
+std::vector<CInstance*>* g_bboxChanges = nullptr;
+
 void CInstance::Compute_BoundingBox() {
+  if (g_bboxChanges) g_bboxChanges->push_back(this);
   const CSprite* spr = GetSprite(i_maskindex >= 0 ? i_maskindex : i_spriteindex);
   if (spr == nullptr) {
     i_bbox = TRect{-100000, -100000, -100000, -100000};

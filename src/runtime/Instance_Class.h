@@ -5,12 +5,18 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "graphics/BM32_Bitmap.h"
 #include "script/Variable_Class.h"
 
 class CObject;
 class CStream;
+
+class CInstance;
+// While set, every instance whose bounding box is recomputed is appended to
+// it: the collision phase keeps its broad phase current this way.
+extern std::vector<CInstance*>* g_bboxChanges;
 
 class CInstance {
  public:
@@ -102,4 +108,14 @@ class CInstance {
   int ImageNumber() const;
   // True when the sprite or the mask sprite exists.
   bool HasShape() const;
+
+  // Shape tests (Instance_Collision.cpp), all false for a marked instance.
+  // With prec false the bounding box alone decides; otherwise the mask of
+  // the shape sprite (the mask sprite, else the sprite) for the current
+  // frame, placed at the rounded position with the scales and the angle.
+  bool Collision_Point(bool prec, double x, double y) const;
+  bool Collision_Rectangle(bool prec, double x1, double y1, double x2, double y2) const;
+  bool Collision_Ellipse(bool prec, double x1, double y1, double x2, double y2) const;
+  bool Collision_Line(bool prec, double x1, double y1, double x2, double y2) const;
+  bool Collision_Instance(const CInstance* other, bool prec) const;
 };

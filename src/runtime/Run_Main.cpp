@@ -26,6 +26,7 @@
 #include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Global.h"
+#include "runtime/Run_Handle_Collision.h"
 #include "script/Code_Spaces.h"
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
@@ -403,6 +404,8 @@ void DoStep() {
   PHASE_END_IF_PENDING();
   Motion();
   OutsideAndBoundary();
+  PHASE_END_IF_PENDING();
+  CollisionEvents();
   PHASE_END_IF_PENDING();
   StepEvents(2);
   PHASE_END_IF_PENDING();

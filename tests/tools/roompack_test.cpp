@@ -617,8 +617,6 @@ TEST(Roompack, EventsNotYetRunAreWarnedAboutOncePerKind) {
   ASSERT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(r.output,
             "roompack: warning: mouse events are packed, but the runner does not run them yet (first in "
-            "objects/a.json)\n"
-            "roompack: warning: collision events are packed, but the runner does not run them yet (first in "
             "objects/a.json)\n");
   EXPECT_TRUE(fs::exists(tmp.path() / "g.game"));
 }
