@@ -7,6 +7,7 @@
 #include "library/Function_Math.h"
 #include "resources/Function_Tile.h"
 #include "runtime/Function_Game.h"
+#include "runtime/IO_Joystick.h"
 #include "runtime/IO_Main.h"
 #include "script/Function_Library.h"
 
@@ -14,6 +15,7 @@ namespace {
 const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Math, &kLibrary_Data_Structures, &kLibrary_Tile, &kLibrary_Game, &kLibrary_IO, &kLibrary_Room_Draw,
     &kLibrary_Graphics, &kLibrary_Window,
+    &kLibrary_Joystick,
 };
 }  // namespace
 
