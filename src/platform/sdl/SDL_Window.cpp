@@ -217,11 +217,22 @@ void CSdlGameWindow::Translate(const SDL_Event& e) {
       return;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      if (e.key.repeat) return;
-      const int vk = SdlKeyToVirtualKey(e.key.keysym.sym);
-      if (vk <= 0) return;
-      ev.kind = e.type == SDL_KEYDOWN ? RInputEvent::KeyDown : RInputEvent::KeyUp;
-      ev.a = vk;
+      // Auto-repeat comes through as further key-downs: the held key becomes
+      // the last key again, and the handler makes no new press of it.
+      const int vk = SdlKeyToVirtualKey(e.key.keysym.sym, e.key.keysym.scancode, (e.key.keysym.mod & KMOD_NUM) != 0);
+      if (vk > 0) {
+        RInputEvent key;
+        key.kind = e.type == SDL_KEYDOWN ? RInputEvent::KeyDown : RInputEvent::KeyUp;
+        key.a = vk;
+        pending_.push_back(std::move(key));
+      }
+      // The keys that type a control character send no text: their
+      // character follows the key-down (backspace deletes from the typed
+      // text, and every one of them becomes the last character).
+      const char16_t c = e.type == SDL_KEYDOWN ? SdlKeyControlChar(e.key.keysym.sym) : 0;
+      if (c == 0) return;
+      ev.kind = RInputEvent::Char;
+      ev.text = std::u16string(1, c);
       break;
     }
     case SDL_TEXTINPUT: {
