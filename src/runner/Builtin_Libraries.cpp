@@ -39,6 +39,7 @@ const RFunctionLibrary* const kLibraries[] = {
     &kLibrary_Misc,
     &kLibrary_Collision,
     &kLibrary_Motion,
+    &kLibrary_Joystick,
 };
 }  // namespace
 

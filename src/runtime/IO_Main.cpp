@@ -7,16 +7,21 @@
 
 #include "graphics/Graphics_Window.h"
 #include "resources/Object_Class.h"
+#include "resources/Sprite_Main.h"
 #include "runner/Option_Main.h"
 #include "runner/Runner_Load.h"
 #include "runtime/Event_Main.h"
+#include "runtime/IO_Joystick.h"
 #include "runtime/IO_Script.h"
+#include "runtime/Instance_Class.h"
 #include "runtime/Run_Global.h"
 #include "runtime/Run_Main.h"
 #include "platform/Platform.h"
 #include "script/Function_Library.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
+#include "script/Code_Operator.h"
+#include "script/Function_Args.h"
 
 int keyboard_key = 0;
 int keyboard_lastkey = 0;
@@ -40,6 +45,8 @@ struct RInjected {
   int key;
 };
 std::deque<RInjected> g_injected;
+
+constexpr int kNumLockKey = 144;
 
 inline bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 inline bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -76,7 +83,15 @@ void DeliverQueued() {
 
 RInputState& IO_State() { return g_state; }
 
-void IO_KeyDown(int key) { CodeDown(Mapped(key)); }
+void IO_KeyDown(int key) {
+  if (key >= 0 && key <= 255) {
+    bool& down = g_state.key_direct[size_t(key)];
+    // A lock key toggles on its press, not on its auto-repeat.
+    if (key == kNumLockKey && !down) g_state.numlock = !g_state.numlock;
+    down = true;
+  }
+  CodeDown(Mapped(key));
+}
 
 void IO_KeyPress(char16_t c) {
   keyboard_lastchar = c;
@@ -97,7 +112,12 @@ void IO_KeyPress(char16_t c) {
   }
 }
 
-void IO_KeyUp(int key) { CodeUp(Mapped(key)); }
+void IO_KeyUp(int key) {
+  if (key >= 0 && key <= 255) g_state.key_direct[size_t(key)] = false;
+  CodeUp(Mapped(key));
+}
+
+void IO_NumLock(bool on) { g_state.numlock = on; }
 
 void IO_MouseDown(int button) {
   if (button < 1 || button > 3) return;
@@ -194,6 +214,62 @@ void IO_KeyboardPhase(void (*perform)(int type, int number)) {
   raise(ev_keyrelease, [&](size_t k) { return s.key_released[k]; });
 }
 
+bool IO_InstanceAtPoint(const CInstance& inst, double x, double y) {
+  const TRect& b = inst.i_bbox;
+  if (inst.i_marked || !(b.left <= x && x < b.right + 1 && b.top <= y && y < b.bottom + 1)) return false;
+  const CSprite* spr = GetSprite(inst.i_maskindex >= 0 ? inst.i_maskindex : inst.i_spriteindex);
+  if (spr == nullptr || spr->i_numb <= 0) return false;
+  return spr->CheckCollisionPoint(int(std::floor(inst.i_imageindex)), b, RoundToInt(inst.i_x), RoundToInt(inst.i_y),
+                                  inst.i_imagescalex, inst.i_imagescaley, inst.i_imageangle, RoundToInt(x),
+                                  RoundToInt(y));
+}
+
+namespace {
+bool UnderMouse(const CInstance& i) { return IO_InstanceAtPoint(i, g_state.mouse_room_x, g_state.mouse_room_y); }
+bool WasUnderMouse(const CInstance& i) { return IO_InstanceAtPoint(i, g_state.mouse_prev_x, g_state.mouse_prev_y); }
+bool Entered(const CInstance& i) { return UnderMouse(i) && !WasUnderMouse(i); }
+bool Left(const CInstance& i) { return WasUnderMouse(i) && !UnderMouse(i); }
+}  // namespace
+
+void IO_MousePhase(void (*perform)(int type, int number),
+                   void (*perform_where)(int type, int number, IO_InstanceTest test)) {
+  RInputState& s = g_state;
+  s.mouse_prev_x = s.mouse_room_x;
+  s.mouse_prev_y = s.mouse_room_y;
+  s.mouse_room_x = IO_MouseRoomX();
+  s.mouse_room_y = IO_MouseRoomY();
+  // The flags as the step found them: events may clear or change them.
+  const auto held = s.button_held, pressed = s.button_pressed, released = s.button_released;
+  const bool wheel_up = s.wheel_up, wheel_down = s.wheel_down;
+  bool any = false;
+  for (int b = 1; b <= 3; ++b) {
+    if (!held[size_t(b)] && !pressed[size_t(b)]) continue;
+    any = true;
+    perform_where(ev_mouse, b - 1, UnderMouse);
+    perform(ev_mouse, 49 + b);
+    if (RoomChangePending()) return;
+  }
+  if (!any) perform_where(ev_mouse, 3, UnderMouse);
+  for (int b = 1; b <= 3; ++b) {
+    if (!pressed[size_t(b)]) continue;
+    perform_where(ev_mouse, b + 3, UnderMouse);
+    perform(ev_mouse, 12);
+    perform(ev_mouse, 52 + b);
+    if (RoomChangePending()) return;
+  }
+  for (int b = 1; b <= 3; ++b) {
+    if (!released[size_t(b)]) continue;
+    perform_where(ev_mouse, b + 6, UnderMouse);
+    perform(ev_mouse, 13);
+    perform(ev_mouse, 55 + b);
+    if (RoomChangePending()) return;
+  }
+  perform_where(ev_mouse, 10, Entered);
+  perform_where(ev_mouse, 11, Left);
+  if (wheel_up) perform(ev_mouse, 60);
+  if (wheel_down) perform(ev_mouse, 61);
+}
+
 // ---- the cursor in the room ----
 
 double IO_MouseRoomX() { return WindowViewsMouseX(); }
@@ -206,8 +282,12 @@ void IO_ResetForTests() {
   g_state.window_x = g_state.window_y = 0;
   WindowCursorMoved(0, 0);
   for (int slot = 0; slot < kViewMappingSlots; ++slot) ViewMappingClear(slot);
+  g_state.key_direct.fill(false);
+  g_state.numlock = false;
+  g_state.mouse_room_x = g_state.mouse_room_y = g_state.mouse_prev_x = g_state.mouse_prev_y = 0;
   g_live = false;
   IO_ScriptClear();
+  IO_JoystickResetForTests();
 }
 
 // ---- the functions of the game's language ----
@@ -285,6 +365,18 @@ void F_io_clear(CInstance*, CInstance*, int, RValue&, RValue*) {
   IO_Pump();
   IO_Clear();
 }
+void F_keyboard_check_direct(CInstance*, CInstance*, int, RValue& r, RValue* args) {
+  const int k = ArgInt(args[0]);
+  SetBool(r, k >= 0 && k <= 255 && g_state.key_direct[size_t(k)]);
+}
+void F_keyboard_get_numlock(CInstance*, CInstance*, int, RValue& r, RValue*) { SetBool(r, g_state.numlock); }
+void F_keyboard_set_numlock(CInstance*, CInstance*, int, RValue&, RValue* args) {
+  // As a player would: a Num Lock press and release, arriving at the next
+  // pumping of messages.
+  if (ArgBool(args[0]) == g_state.numlock) return;
+  g_injected.push_back({true, kNumLockKey});
+  g_injected.push_back({false, kNumLockKey});
+}
 void F_io_handle(CInstance*, CInstance*, int, RValue&, RValue*) { IO_Pump(); }
 
 // Waits until `value` becomes non-zero. Without a window nobody can press
@@ -330,6 +422,9 @@ const RBuiltin kFunctions[] = {
     {"mouse_clear", F_mouse_clear, 1},
     {"io_clear", F_io_clear, 0},
     {"io_handle", F_io_handle, 0},
+    {"keyboard_check_direct", F_keyboard_check_direct, 1},
+    {"keyboard_get_numlock", F_keyboard_get_numlock, 0},
+    {"keyboard_set_numlock", F_keyboard_set_numlock, 1},
     {"keyboard_wait", F_keyboard_wait, 0},
     {"mouse_wait", F_mouse_wait, 0},
 };

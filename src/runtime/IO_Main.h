@@ -22,6 +22,14 @@ struct RInputState {
   // Cursor position relative to the window's client area, in window pixels.
   int window_x = 0;
   int window_y = 0;
+  // The physical keys as they are, before the key map and never cleared
+  // (keyboard_check_direct), and the Num Lock toggle.
+  std::array<bool, 256> key_direct{};
+  bool numlock = false;
+  // The cursor in the room as the mouse phase sampled it, this step and the
+  // step before (for the enter and leave events).
+  double mouse_room_x = 0, mouse_room_y = 0;
+  double mouse_prev_x = 0, mouse_prev_y = 0;
 };
 RInputState& IO_State();
 
@@ -43,6 +51,9 @@ void IO_MouseDown(int button);
 void IO_MouseUp(int button);
 void IO_Wheel(bool up);
 void IO_MouseMove(int x, int y);
+// The platform's Num Lock toggle (it may change while the window is not
+// listening); a Num Lock key-down flips it as well.
+void IO_NumLock(bool on);
 // The window's close button: other event 30 on every instance, or, when the
 // close button acts as Esc, an Esc press and release.
 void IO_CloseQuery();
@@ -70,6 +81,17 @@ void IO_DeliverQueued();
 // The keyboard phase of the step: keyboard, key-press and key-release events
 // through the step's phase procedure perform(type, number).
 void IO_KeyboardPhase(void (*perform)(int type, int number));
+
+// The mouse phase of the step. perform(type, number) is the phase procedure
+// over every instance having the event; perform_where does the same for the
+// instances that pass the test.
+class CInstance;
+using IO_InstanceTest = bool (*)(const CInstance& inst);
+void IO_MousePhase(void (*perform)(int type, int number),
+                   void (*perform_where)(int type, int number, IO_InstanceTest test));
+// The precise point test the mouse phase uses: the bounding box, then the
+// shape sprite's mask at the rounded point. False for a marked instance.
+bool IO_InstanceAtPoint(const CInstance& inst, double x, double y);
 
 // The cursor in room coordinates (mouse_x, mouse_y): the window model maps
 // it to the drawing region, then through the view under it in the views of

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/IO_Joystick.h"
 #include "runtime/IO_Main.h"
 #include "script/Code_Constant.h"
 #include "script/Code_Error.h"
@@ -134,6 +135,98 @@ std::vector<std::string> Words(const std::string& s) {
   return w;
 }
 
+// "joystick J ..." with w the words from "joystick" on and rest the text
+// from there (a device name keeps its spaces).
+bool ParseJoystick(const std::string& rest, const std::vector<std::string>& w, RInputEvent& e, std::string& why) {
+  static const char* const kForms =
+      "expected \"joystick 1|2 connect [axes N] [buttons N] [pov] [name TEXT]\", \"joystick 1|2 disconnect\", "
+      "\"joystick 1|2 axis x|y|z|r|u|v 0..65535\", \"joystick 1|2 button 1..32 down|up\" or "
+      "\"joystick 1|2 pov DEGREES|centre\"";
+  long long slot = 0;
+  if (w.size() < 3 || !ParseInt(w[1], 1, 2, slot)) {
+    why = kForms;
+    return false;
+  }
+  e.a = static_cast<int>(slot);
+  const std::string how = Lower(w[2]);
+  if (how == "connect") {
+    e.kind = RInputEvent::JoyConnect;
+    e.b = 2;
+    e.c = 8;
+    e.text = u"Joystick";
+    for (size_t i = 3; i < w.size(); ++i) {
+      const std::string opt = Lower(w[i]);
+      long long n = 0;
+      if (opt == "pov") {
+        e.d = 1;
+      } else if ((opt == "axes" || opt == "buttons") && i + 1 < w.size() &&
+                 ParseInt(w[i + 1], 0, opt == "axes" ? 6 : 32, n)) {
+        (opt == "axes" ? e.b : e.c) = static_cast<int>(n);
+        ++i;
+      } else if (opt == "name" && i + 1 < w.size()) {
+        // The rest of the line after the word "name".
+        size_t at = 0;
+        for (size_t k = 0; k <= i; ++k) at = rest.find(w[k], at) + w[k].size();
+        const size_t from = rest.find_first_not_of(" \t", at);
+        std::string name = rest.substr(from);
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+        e.text = Utf8ToUtf16(name);
+        return true;
+      } else {
+        why = "joystick connect takes axes 0..6, buttons 0..32, pov and name TEXT, not \"" + w[i] + "\"";
+        return false;
+      }
+    }
+    return true;
+  }
+  if (how == "disconnect" && w.size() == 3) {
+    e.kind = RInputEvent::JoyDisconnect;
+    return true;
+  }
+  if (how == "axis" && w.size() == 5) {
+    static const std::string kAxes = "xyzruv";
+    const std::string name = Lower(w[3]);
+    long long v = 0;
+    if (name.size() != 1 || kAxes.find(name[0]) == std::string::npos || !ParseInt(w[4], 0, 65535, v)) {
+      why = "joystick axis needs x, y, z, r, u or v and a value 0..65535 (32767 is the centre)";
+      return false;
+    }
+    e.kind = RInputEvent::JoyAxis;
+    e.b = static_cast<int>(kAxes.find(name[0]));
+    e.c = static_cast<int>(v);
+    return true;
+  }
+  if (how == "button" && w.size() == 5) {
+    long long n = 0;
+    const std::string dir = Lower(w[4]);
+    if (!ParseInt(w[3], 1, 32, n) || (dir != "down" && dir != "up")) {
+      why = "joystick button needs a number 1..32 and down or up";
+      return false;
+    }
+    e.kind = dir == "down" ? RInputEvent::JoyButtonDown : RInputEvent::JoyButtonUp;
+    e.b = static_cast<int>(n);
+    return true;
+  }
+  if (how == "pov" && w.size() == 4) {
+    e.kind = RInputEvent::JoyPov;
+    const std::string v = Lower(w[3]);
+    if (v == "centre" || v == "center") {
+      e.c = kJoyPovCentred;
+      return true;
+    }
+    char* end = nullptr;
+    const double deg = std::strtod(w[3].c_str(), &end);
+    if (end == w[3].c_str() || *end != '\0' || !(deg >= 0 && deg < 360)) {
+      why = "joystick pov needs degrees from 0 to below 360, or centre";
+      return false;
+    }
+    e.c = static_cast<int>(deg * 100 + 0.5);
+    return true;
+  }
+  why = kForms;
+  return false;
+}
+
 // One non-empty, non-comment line; why tells what is wrong.
 bool ParseLine(const std::string& line, RInputEvent& e, std::string& why) {
   // The step and the event word.
@@ -234,7 +327,16 @@ bool ParseLine(const std::string& line, RInputEvent& e, std::string& why) {
     e.a = how == "abort" ? 1 : 0;
     return true;
   }
-  why = "unknown event \"" + word + "\" (key, char, mouse, wheel, close, error)";
+  if (word == "numlock") {
+    if (!want(2, "numlock on|off")) return false;
+    const std::string how = Lower(w[1]);
+    if (how != "on" && how != "off") return want(0, "numlock on|off");
+    e.kind = RInputEvent::NumLock;
+    e.a = how == "on" ? 1 : 0;
+    return true;
+  }
+  if (word == "joystick") return ParseJoystick(rest, w, e, why);
+  why = "unknown event \"" + word + "\" (key, char, mouse, wheel, close, error, joystick, numlock)";
   return false;
 }
 }  // namespace
@@ -312,6 +414,13 @@ void IO_DeliverEvent(const RInputEvent& e) {
     case RInputEvent::WheelDown: IO_Wheel(false); break;
     case RInputEvent::Close: IO_CloseQuery(); break;
     case RInputEvent::ErrorChoice: SetHeadlessErrorChoice(e.a != 0); break;
+    case RInputEvent::JoyConnect: IO_JoyConnect(e.a, Utf16ToUtf8(e.text), e.b, e.c, e.d != 0); break;
+    case RInputEvent::JoyDisconnect: IO_JoyDisconnect(e.a); break;
+    case RInputEvent::JoyAxis: IO_JoyAxis(e.a, e.b, e.c); break;
+    case RInputEvent::JoyButtonDown: IO_JoyButton(e.a, e.b, true); break;
+    case RInputEvent::JoyButtonUp: IO_JoyButton(e.a, e.b, false); break;
+    case RInputEvent::JoyPov: IO_JoyPov(e.a, e.c); break;
+    case RInputEvent::NumLock: IO_NumLock(e.a != 0); break;
   }
 }
 

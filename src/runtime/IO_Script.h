@@ -20,6 +20,17 @@
 //   STEP wheel up|down
 //   STEP close               the window's close button
 //   STEP error ignore|abort  the answer to run-time error messages from then on
+//   STEP numlock on|off      the Num Lock toggle as the keyboard has it
+//   STEP joystick J connect [axes N] [buttons N] [pov] [name TEXT]
+//                            joystick J (1 or 2) plugged in: N axes 0..6
+//                            (default 2), N buttons 0..32 (default 8), a
+//                            point-of-view hat; the name is the rest of the
+//                            line (default "Joystick"); all centred, no
+//                            button down
+//   STEP joystick J disconnect
+//   STEP joystick J axis x|y|z|r|u|v VALUE    VALUE 0..65535, 32767 centred
+//   STEP joystick J button N down|up          N 1..32
+//   STEP joystick J pov DEGREES|centre        the hat, DEGREES 0 to below 360
 #include <cstdint>
 #include <string>
 #include <vector>

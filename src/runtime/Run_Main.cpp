@@ -23,6 +23,7 @@
 #include "runner/Option_Main.h"
 #include "runner/Support_File.h"
 #include "runtime/Event_Main.h"
+#include "runtime/IO_Joystick.h"
 #include "runtime/IO_Main.h"
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Global.h"
@@ -89,6 +90,21 @@ void PerformPhase(int type, int number) {
     if (ev == nullptr) continue;
     const bool go_on = ForEachInstanceOf(o, [&](CInstance* inst) {
       Perform_FoundEvent(inst, inst, ev, supplier, type, number);
+      return !RoomChangePending();
+    });
+    if (!go_on) return;
+  }
+}
+
+// The phase procedure for the instances that pass test (the mouse events
+// under the cursor, entering and leaving).
+void PerformPhaseWhere(int type, int number, IO_InstanceTest test) {
+  for (int o : EventReceivers(type, number)) {
+    int supplier = -1;
+    CEvent* ev = FindEventWithSupplier(o, type, number, supplier);
+    if (ev == nullptr) continue;
+    const bool go_on = ForEachInstanceOf(o, [&](CInstance* inst) {
+      if (test(*inst)) Perform_FoundEvent(inst, inst, ev, supplier, type, number);
       return !RoomChangePending();
     });
     if (!go_on) return;
@@ -399,6 +415,10 @@ void DoStep() {
   Alarms();
   PHASE_END_IF_PENDING();
   IO_KeyboardPhase(PerformPhase);
+  PHASE_END_IF_PENDING();
+  IO_JoystickPhase(PerformPhase);
+  PHASE_END_IF_PENDING();
+  IO_MousePhase(PerformPhase, PerformPhaseWhere);
   PHASE_END_IF_PENDING();
   StepEvents(0);
   PHASE_END_IF_PENDING();

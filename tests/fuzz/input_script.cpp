@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/IO_Joystick.h"
 #include "runtime/IO_Main.h"
 #include "runtime/IO_Script.h"
 
@@ -23,6 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     IO_DeliverEvent(e);
     if (keyboard_string.size() > kKeyboardStringLimit + 1) __builtin_trap();
     if (keyboard_key < 0 || keyboard_key > 255 || mouse_button < 0 || mouse_button > 3) __builtin_trap();
+    for (int id = 1; id <= 2; ++id) {
+      const RJoystick& j = IO_Joystick(id);
+      if (j.axes < 0 || j.axes > kJoyAxes || j.buttons < 0 || j.buttons > kJoyButtons) __builtin_trap();
+      if (!j.present && (j.button_bits != 0 || j.pov != kJoyPovCentred)) __builtin_trap();
+      for (int v : j.axis)
+        if (v < 0 || v > 65535) __builtin_trap();
+    }
   }
   return 0;
 }

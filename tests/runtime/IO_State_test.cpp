@@ -11,6 +11,7 @@
 
 #include "resources/Object_Class.h"
 #include "runner/Option_Main.h"
+#include "runtime/IO_Joystick.h"
 #include "runtime/IO_Main.h"
 #include "runtime/IO_Script.h"
 #include "runtime/Event_Main.h"
@@ -352,6 +353,14 @@ TEST_F(InputTest, ScriptLines) {
       {"6 close", RInputEvent::Close, 0, 0, u""},
       {"7 error abort", RInputEvent::ErrorChoice, 1, 0, u""},
       {"7 error ignore\r", RInputEvent::ErrorChoice, 0, 0, u""},
+      {"8 numlock ON", RInputEvent::NumLock, 1, 0, u""},
+      {"8 joystick 2 connect", RInputEvent::JoyConnect, 2, 2, u"Joystick"},
+      {"8 joystick 1 connect pov axes 6 name  Big  Stick 3 ", RInputEvent::JoyConnect, 1, 6, u"Big  Stick 3"},
+      {"8 joystick 1 disconnect", RInputEvent::JoyDisconnect, 1, 0, u""},
+      {"8 joystick 1 axis V 65535", RInputEvent::JoyAxis, 1, 5, u""},
+      {"8 joystick 2 button 32 down", RInputEvent::JoyButtonDown, 2, 32, u""},
+      {"8 joystick 2 button 1 up", RInputEvent::JoyButtonUp, 2, 1, u""},
+      {"8 joystick 1 pov 359.99", RInputEvent::JoyPov, 1, 0, u""},
   };
   for (auto& g : good) {
     std::vector<RInputEvent> ev;
@@ -371,6 +380,12 @@ TEST_F(InputTest, ScriptLines) {
       "1 key down 37 38",      "1 char",           "1 char \\q",        "1 char \\u12",
       "1 mouse move 1",        "1 mouse move a b", "1 mouse down 4",    "1 wheel sideways",
       "1 close now",           "1 error maybe",    "1 jump",            "99999999999999 close",
+      "1 numlock",             "1 numlock maybe",  "1 joystick",        "1 joystick 3 connect",
+      "1 joystick 0 disconnect", "1 joystick 1",   "1 joystick 1 connect axes 7",
+      "1 joystick 1 connect buttons 33",           "1 joystick 1 connect rumble",
+      "1 joystick 1 axis w 5", "1 joystick 1 axis x 65536", "1 joystick 1 axis x -1",
+      "1 joystick 1 button 0 down", "1 joystick 1 button 33 down", "1 joystick 1 button 1 held",
+      "1 joystick 1 pov 360",  "1 joystick 1 pov -1", "1 joystick 1 pov up", "1 joystick 1 disconnect now",
   };
   for (const char* b : bad) {
     std::vector<RInputEvent> ev;
@@ -379,6 +394,144 @@ TEST_F(InputTest, ScriptLines) {
     EXPECT_EQ(error.rfind("in.txt:2: ", 0), 0u) << b << " -> " << error;
     EXPECT_TRUE(ev.empty());
   }
+}
+
+// The values a script line carries beyond a and b.
+TEST_F(InputTest, ScriptJoystickValues) {
+  std::vector<RInputEvent> ev;
+  std::string error;
+  ASSERT_TRUE(IO_ScriptParse("1 joystick 1 connect buttons 12 pov\n1 joystick 1 connect\n2 joystick 1 axis y 123\n"
+                             "3 joystick 1 pov 90.5\n3 joystick 2 pov centre\n",
+                             "t", ev, error))
+      << error;
+  ASSERT_EQ(ev.size(), 5u);
+  EXPECT_EQ(ev[0].c, 12);
+  EXPECT_EQ(ev[0].d, 1);
+  EXPECT_EQ(ev[1].c, 8);  // the defaults: 2 axes, 8 buttons, no hat
+  EXPECT_EQ(ev[1].d, 0);
+  EXPECT_EQ(ev[2].c, 123);
+  EXPECT_EQ(ev[3].c, 9050);
+  EXPECT_EQ(ev[4].c, kJoyPovCentred);
+}
+
+// What the joystick functions answer for a stick plugged in, moved and
+// unplugged, and for ids, buttons and values out of range.
+TEST_F(InputTest, JoystickFunctions) {
+  EXPECT_EQ(Run("return joystick_exists(1) + joystick_axes(1) + joystick_buttons(2) + joystick_has_pov(1)"), "0");
+  EXPECT_EQ(Run("return joystick_direction(1)"), "101");
+  EXPECT_EQ(Run("return joystick_pov(1)"), "-1");
+  EXPECT_EQ(Run("return joystick_name(2)"), "");
+  EXPECT_EQ(Run("return joystick_check_button(1, 1)"), "0");
+
+  IO_JoyConnect(1, "Pad", 4, 12, true);
+  // Every id but 2 names the first stick.
+  EXPECT_EQ(Run("return joystick_name(0) + joystick_name(7) + joystick_name(-1)"), "PadPadPad");
+  EXPECT_EQ(Run("return joystick_exists(2)"), "0");
+  EXPECT_EQ(Run("return joystick_axes(1) * 100 + joystick_buttons(1)"), "412");
+  // The direction table: horizontal 1 below 20000, 3 above 44000; vertical
+  // 6 at or below 19999, 0 above 44000.
+  struct {
+    int x, y, direction;
+  } dirs[] = {
+      {0, 0, 103},         {19999, 19999, 103}, {20000, 20000, 101}, {32767, 0, 104},
+      {65535, 0, 105},     {0, 32767, 100},     {44000, 44000, 101}, {44001, 32767, 102},
+      {0, 44001, 97},      {32767, 65535, 98},  {65535, 65535, 99},
+  };
+  for (auto d : dirs) {
+    IO_JoyAxis(1, 0, d.x);
+    IO_JoyAxis(1, 1, d.y);
+    EXPECT_EQ(IO_JoystickDirection(1), d.direction) << d.x << "," << d.y;
+  }
+  // Axes as value / 32767 - 1; values beyond the range are held to it.
+  IO_JoyAxis(1, 2, 0);
+  IO_JoyAxis(1, 5, 99999);
+  IO_JoyAxis(1, 6, 0);   // no seventh axis
+  IO_JoyAxis(1, -1, 0);
+  EXPECT_EQ(Run("return joystick_zpos(1)"), "-1");
+  EXPECT_EQ(Run("return joystick_vpos(1) > 1 && joystick_vpos(1) < 1.0001"), "1");
+  EXPECT_EQ(Run("return joystick_rpos(1) + joystick_upos(1)"), "0");
+  // Buttons 1..32 only.
+  IO_JoyButton(1, 32, true);
+  IO_JoyButton(1, 33, true);
+  IO_JoyButton(1, 0, true);
+  EXPECT_EQ(Run("return joystick_check_button(1, 32)"), "1");
+  EXPECT_EQ(Run("return joystick_check_button(1, 33) + joystick_check_button(1, 0) + joystick_check_button(1, 1)"),
+            "0");
+  // The hat in degrees; centred (above 360) is -1.
+  IO_JoyPov(1, 27000);
+  EXPECT_EQ(Run("return joystick_pov(1)"), "270");
+  IO_JoyPov(1, kJoyPovCentred);
+  EXPECT_EQ(Run("return joystick_pov(1)"), "-1");
+
+  // Unplugged with the button down and the stick pushed: nothing is left.
+  IO_JoyDisconnect(1);
+  EXPECT_EQ(Run("return joystick_exists(1) + joystick_check_button(1, 32) + joystick_zpos(1)"), "0");
+  EXPECT_EQ(Run("return joystick_direction(1)"), "101");
+  // Events for a stick that is not there, or a slot that does not exist,
+  // change nothing.
+  IO_JoyButton(1, 3, true);
+  IO_JoyConnect(3, "Third", 2, 2, false);
+  IO_JoyConnect(0, "None", 2, 2, false);
+  EXPECT_EQ(Run("return joystick_exists(1) + joystick_exists(2)"), "0");
+  IO_JoyConnect(1, "Again", 99, 99, false);
+  EXPECT_EQ(Run("return joystick_axes(1) * 100 + joystick_buttons(1) + joystick_check_button(1, 3)"), "632");
+}
+
+// The joystick phase: directions then buttons 1..8, stick 1 then stick 2.
+TEST_F(InputTest, JoystickPhase) {
+  g_raised.clear();
+  IO_JoystickPhase(Record);
+  EXPECT_TRUE(g_raised.empty());
+  IO_JoyConnect(1, "A", 2, 16, false);
+  IO_JoyConnect(2, "B", 2, 16, false);
+  IO_JoyAxis(1, 0, 65535);
+  IO_JoyAxis(1, 1, 0);
+  IO_JoyButton(1, 8, true);
+  IO_JoyButton(1, 9, true);  // beyond the eight that have events
+  IO_JoyAxis(2, 0, 19999);
+  IO_JoyAxis(2, 1, 44001);
+  IO_JoyButton(2, 1, true);
+  g_raised.clear();
+  IO_JoystickPhase(Record);
+  std::string out;
+  for (const std::string& s : g_raised) out += (out.empty() ? "" : " ") + s;
+  EXPECT_EQ(out, "6:17 6:18 6:28 6:31 6:34 6:36");
+}
+
+// Key codes out of range in the functions, and the direct key state: not
+// mapped, not cleared by io_clear, fed by injected keys as by real ones.
+TEST_F(InputTest, DirectKeysNumLockAndBadCodes) {
+  struct {
+    const char* code;
+    const char* result;
+  } cases[] = {
+      {"return keyboard_check_direct(-1) + keyboard_check_direct(256) + keyboard_check_direct(1000000000000)", "0"},
+      {"keyboard_set_map(300, 65); keyboard_set_map(-1, 65); return keyboard_get_map(300) + keyboard_get_map(-1)", "299"},
+      {"keyboard_key_press(256); keyboard_key_press(-5); io_handle(); return keyboard_lastkey", "0"},
+      {"keyboard_clear(999); mouse_clear(0); mouse_clear(4); return 1", "1"},
+  };
+  for (auto c : cases) EXPECT_EQ(Run(c.code), c.result) << c.code;
+
+  IO_State().key_map[65] = 37;
+  IO_KeyDown(65);
+  EXPECT_EQ(Run("return keyboard_check_direct(ord('A')) * 10 + keyboard_check_direct(vk_left)"), "10");
+  EXPECT_EQ(Run("io_clear(); return keyboard_check_direct(ord('A')) * 10 + keyboard_check(vk_left)"), "10");
+  IO_KeyUp(65);
+  EXPECT_EQ(Run("return keyboard_check_direct(ord('A'))"), "0");
+  EXPECT_EQ(Run("keyboard_key_press(ord('B')); io_handle(); return keyboard_check_direct(ord('B'))"), "1");
+
+  // Num Lock flips on a press, not on its auto-repeat; the platform's word
+  // sets it; keyboard_set_numlock presses the key only when it must.
+  EXPECT_EQ(Run("return keyboard_get_numlock()"), "0");
+  IO_KeyDown(144);
+  IO_KeyDown(144);
+  EXPECT_EQ(Run("return keyboard_get_numlock()"), "1");
+  IO_KeyUp(144);
+  IO_NumLock(false);
+  EXPECT_EQ(Run("return keyboard_get_numlock()"), "0");
+  EXPECT_EQ(Run("keyboard_set_numlock(true); return keyboard_get_numlock()"), "0");  // arrives when pumped
+  EXPECT_EQ(Run("io_handle(); return keyboard_get_numlock() * 1000 + keyboard_lastkey"), "1144");
+  EXPECT_EQ(Run("keyboard_lastkey = 0; keyboard_set_numlock(true); io_handle(); return keyboard_lastkey"), "0");
 }
 
 // A byte-order mark is skipped only where editors put it: before line 1.

@@ -75,9 +75,6 @@ void PackObjects(const Project& project, CGameWriter& out) {
         for (int t = 0; t < kEventTypes; ++t)
           if (kind == kEventNames[t]) type = t;
         if (type < 0) ev.Member("event").Fail("unknown event \"" + kind + "\"");
-        for (int t : kEventTypesNotYetPerformed)
-          if (t == type)
-            project.Warn("event " + kind, kind + " events are packed, but the runner does not run them yet (first in " + file + ")");
         const int number = EventNumber(project, type, ev);
         if (o.GetEventDirect(type, number) != nullptr) ev.Fail("the event is given twice");
         project.code_place = "object " + name + ", " + kind + " event" +

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/gl/GL_Device.h"
+#include "platform/sdl/SDL_Joystick.h"
 #include "platform/sdl/SDL_Keys.h"
 #include "platform/sdl/SDL_LoadWindow.h"
 
@@ -20,6 +21,7 @@ bool SdlDisplayAvailable() {
 CSdlGameWindow::CSdlGameWindow() = default;
 
 CSdlGameWindow::~CSdlGameWindow() {
+  joysticks_.reset();
   if (context_) SDL_GL_DeleteContext(context_);
   if (window_) SDL_DestroyWindow(window_);
   if (video_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -89,6 +91,11 @@ std::unique_ptr<IRenderDevice> CSdlGameWindow::Open(std::string& error) {
     return nullptr;
   }
   SDL_GL_MakeCurrent(window_, context_);
+  if (TranslatesInput()) {
+    // Without joystick support the game simply sees none plugged in.
+    joysticks_ = std::make_unique<CSdlJoysticks>();
+    if (!joysticks_->Start()) joysticks_.reset();
+  }
   SDL_Window* w = window_;
   return std::make_unique<CGLRenderDevice>([w] { SDL_GL_SwapWindow(w); },
                                            [w](int& cw, int& ch) { SDL_GL_GetDrawableSize(w, &cw, &ch); });
@@ -195,6 +202,7 @@ void CSdlGameWindow::SetMousePosition(int screen_x, int screen_y) {
 }
 
 void CSdlGameWindow::Translate(const SDL_Event& e) {
+  if (joysticks_) joysticks_->Translate(e, pending_);
   RInputEvent ev;
   switch (e.type) {
     case SDL_QUIT:
@@ -209,11 +217,22 @@ void CSdlGameWindow::Translate(const SDL_Event& e) {
       return;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      if (e.key.repeat) return;
-      const int vk = SdlKeyToVirtualKey(e.key.keysym.sym);
-      if (vk <= 0) return;
-      ev.kind = e.type == SDL_KEYDOWN ? RInputEvent::KeyDown : RInputEvent::KeyUp;
-      ev.a = vk;
+      // Auto-repeat comes through as further key-downs: the held key becomes
+      // the last key again, and the handler makes no new press of it.
+      const int vk = SdlKeyToVirtualKey(e.key.keysym.sym, e.key.keysym.scancode, (e.key.keysym.mod & KMOD_NUM) != 0);
+      if (vk > 0) {
+        RInputEvent key;
+        key.kind = e.type == SDL_KEYDOWN ? RInputEvent::KeyDown : RInputEvent::KeyUp;
+        key.a = vk;
+        pending_.push_back(std::move(key));
+      }
+      // The keys that type a control character send no text: their
+      // character follows the key-down (backspace deletes from the typed
+      // text, and every one of them becomes the last character).
+      const char16_t c = e.type == SDL_KEYDOWN ? SdlKeyControlChar(e.key.keysym.sym) : 0;
+      if (c == 0) return;
+      ev.kind = RInputEvent::Char;
+      ev.text = std::u16string(1, c);
       break;
     }
     case SDL_TEXTINPUT: {
@@ -255,6 +274,17 @@ void CSdlGameWindow::Pump() {
   while (SDL_PollEvent(&e)) {
     if (TranslatesInput()) Translate(e);
     else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_EXPOSED) repaint_ = true;
+  }
+  if (!TranslatesInput() || window_ == nullptr) return;
+  // Num Lock may be toggled while another window has the keyboard: the
+  // toggle itself is handed on whenever it differs from what was said last.
+  const int numlock = (SDL_GetModState() & KMOD_NUM) != 0 ? 1 : 0;
+  if (numlock != numlock_reported_) {
+    numlock_reported_ = numlock;
+    RInputEvent ev;
+    ev.kind = RInputEvent::NumLock;
+    ev.a = numlock;
+    pending_.push_back(std::move(ev));
   }
 }
 

@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 
 struct SDL_Window;
+class CSdlJoysticks;
 
 class CSdlGameWindow : public IGameWindow {
  public:
@@ -66,6 +67,8 @@ class CSdlGameWindow : public IGameWindow {
   std::optional<RDisplayMode> virtual_mode_;
   std::deque<RInputEvent> pending_;
   std::string caption_;
+  std::unique_ptr<CSdlJoysticks> joysticks_;
+  int numlock_reported_ = -1;  // the Num Lock toggle last handed on, -1 none yet
 };
 
 // The SDL2 audio device: a float stereo stream pulled from the mixer.
