@@ -585,6 +585,36 @@ TEST_F(ActionGameTest, CollisionAndShapeActionsUseTheirBuiltins) {
   EXPECT_EQ(Rgb(got, 35, 35), 0xFFFFFF);  // and covers half the white back
 }
 
+// mp_grid_draw, played in a game beside the shape actions: every cell
+// filled, forbidden red, free dark green, each over its own pixels.
+TEST_F(ActionGameTest, GridDrawFillsEachCellByItsState) {
+  const fs::path p = dir_ / "proj";
+  fs::create_directories(p / "objects");
+  fs::create_directories(p / "rooms");
+  std::ofstream(p / "game.json") << R"({"objects": ["obj"], "rooms": ["rm"]})";
+  std::ofstream(p / "rooms" / "rm.json") << R"({"width": 32, "height": 24, "instances": [{"object": "obj"}]})";
+  std::ofstream(p / "objects" / "create.code") << "g = mp_grid_create(4, 2, 3, 2, 5, 4); "
+                                                   "mp_grid_add_cell(g, 1, 0); mp_grid_add_cell(g, 2, 1)";
+  std::ofstream(p / "objects" / "draw.code") << "mp_grid_draw(g); mp_grid_draw(99)";
+  std::ofstream(p / "objects" / "obj.json") << R"J({"events": [
+    {"event": "create", "actions": [{"code": "objects/create.code"}]},
+    {"event": "draw", "actions": [{"code": "objects/draw.code"}]}]})J";
+  testproc::ROutput r = Play(Pack(p.string()), "--steps 1 --screenshot 1:grid.png");
+  ASSERT_EQ(r.status, 0) << Stderr();
+  TBitmap32 got;
+  ASSERT_TRUE(got.LoadFromImageFile((dir_ / "grid.png").string()));
+  // Cells 5 x 4 from (4, 2): cell (1, 0) covers x 9..13, y 2..5.
+  EXPECT_EQ(Rgb(got, 4, 2), 0x008000);
+  EXPECT_EQ(Rgb(got, 8, 5), 0x008000);
+  EXPECT_EQ(Rgb(got, 9, 2), 0xFF0000);
+  EXPECT_EQ(Rgb(got, 13, 5), 0xFF0000);
+  EXPECT_EQ(Rgb(got, 14, 2), 0x008000);
+  EXPECT_EQ(Rgb(got, 14, 6), 0xFF0000);  // cell (2, 1)
+  EXPECT_EQ(Rgb(got, 18, 9), 0xFF0000);
+  EXPECT_EQ(Rgb(got, 19, 9), Rgb(got, 30, 20));  // past the grid: the room's colour
+  EXPECT_EQ(Rgb(got, 3, 2), Rgb(got, 30, 20));
+}
+
 // Every registered action with hostile arguments, with and without self and
 // outside any room: nothing may crash, hang or read out of bounds.
 class ActionSweepTest : public testproc::ScratchDirTest {};
