@@ -7,6 +7,7 @@
 
 #include "graphics/BM32_Color.h"
 #include "graphics/Graphics_D3D.h"
+#include "graphics/Graphics_Text.h"
 #include "graphics/Graphics_Texture.h"
 
 namespace {
@@ -38,9 +39,18 @@ void BuildCircleTable() {
   }
 }
 
-// The table is built before the first shape needs it.
+void CurrentTextColor(int& color, double& alpha) {
+  color = g.color;
+  alpha = g.alpha;
+}
+
+// The table is built before the first shape needs it, and plain text takes
+// its colour from here before the first text is drawn.
 struct RTableInit {
-  RTableInit() { BuildCircleTable(); }
+  RTableInit() {
+    BuildCircleTable();
+    TextColorProvider = CurrentTextColor;
+  }
 } g_table_init;
 
 uint32_t Col(int color) { return GR_Color(color, g.alpha); }

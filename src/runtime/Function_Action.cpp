@@ -3,14 +3,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 
+#include "graphics/Graphics_Draw.h"
 #include "library/Function_Math.h"
 #include "resources/Background_Main.h"
 #include "resources/Object_Main.h"
 #include "resources/Room_Main.h"
 #include "resources/Sprite_Class.h"
+#include "resources/Sound_Main.h"
 #include "resources/Sprite_Main.h"
 #include "runner/DataNew_Main.h"
 #include "runner/Option_Main.h"
@@ -76,6 +79,42 @@ RBuiltinCall b_draw_background_tiled{"draw_background_tiled"};
 RBuiltinCall b_window_set_fullscreen{"window_set_fullscreen"};
 RBuiltinCall b_window_get_fullscreen{"window_get_fullscreen"};
 RBuiltinCall b_window_set_cursor{"window_set_cursor"};
+RBuiltinCall b_move_towards_point{"move_towards_point"};
+RBuiltinCall b_move_random{"move_random"};
+RBuiltinCall b_move_snap{"move_snap"};
+RBuiltinCall b_move_contact_solid{"move_contact_solid"};
+RBuiltinCall b_move_contact_all{"move_contact_all"};
+RBuiltinCall b_move_bounce_solid{"move_bounce_solid"};
+RBuiltinCall b_move_bounce_all{"move_bounce_all"};
+RBuiltinCall b_mp_linear_step{"mp_linear_step"};
+RBuiltinCall b_mp_potential_step{"mp_potential_step"};
+RBuiltinCall b_position_destroy{"position_destroy"};
+RBuiltinCall b_place_free{"place_free"};
+RBuiltinCall b_place_empty{"place_empty"};
+RBuiltinCall b_place_meeting{"place_meeting"};
+RBuiltinCall b_place_snapped{"place_snapped"};
+RBuiltinCall b_sound_play{"sound_play"};
+RBuiltinCall b_sound_loop{"sound_loop"};
+RBuiltinCall b_sound_stop{"sound_stop"};
+RBuiltinCall b_sound_isplaying{"sound_isplaying"};
+RBuiltinCall b_cd_play{"cd_play"};
+RBuiltinCall b_cd_stop{"cd_stop"};
+RBuiltinCall b_cd_pause{"cd_pause"};
+RBuiltinCall b_cd_resume{"cd_resume"};
+RBuiltinCall b_cd_present{"cd_present"};
+RBuiltinCall b_cd_playing{"cd_playing"};
+RBuiltinCall b_draw_set_color{"draw_set_color"};
+RBuiltinCall b_draw_line{"draw_line"};
+RBuiltinCall b_draw_arrow{"draw_arrow"};
+RBuiltinCall b_draw_rectangle{"draw_rectangle"};
+RBuiltinCall b_draw_rectangle_color{"draw_rectangle_color"};
+RBuiltinCall b_draw_ellipse{"draw_ellipse"};
+RBuiltinCall b_draw_ellipse_color{"draw_ellipse_color"};
+RBuiltinCall b_draw_healthbar{"draw_healthbar"};
+RBuiltinCall b_draw_text{"draw_text"};
+RBuiltinCall b_draw_text_transformed{"draw_text_transformed"};
+RBuiltinCall b_draw_set_font{"draw_set_font"};
+RBuiltinCall b_draw_set_halign{"draw_set_halign"};
 
 // Built-in variables whose setters carry a rule the actions share (the
 // lives and health events, the alarm index, the path position clamp, the
@@ -202,6 +241,86 @@ void A_path_position(CInstance* self, CInstance*, int, RValue&, RValue* args) {
 }
 void A_path_speed(CInstance* self, CInstance*, int, RValue&, RValue* args) {
   if (self) self->i_pathspeed = RelValue(self->i_pathspeed, ArgReal(args[0]));
+}
+
+// ---- motion with collisions and planning ----
+void A_move_point(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_move_towards_point, self, other, {Real(RelX(self, args[0])), Real(RelY(self, args[1])), args[2]});
+}
+void A_move_random(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_move_random, self, other, {args[0], args[1]});
+}
+void A_snap(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_move_snap, self, other, {args[0], args[1]});
+}
+// The "against" argument: 1 all instances, anything else the solid ones.
+bool AgainstAll(const RValue& v) { return ArgInt(v) == 1; }
+void A_move_contact(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(AgainstAll(args[2]) ? b_move_contact_all : b_move_contact_solid, self, other, {args[0], args[1]});
+}
+void A_bounce(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(AgainstAll(args[1]) ? b_move_bounce_all : b_move_bounce_solid, self, other, {args[0]});
+}
+void A_linear_step(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  result = Call(b_mp_linear_step, self, other, {Real(RelX(self, args[0])), Real(RelY(self, args[1])), args[2], args[3]});
+}
+void A_potential_step(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  result =
+      Call(b_mp_potential_step, self, other, {Real(RelX(self, args[0])), Real(RelY(self, args[1])), args[2], args[3]});
+}
+void A_kill_position(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_position_destroy, self, other, {Real(RelX(self, args[0])), Real(RelY(self, args[1]))});
+}
+
+// ---- collision questions: the instance is looked at, never moved ----
+// Objects 0: only solid instances count; anything else: all instances.
+bool PlaceIsEmpty(CInstance* self, CInstance* other, RValue* args) {
+  RBuiltinCall& f = ArgInt(args[2]) == 0 ? b_place_free : b_place_empty;
+  return ArgBool(Call(f, self, other, {Real(RelX(self, args[0])), Real(RelY(self, args[1]))}));
+}
+void A_if_empty(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  Answer(result, PlaceIsEmpty(self, other, args));
+}
+void A_if_collision(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  Answer(result, !PlaceIsEmpty(self, other, args));
+}
+void A_if_object(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  Answer(result,
+         ArgBool(Call(b_place_meeting, self, other, {Real(RelX(self, args[1])), Real(RelY(self, args[2])), args[0]})));
+}
+void A_if_aligned(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  Answer(result, ArgBool(Call(b_place_snapped, self, other, {args[0], args[1]})));
+}
+
+// ---- sound and CD audio ----
+void A_sound(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  if (!SoundExists(ArgInt(args[0]))) {
+    ReportActionError("Trying to play non-existing sound.", false);
+    return;
+  }
+  Call(ArgBool(args[1]) ? b_sound_loop : b_sound_play, self, other, {args[0]});
+}
+void A_end_sound(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  if (!SoundExists(ArgInt(args[0]))) {
+    ReportActionError("Trying to stop non-existing sound.", false);
+    return;
+  }
+  Call(b_sound_stop, self, other, {args[0]});
+}
+void A_if_sound(CInstance* self, CInstance* other, int, RValue& result, RValue* args) {
+  Answer(result, ArgBool(Call(b_sound_isplaying, self, other, {args[0]})));
+}
+void A_cd_play(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_cd_play, self, other, {args[0], args[1]});
+}
+void A_cd_stop(CInstance* self, CInstance* other, int, RValue&, RValue*) { Call(b_cd_stop, self, other, {}); }
+void A_cd_pause(CInstance* self, CInstance* other, int, RValue&, RValue*) { Call(b_cd_pause, self, other, {}); }
+void A_cd_resume(CInstance* self, CInstance* other, int, RValue&, RValue*) { Call(b_cd_resume, self, other, {}); }
+void A_cd_present(CInstance* self, CInstance* other, int, RValue& result, RValue*) {
+  Answer(result, ArgBool(Call(b_cd_present, self, other, {})));
+}
+void A_cd_playing(CInstance* self, CInstance* other, int, RValue& result, RValue*) {
+  Answer(result, ArgBool(Call(b_cd_playing, self, other, {})));
 }
 
 // ---- instances ----
@@ -492,6 +611,117 @@ void A_set_cursor(CInstance* self, CInstance* other, int, RValue&, RValue* args)
   Call(b_window_set_cursor, self, other, {Real(opt_showcursor ? 0 : -1)});  // cr_default or cr_none
 }
 
+// ---- shapes and text ----
+RValue Text(const std::string& s) {
+  RValue v;
+  v.SetString(s);
+  return v;
+}
+double Outline(const RValue& filled) { return ArgBool(filled) ? 0 : 1; }
+
+void A_color(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_set_color, self, other, {args[0]});
+}
+void A_font(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_set_font, self, other, {args[0]});
+  Call(b_draw_set_halign, self, other, {args[1]});
+}
+void A_draw_line(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_line, self, other,
+       {Real(RelX(self, args[0])), Real(RelY(self, args[1])), Real(RelX(self, args[2])), Real(RelY(self, args[3]))});
+}
+void A_draw_arrow(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_arrow, self, other,
+       {Real(RelX(self, args[0])), Real(RelY(self, args[1])), Real(RelX(self, args[2])), Real(RelY(self, args[3])),
+        args[4]});
+}
+void A_draw_rectangle(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_rectangle, self, other,
+       {Real(RelX(self, args[0])), Real(RelY(self, args[1])), Real(RelX(self, args[2])), Real(RelY(self, args[3])),
+        Real(Outline(args[4]))});
+}
+void A_draw_ellipse(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_ellipse, self, other,
+       {Real(RelX(self, args[0])), Real(RelY(self, args[1])), Real(RelX(self, args[2])), Real(RelY(self, args[3])),
+        Real(Outline(args[4]))});
+}
+// Corner colours top-left, top-right, bottom-right, bottom-left.
+void GradientRectangle(CInstance* self, CInstance* other, RValue* args, bool horizontal) {
+  const RValue &c1 = args[4], &c2 = args[5];
+  Call(b_draw_rectangle_color, self, other,
+       {Real(RelX(self, args[0])), Real(RelY(self, args[1])), Real(RelX(self, args[2])), Real(RelY(self, args[3])), c1,
+        horizontal ? c2 : c1, c2, horizontal ? c1 : c2, Real(0)});
+}
+void A_draw_gradient_hor(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  GradientRectangle(self, other, args, true);
+}
+void A_draw_gradient_vert(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  GradientRectangle(self, other, args, false);
+}
+void A_draw_ellipse_gradient(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_ellipse_color, self, other,
+       {Real(RelX(self, args[0])), Real(RelY(self, args[1])), Real(RelX(self, args[2])), Real(RelY(self, args[3])),
+        args[4], args[5], Real(0)});
+}
+
+void A_draw_text(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_text, self, other, {Real(RelX(self, args[1])), Real(RelY(self, args[2])), args[0]});
+}
+void A_draw_text_transformed(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_text_transformed, self, other,
+       {Real(RelX(self, args[1])), Real(RelY(self, args[2])), args[0], args[3], args[4], args[5]});
+}
+// A text as is; a whole real as an integer, any other with two decimals.
+std::string VariableText(const RValue& v) {
+  if (v.kind == RValue::kString) return v.str;
+  const double x = v.val == 0 ? 0 : v.val;  // no "-0"
+  char buf[400];
+  std::snprintf(buf, sizeof buf, std::isfinite(x) && x == std::floor(x) ? "%.0f" : "%.2f", x);
+  return buf;
+}
+void A_draw_variable(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  Call(b_draw_text, self, other, {Real(RelX(self, args[1])), Real(RelY(self, args[2])), Text(VariableText(args[0]))});
+}
+void DrawCaptioned(CInstance* self, CInstance* other, RValue* args, int number) {
+  const std::string caption = args[2].kind == RValue::kString ? args[2].str : VariableText(args[2]);
+  Call(b_draw_text, self, other,
+       {Real(RelX(self, args[0])), Real(RelY(self, args[1])), Text(caption + std::to_string(number))});
+}
+void A_draw_score(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  DrawCaptioned(self, other, args, Score);
+}
+void A_draw_life(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  DrawCaptioned(self, other, args, Lives);
+}
+
+// The health bar's colour menus: an index into the sixteen named colours.
+constexpr int kNamedColors[16] = {0,       8421504, 12632256, 16777215, 128,      32768,    32896,    8388608,
+                                  8388736, 8421376, 255,      65280,    65535,    16711680, 16711935, 16776960};
+int NamedColor(int k) { return k >= 0 && k < 16 ? kNamedColors[k] : 0; }
+
+void A_draw_health(CInstance* self, CInstance* other, int, RValue&, RValue* args) {
+  const int back = ArgInt(args[4]), bar = ArgInt(args[5]);
+  const double amount = std::isnan(Health) ? 0 : std::clamp(Health, 0.0, 100.0);
+  int mincol, maxcol;
+  if (bar == 0) {
+    // Red through yellow to lime: the plain two-colour blend would pass
+    // through olive at half health, so the colour is worked out here.
+    constexpr int kRed = 255, kYellow = 65535, kLime = 65280;
+    const double c = amount > 50 ? GR_Color_Merge(kYellow, kLime, (amount - 50) / 50)
+                                 : GR_Color_Merge(kRed, kYellow, amount / 50);
+    mincol = maxcol = mathlib::RoundToInt(c);
+  } else if (bar == 1) {
+    mincol = 0;
+    maxcol = 16777215;
+  } else {
+    mincol = maxcol = bar >= 2 ? NamedColor(bar - 2) : 0;
+  }
+  Call(b_draw_healthbar, self, other,
+       {Real(RelX(self, args[0])), Real(RelY(self, args[1])), Real(RelX(self, args[2])), Real(RelY(self, args[3])),
+        Real(amount), Real(back >= 1 ? NamedColor(back - 1) : 0), Real(mincol), Real(maxcol), Real(0),
+        Real(back != 0 ? 1 : 0), Real(1)});
+}
+
 const RBuiltin kFunctions[] = {
     {"action_path_old", A_nothing, 3},
     {"action_set_sprite", A_set_sprite, 2},
@@ -562,6 +792,42 @@ const RBuiltin kFunctions[] = {
     {"action_draw_background", A_draw_background, 4},
     {"action_fullscreen", A_fullscreen, 1},
     {"action_snapshot", A_snapshot, 1},
+    {"action_move_point", A_move_point, 3},
+    {"action_move_random", A_move_random, 2},
+    {"action_snap", A_snap, 2},
+    {"action_move_contact", A_move_contact, 3},
+    {"action_bounce", A_bounce, 2},
+    {"action_linear_step", A_linear_step, 4},
+    {"action_potential_step", A_potential_step, 4},
+    {"action_kill_position", A_kill_position, 2},
+    {"action_if_empty", A_if_empty, 3},
+    {"action_if_collision", A_if_collision, 3},
+    {"action_if_object", A_if_object, 3},
+    {"action_if_aligned", A_if_aligned, 2},
+    {"action_sound", A_sound, 2},
+    {"action_end_sound", A_end_sound, 1},
+    {"action_if_sound", A_if_sound, 1},
+    {"action_cd_play", A_cd_play, 2},
+    {"action_cd_stop", A_cd_stop, 0},
+    {"action_cd_pause", A_cd_pause, 0},
+    {"action_cd_resume", A_cd_resume, 0},
+    {"action_cd_present", A_cd_present, 0},
+    {"action_cd_playing", A_cd_playing, 0},
+    {"action_draw_text", A_draw_text, 3},
+    {"action_draw_text_transformed", A_draw_text_transformed, 6},
+    {"action_draw_rectangle", A_draw_rectangle, 5},
+    {"action_draw_gradient_hor", A_draw_gradient_hor, 6},
+    {"action_draw_gradient_vert", A_draw_gradient_vert, 6},
+    {"action_draw_ellipse", A_draw_ellipse, 5},
+    {"action_draw_ellipse_gradient", A_draw_ellipse_gradient, 6},
+    {"action_draw_line", A_draw_line, 4},
+    {"action_draw_arrow", A_draw_arrow, 5},
+    {"action_color", A_color, 1},
+    {"action_font", A_font, 2},
+    {"action_draw_variable", A_draw_variable, 3},
+    {"action_draw_score", A_draw_score, 3},
+    {"action_draw_life", A_draw_life, 3},
+    {"action_draw_health", A_draw_health, 6},
 };
 }  // namespace
 

@@ -2,6 +2,7 @@
 // the contact, outside and bounce moves of self.
 #include "runtime/Function_Collision.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -228,11 +229,43 @@ int MaxSteps(double maxdist) {
   return maxdist >= 2147483647.0 ? INT32_MAX : int(std::nearbyint(maxdist));
 }
 
+// Whether self's box lies beyond the box around every other instance and
+// keeps going away from it along (dx, dy): then no later step can meet one.
+bool PastEveryone(CInstance* self, double dx, double dy) {
+  bool any = false;
+  double l = 0, t = 0, r = 0, b = 0;
+  ForCandidates(OWNER_ALL, [&](CInstance* i) {
+    if (i == self) return false;
+    const TRect& bb = i->i_bbox;
+    if (!any) {
+      l = bb.left, t = bb.top, r = bb.right, b = bb.bottom;
+      any = true;
+    }
+    l = std::min<double>(l, bb.left), t = std::min<double>(t, bb.top);
+    r = std::max<double>(r, bb.right), b = std::max<double>(b, bb.bottom);
+    return false;
+  });
+  if (!any) return true;
+  const TRect& me = self->i_bbox;
+  return (me.left > r && dx >= 0) || (me.right < l && dx <= 0) || (me.top > b && dy >= 0) ||
+         (me.bottom < t && dy <= 0);
+}
+
+// A step count this large is gone through only while something may still
+// be in the way; past everyone, the rest of the way is taken at once (a
+// huge maximum would otherwise keep the step busy for minutes).
+constexpr int kStepsBeforeShortcut = 10000;
+
 void MoveContact(CInstance* self, double dir, double maxdist, FreeTest free) {
   if (!free(self, self->i_x, self->i_y)) return;
   const double dx = std::cos(dir * kDeg), dy = -std::sin(dir * kDeg);
   const int n = MaxSteps(maxdist);
   for (int k = 0; k < n; ++k) {
+    if (n - k > kStepsBeforeShortcut && k % kStepsBeforeShortcut == 0 && PastEveryone(self, dx, dy)) {
+      const double rest = n - k;
+      self->SetPosition(self->i_x + dx * rest, self->i_y + dy * rest);
+      return;
+    }
     const double nx = self->i_x + dx, ny = self->i_y + dy;
     if (!free(self, nx, ny)) return;
     self->SetPosition(nx, ny);

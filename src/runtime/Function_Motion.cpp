@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "graphics/Graphics_Draw.h"
 #include "library/Function_Math.h"
 #include "resources/Path_Main.h"
 #include "runtime/Function_Collision.h"
@@ -411,6 +412,19 @@ void F_mp_grid_add_instances(CInstance* self, CInstance* other, int, RValue&, RV
   }
 }
 
+// Each cell filled: red when forbidden, dark green when free, in the draw
+// alpha; a cell covers its own pixels only, so neighbours do not overlap.
+void F_mp_grid_draw(CInstance*, CInstance*, int, RValue&, RValue* a) {
+  const CGrid* g = GetGrid(ArgInt(a[0]));
+  if (g == nullptr) return;
+  constexpr int kForbidden = 255, kFree = 32768;
+  for (int i = 0; i < g->i_hcells; ++i)
+    for (int j = 0; j < g->i_vcells; ++j) {
+      const double x1 = double(g->i_left) + double(i) * g->i_cellw, y1 = double(g->i_top) + double(j) * g->i_cellh;
+      const int c = g->Cell(i, j) < 0 ? kForbidden : kFree;
+      GR_Draw_Rectangle_Color(x1, y1, x1 + g->i_cellw - 1, y1 + g->i_cellh - 1, c, c, c, c, false);
+    }
+}
 void F_mp_grid_path(CInstance*, CInstance*, int, RValue& r, RValue* a) {
   CGrid* g = GetGrid(ArgInt(a[0]));
   if (g == nullptr) return;
@@ -447,6 +461,7 @@ const RBuiltin kFunctions[] = {
     {"mp_grid_add_rectangle", F_mp_grid_add_rectangle, 5},
     {"mp_grid_add_instances", F_mp_grid_add_instances, 3},
     {"mp_grid_path", F_mp_grid_path, 7},
+    {"mp_grid_draw", F_mp_grid_draw, 1},
 };
 }  // namespace
 

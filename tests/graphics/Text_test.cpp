@@ -11,6 +11,7 @@
 
 #include "../Test_Process.h"
 #include "Fake_Device.h"
+#include "graphics/Graphics_Draw.h"
 #include "graphics/Graphics_Text.h"
 #include "resources/Font_Atlas.h"
 #include "resources/Font_Main.h"
@@ -61,6 +62,7 @@ class TextTest : public fakedev::FakeDeviceTest {
   }
   void TearDown() override {
     GR_Text_Reset();
+    GR_Draw_Reset_State();
     ClearFonts();
     ClearSprites();
     ErrorResetForTests();
@@ -249,6 +251,30 @@ TEST_F(TextTest, TransformedTextTurnsAboutItsStartAndStepsLinesAlongTheTurn) {
   EXPECT_TRUE(near(log.draws[0].v[0], 87.5, 69.5));
   EXPECT_TRUE(near(log.draws[0].v[2], 95.5, 99.5));
   EXPECT_TRUE(near(log.draws[1].v[0], 99.5, 69.5));
+}
+
+// Plain text is drawn in the draw colour and alpha of the moment; the _color
+// forms keep their own colours whatever the draw colour.
+TEST_F(TextTest, PlainTextTakesTheDrawColourAndAlpha) {
+  Call("draw_set_color", {RValue(255.0)});  // red
+  Call("draw_set_alpha", {RValue(0.5)});
+  Call("draw_text", {RValue(0.0), RValue(0.0), RValue("a")});
+  Call("draw_text_transformed", {RValue(0.0), RValue(0.0), RValue("a"), RValue(2.0), RValue(2.0), RValue(30.0)});
+  Call("draw_text_ext", {RValue(0.0), RValue(0.0), RValue("a"), RValue(-1.0), RValue(-1.0)});
+  ASSERT_EQ(log.draws.size(), 3u);
+  for (const auto& d : log.draws)
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(d.v[k].color, 0x80FF0000u);
+
+  // A later change shows in the next text, not only in the first.
+  log.draws.clear();
+  Call("draw_set_color", {RValue(16711680.0)});  // blue
+  Call("draw_set_alpha", {RValue(1.0)});
+  Call("draw_text", {RValue(0.0), RValue(0.0), RValue("a")});
+  Call("draw_text_color", {RValue(0.0), RValue(0.0), RValue("a"), RValue(65280.0), RValue(65280.0),
+                           RValue(65280.0), RValue(65280.0), RValue(1.0)});
+  ASSERT_EQ(log.draws.size(), 2u);
+  EXPECT_EQ(log.draws[0].v[0].color, 0xFF0000FFu);
+  EXPECT_EQ(log.draws[1].v[0].color, 0xFF00FF00u);  // green, not the draw colour
 }
 
 TEST_F(TextTest, GradientsSpreadOverTheWholeLine) {
