@@ -25,7 +25,7 @@ double EncodeDate(int y, int m, int d);
 double EncodeTime(int h, int mi, int s, int ms);
 // Date and time together: subtracted for dates before day 0.
 double Compose(double date, double time);
-// Splits a value rounded to the millisecond; false (parts 0) outside the
+// Splits a value rounded to the millisecond; false (every field 0) outside the
 // years 1 to 9999 and for NaN or infinities.
 bool Decode(double value, RParts& parts);
 int Weekday(int64_t days);  // 1 Sunday .. 7 Saturday
