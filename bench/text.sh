@@ -18,42 +18,10 @@
 #        FRAMES=100 RUNS=3 BUILD_DIR=dir bench/text.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
-BUILD_DIR=${BUILD_DIR:-build-release}
-FRAMES=${FRAMES:-100}
-RUNS=${RUNS:-3}
+. bench/frame_bench.sh
 N=1000
 
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DROOMRUN_TESTS=OFF -DROOMRUN_BENCH=ON >/dev/null
-cmake --build "$BUILD_DIR" --target roomrun roompack bench_text_floor -j "${JOBS:-2}" >/dev/null
-
-TMP=$(mktemp -d)
-trap 'rm -rf "$TMP"' EXIT
-GAME="$TMP/text.game"
-"$BUILD_DIR/bin/roompack" bench/text_game -o "$GAME"
-ROOMRUN=${ROOMRUN:-$BUILD_DIR/bin/roomrun}
-
-wall_ms() {  # the fastest wall time in ms of RUNS runs of "$@"
-  local best="" t s e
-  for _ in $(seq "$RUNS"); do
-    s=$(date +%s%N)
-    "$@" >"$TMP/out" 2>"$TMP/err" || { echo "FAILED: $*" >&2; cat "$TMP/err" >&2; exit 1; }
-    e=$(date +%s%N)
-    t=$(( (e - s) / 1000000 ))
-    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
-  done
-  echo "$best"
-}
-
-base=$(wall_ms "$ROOMRUN" --headless --fast --steps 1 "$GAME")
-full=$(wall_ms "$ROOMRUN" --headless --fast --steps $((FRAMES + 1)) "$GAME")
-ours=$((full - base))
-floor=""
-for _ in $(seq "$RUNS"); do
-  t=$("$BUILD_DIR/bin/bench_text_floor" "$N" "$FRAMES" | sed -n 's/.*: \([0-9.]*\) ms/\1/p')
-  if [ -z "$floor" ] || awk -v a="$t" -v b="$floor" 'BEGIN { exit !(a < b) }'; then floor=$t; fi
-done
-echo "$N texts of 20 characters x $FRAMES frames, headless"
-printf "%-8s %12s\n" side "ms"
-printf "%-8s %12s\n" ours "$ours"
-printf "%-8s %12s\n" floor "$floor"
-awk -v a="$ours" -v b="$floor" 'BEGIN { printf "ratio ours/floor: %.2f (target at most 2)\n", a / b }'
+frame_bench_setup bench_text_floor bench/text_game
+ours=$(game_ms)
+floor=$(floor_ms "$N" "$FRAMES")
+frame_bench_report "$N texts of 20 characters" "$ours" "$floor" 2
