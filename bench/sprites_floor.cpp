@@ -3,8 +3,6 @@
 // sprites per frame with OpenGL 3.3 (corners computed on the CPU, one buffer
 // upload and one draw call per frame) into a 640x480 framebuffer object.
 // Usage: bench_sprites_floor [N [FRAMES]].
-#include <SDL.h>
-
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -12,8 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#define GL_GLEXT_PROTOTYPES
-#include <GL/glcorearb.h>
+#include "GL_Floor.h"
 
 namespace {
 
@@ -45,21 +42,6 @@ out vec4 o_color;
 void main() { o_color = texture(u_tex, v_uv) * v_color; }
 )";
 
-GLuint Compile(GLenum kind, const char* src) {
-  GLuint s = glCreateShader(kind);
-  glShaderSource(s, 1, &src, nullptr);
-  glCompileShader(s);
-  GLint ok = 0;
-  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[1024];
-    glGetShaderInfoLog(s, sizeof log, nullptr, log);
-    std::fprintf(stderr, "shader: %s\n", log);
-    std::exit(1);
-  }
-  return s;
-}
-
 // A fixed pseudo-random sequence, so every run draws the same frames.
 uint32_t g_seed = 12345;
 float Random01() {
@@ -74,27 +56,10 @@ int main(int argc, char** argv) {
   const int frames = argc > 2 ? std::atoi(argv[2]) : 100;
   const int kW = 640, kH = 480, kSize = 32;
 
-  SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
-    return 1;
-  }
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_Window* window = SDL_CreateWindow("floor", 0, 0, kW, kH, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-  if (!context) {
-    std::fprintf(stderr, "OpenGL context: %s\n", SDL_GetError());
-    return 1;
-  }
+  CFloorContext gl;
+  if (!gl.Open(kW, kH)) return 1;
 
-  GLuint program = glCreateProgram();
-  glAttachShader(program, Compile(GL_VERTEX_SHADER, kVertex));
-  glAttachShader(program, Compile(GL_FRAGMENT_SHADER, kFragment));
-  glLinkProgram(program);
-  glUseProgram(program);
-  glUniform2f(glGetUniformLocation(program, "u_scale"), 2.0f / kW, 2.0f / kH);
+  gl.Program(kVertex, kFragment, kW, kH);
 
   // A disc with a soft edge, so that blending has work on every sprite.
   std::vector<uint32_t> image(kSize * kSize);
@@ -113,21 +78,6 @@ int main(int argc, char** argv) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kSize, kSize, 0, GL_BGRA, GL_UNSIGNED_BYTE, image.data());
-
-  GLuint color, fbo;
-  glGenRenderbuffers(1, &color);
-  glBindRenderbuffer(GL_RENDERBUFFER, color);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kW, kH);
-  glGenFramebuffers(1, &fbo);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color);
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-    std::fprintf(stderr, "framebuffer incomplete\n");
-    return 1;
-  }
-  glViewport(0, 0, kW, kH);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
   GLuint vao, vbo;
   glGenVertexArrays(1, &vao);
@@ -170,8 +120,5 @@ int main(int argc, char** argv) {
   double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("floor: %d quads x %d frames: %.1f ms\n", n, frames, ms);
 
-  SDL_GL_DeleteContext(context);
-  SDL_DestroyWindow(window);
-  SDL_Quit();
   return 0;
 }

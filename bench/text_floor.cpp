@@ -5,8 +5,6 @@
 // one buffer and drawn in one call into a 640x480 framebuffer object, the
 // least a program can do to draw that text with OpenGL 3.3.
 // Usage: bench_text_floor [TEXTS [FRAMES]].
-#include <SDL.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -14,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#define GL_GLEXT_PROTOTYPES
-#include <GL/glcorearb.h>
+#include "GL_Floor.h"
 
 #include "resources/Font_Class.h"
 
@@ -49,21 +46,6 @@ out vec4 o_color;
 void main() { o_color = texture(u_tex, v_uv) * v_color; }
 )";
 
-GLuint Compile(GLenum kind, const char* src) {
-  GLuint s = glCreateShader(kind);
-  glShaderSource(s, 1, &src, nullptr);
-  glCompileShader(s);
-  GLint ok = 0;
-  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[1024];
-    glGetShaderInfoLog(s, sizeof log, nullptr, log);
-    std::fprintf(stderr, "shader: %s\n", log);
-    std::exit(1);
-  }
-  return s;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,27 +70,10 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
-    return 1;
-  }
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_Window* window = SDL_CreateWindow("floor", 0, 0, kW, kH, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-  if (!context) {
-    std::fprintf(stderr, "OpenGL context: %s\n", SDL_GetError());
-    return 1;
-  }
+  CFloorContext gl;
+  if (!gl.Open(kW, kH)) return 1;
 
-  GLuint program = glCreateProgram();
-  glAttachShader(program, Compile(GL_VERTEX_SHADER, kVertex));
-  glAttachShader(program, Compile(GL_FRAGMENT_SHADER, kFragment));
-  glLinkProgram(program);
-  glUseProgram(program);
-  glUniform2f(glGetUniformLocation(program, "u_scale"), 2.0f / kW, 2.0f / kH);
+  gl.Program(kVertex, kFragment, kW, kH);
 
   // The atlas as white texels with the coverage as alpha, as the runner
   // makes it.
@@ -123,21 +88,6 @@ int main(int argc, char** argv) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, font.s_bw, font.s_bh, 0, GL_BGRA, GL_UNSIGNED_BYTE, image.data());
-
-  GLuint color, fbo;
-  glGenRenderbuffers(1, &color);
-  glBindRenderbuffer(GL_RENDERBUFFER, color);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kW, kH);
-  glGenFramebuffers(1, &fbo);
-  glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, color);
-  if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-    std::fprintf(stderr, "framebuffer incomplete\n");
-    return 1;
-  }
-  glViewport(0, 0, kW, kH);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
   GLuint vao, vbo;
   glGenVertexArrays(1, &vao);
@@ -181,8 +131,5 @@ int main(int argc, char** argv) {
   double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("floor: %d texts x %d frames: %.1f ms\n", n, frames, ms);
 
-  SDL_GL_DeleteContext(context);
-  SDL_DestroyWindow(window);
-  SDL_Quit();
   return 0;
 }
