@@ -54,16 +54,7 @@ class DrawTest : public fakedev::FakeDeviceTest {
   }
 
   RValue Call(const std::string& name, const std::vector<double>& reals) {
-    std::vector<RValue> args(reals.begin(), reals.end());
-    args.emplace_back();
-    const int id = FunctionFindBuiltin(name);
-    EXPECT_GE(id, 0) << name;
-    RValue result;
-    if (id >= 0) {
-      EXPECT_EQ(FunctionGet(id).f_argnumb, int(reals.size())) << name;
-      FunctionGet(id).f_routine(&inst, &inst, int(reals.size()), result, args.data());
-    }
-    return result;
+    return CallBuiltin(name, std::vector<RValue>(reals.begin(), reals.end()), &inst);
   }
   unsigned FrameHandle(int frame) { return GR_Texture_Device_Handle(GetSprite(0)->i_tex[size_t(frame)]); }
   unsigned BackHandle() { return GR_Texture_Device_Handle(GetBackground(0)->i_tex); }

@@ -6,11 +6,13 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Texture.h"
 #include "platform/Platform.h"
+#include "script/Code_Function.h"
 
 namespace fakedev {
 
@@ -105,6 +107,21 @@ class FakeDeviceTest : public ::testing::Test {
     GR_D3D_Finish();
     PlatformSetRenderDevice(nullptr);
     GR_Texture_Reset_List();
+  }
+
+  // Calls the built-in `name` as compiled code would, checking that it is
+  // registered with exactly as many arguments as given.
+  static RValue CallBuiltin(const std::string& name, std::vector<RValue> args, CInstance* self = nullptr) {
+    const int argc = int(args.size());
+    args.emplace_back();
+    const int id = FunctionFindBuiltin(name);
+    EXPECT_GE(id, 0) << name;
+    RValue result;
+    if (id >= 0) {
+      EXPECT_EQ(FunctionGet(id).f_argnumb, argc) << name;
+      FunctionGet(id).f_routine(self, self, argc, result, args.data());
+    }
+    return result;
   }
 };
 

@@ -40,16 +40,7 @@ class PrimitiveTest : public fakedev::FakeDeviceTest {
   }
 
   RValue Call(const std::string& name, const std::vector<double>& reals) {
-    std::vector<RValue> args(reals.begin(), reals.end());
-    args.emplace_back();
-    const int id = FunctionFindBuiltin(name);
-    EXPECT_GE(id, 0) << name;
-    RValue result;
-    if (id >= 0) {
-      EXPECT_EQ(FunctionGet(id).f_argnumb, int(reals.size())) << name;
-      FunctionGet(id).f_routine(nullptr, nullptr, int(reals.size()), result, args.data());
-    }
-    return result;
+    return CallBuiltin(name, std::vector<RValue>(reals.begin(), reals.end()));
   }
   double Real(const std::string& name, const std::vector<double>& reals) { return Call(name, reals).val; }
   // Draws and gives the one device call it made.

@@ -70,18 +70,7 @@ class TextTest : public fakedev::FakeDeviceTest {
     FakeDeviceTest::TearDown();
   }
 
-  RValue Call(const std::string& name, std::vector<RValue> args) {
-    const int argc = int(args.size());
-    args.emplace_back();
-    const int id = FunctionFindBuiltin(name);
-    EXPECT_GE(id, 0) << name;
-    RValue result;
-    if (id >= 0) {
-      EXPECT_EQ(FunctionGet(id).f_argnumb, argc) << name;
-      FunctionGet(id).f_routine(nullptr, nullptr, argc, result, args.data());
-    }
-    return result;
-  }
+  RValue Call(const std::string& name, std::vector<RValue> args) { return CallBuiltin(name, std::move(args)); }
   // Top-left corners of the glyph quads drawn, in order.
   std::vector<std::pair<double, double>> Starts() const {
     std::vector<std::pair<double, double>> out;
