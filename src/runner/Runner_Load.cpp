@@ -26,6 +26,7 @@
 #include "runtime/IO_Script.h"
 #include "runtime/Run_Main.h"
 #include "script/Constant_Main.h"
+#include "script/Extension_Main.h"
 #include "script/Script_Main.h"
 #include "resources/Sound_Main.h"
 #include "sound/Sound_Playback.h"
@@ -98,6 +99,7 @@ bool ExportStep() {
 // 90 "Preparing graphics".
 const RPrepareStep kPrepareSteps[] = {
     {50, "Extracting included files", ExportStep, nullptr},
+    {55, "Preparing extension packages", ExtensionsPrepare, "Failed to prepare extension packages."},
     {60, "Preparing constants", ConstantsDefine, "Failed to define the constants."},
     {61, "Preparing triggers", PrepareTriggers, "Failed to prepare triggers."},
     {62, "Compiling scripts", ScriptsCompileAll, "Failed to compile the scripts."},

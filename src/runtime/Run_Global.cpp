@@ -20,6 +20,7 @@
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Main.h"
+#include "script/Extension_Main.h"
 #include "script/Variable_Main.h"
 
 int Current_Room = -1;
@@ -134,6 +135,8 @@ void StartGame() {
   else RandomSetSeed(static_cast<uint32_t>(MicroTimeNow()));
   New_Room = ROOM_NONE;
   RunLibraryInit();
+  // A failing initialisation function is fatal and ends the game.
+  if (!ExtensionsInit()) return;
   g_rooms.clear();
   g_rooms.resize(size_t(RoomCount()));
   g_carry.clear();
@@ -251,6 +254,7 @@ void EndGame() {
   g_rooms.clear();
   g_retired.clear();
   Current_Room = -1;
+  ExtensionsFinal();
 }
 
 // ---- saved games ----
