@@ -18,6 +18,7 @@
 #include "script/Code_Spaces.h"
 #include "script/Code_Variable.h"
 #include "script/Constant_Main.h"
+#include "script/Extension_Main.h"
 
 namespace {
 
@@ -212,7 +213,10 @@ void CheckProjectCode(const Project& project, const std::vector<uint8_t>& game) 
   const auto saved_window = ErrorHooks().show_window;
   ErrorHooks().show_window = [](const std::string&, bool) { return true; };
   const bool loaded = LoadGameFromBuffer(game);
-  if (loaded) ConstantsDefine();
+  if (loaded) {
+    ExtensionsDefineConstants();
+    ConstantsDefine();
+  }
   ErrorHooks().show_window = saved_window;
   ErrorResetForTests();
   SetMessageSink(nullptr);
