@@ -21,6 +21,7 @@
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
 #include "script/Code_Main.h"
+#include "script/Code_Spaces.h"
 #include "script/Code_Variable.h"
 #include "script/Support_DLL.h"
 #include "script/Function_Args.h"
@@ -531,12 +532,29 @@ void F_external_free(CInstance*, CInstance*, int, RValue&, RValue* a) {
   if (DllsAllowed()) DllFree(ArgString(a[0]));
 }
 
+// Only built-in routines have an address; a script or package function of
+// the name hides the built-in, as it does in code, and gives -1. A 64-bit
+// address fits a double exactly (user space is below 2^47).
+void F_get_function_address(CInstance*, CInstance*, int, RValue& r, RValue* a) {
+  if (!DllsAllowed()) return;
+  r.SetReal(-1);
+  const int id = FunctionFind(ArgString(a[0]));
+  if (id < 0 || id >= kScriptFunctionBase || id >= FunctionCount()) return;
+  r.SetReal(double(reinterpret_cast<uintptr_t>(FunctionGet(id).f_routine)));
+}
+
+void F_window_handle(CInstance*, CInstance*, int, RValue& r, RValue*) {
+  const IGameWindow* w = GameWindow();
+  r.SetReal(w ? double(w->NativeHandle()) : 0);
+}
+
 const RBuiltin kFunctions[] = {
     {"execute_string", F_execute_string, -1},
     {"execute_file", F_execute_file, -1},
     {"external_define", F_external_define, -1},
     {"external_call", F_external_call, -1},
     {"external_free", F_external_free, 1},
+    {"get_function_address", F_get_function_address, 1},
     {"external_define0", F_external_defineN<0>, 3},
     {"external_define1", F_external_defineN<1>, 4},
     {"external_define2", F_external_defineN<2>, 5},
@@ -574,6 +592,7 @@ const RBuiltin kFunctions[] = {
     {"clipboard_set_text", F_clipboard_set_text, 1},
     {"set_application_title", F_set_application_title, 1},
     {"set_program_priority", F_set_program_priority, 1},
+    {"window_handle", F_window_handle, 0},
     {"date_current_datetime", F_date_current_datetime, 0},
     {"date_current_date", F_date_current_date, 0},
     {"date_current_time", F_date_current_time, 0},

@@ -78,6 +78,9 @@ class IGameWindow {
   // ask (the caller keeps its own then).
   virtual bool ClipboardGet(std::string& /*text*/) { return false; }
   virtual bool ClipboardSet(const std::string& /*text*/) { return false; }
+  // The window system's own number for the window (an X11 window id), or 0
+  // when there is no such window (headless, not open, another system).
+  virtual uint32_t NativeHandle() const { return 0; }
   // A plain message box with an OK button; waits until it is closed. False
   // when none could be shown (the caller has written the text to stderr).
   virtual bool MessageBox(const std::string& title, const std::string& text) = 0;

@@ -1,6 +1,7 @@
 // External functions: definitions, calls with reals and strings from 0 to 16
 // arguments, library names the Windows way, freeing, and secure mode.
 #include "FilesTest.h"
+#include "script/Script_Main.h"
 #include "script/Support_DLL.h"
 
 using namespace filestest;
@@ -116,9 +117,28 @@ TEST_F(External, SecureModeLoadsNothing) {
   EXPECT_EQ(Errors([] { Call("external_define0", {"extlib.dll", "ext_answer", 0.0}); }),
             "In secure mode you cannot use DLLs");
   EXPECT_EQ(Errors([] { Call("external_call0", {0.0}); }), "In secure mode you cannot use DLLs");
+  EXPECT_EQ(Errors([] { EXPECT_EQ(Call("get_function_address", {"abs"}).val, 0); }),
+            "In secure mode you cannot use DLLs");
   // Nothing was loaded: the library is not mapped into the process.
   const std::string maps = Slurp("/proc/self/maps");
   EXPECT_EQ(maps.find((dir / "work/libextlib.so").string()), std::string::npos);
+}
+
+TEST_F(External, FunctionAddressesAreThoseOfBuiltinRoutines) {
+  // The number is the routine itself: called through it, it does its work.
+  const double addr = Call("get_function_address", {"abs"}).val;
+  ASSERT_GT(addr, 0);
+  const auto routine = reinterpret_cast<BuiltinRoutine>(static_cast<uintptr_t>(addr));
+  EXPECT_EQ(routine, FunctionGet(FunctionFindBuiltin("abs")).f_routine);
+  RValue r;
+  RValue args[1] = {RValue(-3.5)};
+  routine(nullptr, nullptr, 1, r, args);
+  EXPECT_EQ(r.val, 3.5);
+  // Names of no built-in, and a script that hides one, have no address.
+  EXPECT_EQ(Call("get_function_address", {"no_such_function"}).val, -1);
+  ScriptAdd("sqrt", "return 1;");
+  EXPECT_EQ(Call("get_function_address", {"sqrt"}).val, -1);
+  ScriptsClear();
 }
 
 }  // namespace

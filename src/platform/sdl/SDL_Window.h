@@ -46,6 +46,7 @@ class CSdlGameWindow : public IGameWindow {
 
   bool ClipboardGet(std::string& text) override;
   bool ClipboardSet(const std::string& text) override;
+  uint32_t NativeHandle() const override;  // SDL_Handle.cpp
   bool MessageBox(const std::string& title, const std::string& text) override;
   bool LoadWindowOpen(const RLoadPictures& pictures, bool show_progress, bool scale_progress, bool debug_mode,
                       int alpha, bool transparent) override;
