@@ -188,6 +188,40 @@ TEST_F(ExtensionLoad, LookupOrderArgumentsAndCompileFailures) {
   EXPECT_FALSE(ExtensionsPrepare());
 }
 
+TEST_F(ExtensionLoad, ScriptFunctionFailuresInitAndAMissingFinalFunction) {
+  RPack p;
+  p.pkg.s_name = "pkg";
+  p.pkg.s_folder = "pkgf";
+  CExtensionFile script = File("s.gml", CExtensionFile::kScript, {Fn("fails", 0, "f"), Fn("ok", 1, "g")});
+  script.s_init = "ok";
+  script.s_final = "gone";
+  p.pkg.s_includes.push_back(script);
+  p.contents.push_back(Bytes("#define f\rreturn nowhere_set + 1;\r#define g\rglobal.inits += 1;"));
+  CStream s = Section({p});
+  ASSERT_TRUE(ExtensionsLoad(s));
+  ASSERT_TRUE(ExtensionsPrepare());
+
+  CCode code("return fails();", false);
+  ASSERT_TRUE(code.Compile()) << ErrorText();
+  CInstance inst;
+  RValue r;
+  EXPECT_FALSE(ExecuteCode(&inst, &inst, &code, r));
+  EXPECT_EQ(ErrorText().rfind("In extension function fails:\r", 0), 0u) << ErrorText();
+  ErrorClear();
+
+  CCode reset("global.inits = 0;", false);
+  ASSERT_TRUE(reset.Compile());
+  ASSERT_TRUE(ExecuteCode(&inst, &inst, &reset, r));
+  EXPECT_TRUE(ExtensionsInit());
+  CCode read("return global.inits;", false);
+  ASSERT_TRUE(read.Compile());
+  ASSERT_TRUE(ExecuteCode(&inst, &inst, &read, r));
+  EXPECT_EQ(r.val, 1);
+
+  EXPECT_FALSE(ExtensionsFinal());
+  EXPECT_NE(error_last.find("Could not locate finalization function gone"), std::string::npos) << error_last;
+}
+
 TEST_F(ExtensionLoad, CorruptSectionsFailTheLoad) {
   RPack p;
   p.pkg.s_name = "p";
