@@ -79,6 +79,18 @@ TEST_F(ExtensionGame, LibraryAndScriptFunctionsConstantsInitAndFinal) {
   EXPECT_TRUE(fs::is_empty(dir_ / "tmpbase"));
 }
 
+TEST_F(ExtensionGame, RestartRunsTheFinalThenTheInitFunctionsAgain) {
+  std::ofstream(proj_ / "objects/obj_main_create.code", std::ios::trunc)
+      << "if (file_exists(\"again.txt\")) game_end();\n"
+         "else { file_text_close(file_text_open_write(\"again.txt\")); game_restart(); }\n";
+  ROutput p = Pack();
+  ASSERT_EQ(p.status, 0) << p.out;
+  ROutput r = Play("");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_EQ(r.out, "script init, answer 42\ngame end\nscript final\nscript init, answer 42\ngame end\nscript final\n");
+  EXPECT_EQ(ReadText(dir_ / "ext_trace.txt"), "library init\nlibrary final\nlibrary init\nlibrary final\n");
+}
+
 TEST_F(ExtensionGame, SecureModeOpensNoLibraryAndStopsAtTheInitFunctions) {
   ROutput p = Pack();
   ASSERT_EQ(p.status, 0) << p.out;
