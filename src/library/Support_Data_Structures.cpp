@@ -615,9 +615,14 @@ void CDS_Map::Delete(const RValue& key) {
 
 bool CDS_Map::Exists(const RValue& key) const { return FindExactSlot(key) >= 0; }
 
-RValue CDS_Map::FindValue(const RValue& key) const {
+const RValue* CDS_Map::FindValuePointer(const RValue& key) const {
   int slot = FindExactSlot(key);
-  return slot >= 0 ? i_entries[static_cast<size_t>(slot)].val : RValue();
+  return slot >= 0 ? &i_entries[static_cast<size_t>(slot)].val : nullptr;
+}
+
+RValue CDS_Map::FindValue(const RValue& key) const {
+  const RValue* v = FindValuePointer(key);
+  return v != nullptr ? *v : RValue();
 }
 
 RValue CDS_Map::FindPrevious(const RValue& key) const {

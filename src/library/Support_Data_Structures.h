@@ -301,6 +301,8 @@ class CDS_Map {
   void Delete(const RValue& key);
   bool Exists(const RValue& key) const;
   RValue FindValue(const RValue& key) const;
+  // The value FindValue gives, in place; nullptr when the key is absent.
+  const RValue* FindValuePointer(const RValue& key) const;
   RValue FindPrevious(const RValue& key) const;
   RValue FindNext(const RValue& key) const;
   RValue FindFirst() const;
