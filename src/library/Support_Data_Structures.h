@@ -222,7 +222,7 @@ class TextSlotTable {
   // Stores slot v for text k unless k is present (keep = true) or always.
   template <typename TextOf>
   void put(const std::string& k, uint32_t h, uint32_t v, bool keep, TextOf text_of) {
-    if ((size_ + 1) * 2 > cells_.size()) Grow();
+    if ((size_ + 1) * 4 > cells_.size() * 3) Grow();  // eight cells share a cache line
     size_t mask = cells_.size() - 1;
     size_t i = h & mask;
     for (; cells_[i].slot1 != 0; i = (i + 1) & mask)
