@@ -6,6 +6,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git
   clang libclang-rt-14-dev
   zlib1g-dev libpng-dev libjpeg-dev libgif-dev
+  libdeflate-dev
   libfreetype-dev libfontconfig-dev libffi-dev
   fonts-liberation2
   libsdl2-dev libgl-dev libegl-dev libopengl-dev

@@ -216,7 +216,12 @@ ROUTINE(F_ds_map_exists) {
 }
 ROUTINE(F_ds_map_find_value) {
   GET(maps, ds);
-  result = ds->FindValue(args[1]);
+  // Copied straight into the result, which keeps its text buffer.
+  const RValue* v = ds->FindValuePointer(args[1]);
+  if (v != nullptr)
+    result = *v;
+  else
+    result = RValue();
 }
 ROUTINE(F_ds_map_find_previous) {
   GET(maps, ds);

@@ -307,6 +307,11 @@ bool CDS_List::ReadFromString(const std::string& text, bool* malformed) {
 namespace {
 bool ValidUtf8(const std::string& s) {
   size_t i = 0, n = s.size();
+  // Map keys are mostly ASCII: whole words of it are passed at once.
+  for (uint64_t w; i + 8 <= n; i += 8) {
+    __builtin_memcpy(&w, s.data() + i, 8);
+    if (w & 0x8080808080808080ull) break;
+  }
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
@@ -342,6 +347,7 @@ void CDS_Map::Clear() {
   i_entries.clear();
   i_free.clear();
   i_order.clear();
+  i_pending.clear();
   i_index.clear();
   i_indexed = true;
   i_rindex.clear();
@@ -350,6 +356,7 @@ void CDS_Map::Clear() {
 }
 
 void CDS_Map::ValidateReals() const {
+  Settle();
   i_rprecision = DS_Precision;
   i_rindex.clear();
   // An undefined precision makes no real equal to itself.
@@ -373,20 +380,25 @@ void CDS_Map::ValidateReals() const {
     if (!e.is_text) i_rindex.put(e.real, e.slot, true);  // keeps the first copy
 }
 
+namespace {
+bool SamePrecision(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+}  // namespace
+
 bool CDS_Map::RealIndexUsable() const {
-  bool same = i_rprecision == DS_Precision || (std::isnan(i_rprecision) && std::isnan(DS_Precision));
-  if (!same) ValidateReals();
+  if (!SamePrecision(i_rprecision, DS_Precision)) ValidateReals();
   return i_rseparated;
 }
 
 void CDS_Map::Assign(const CDS_Map& other) {
   if (&other == this) return;
+  other.Settle();
   // Copies compactly: slot k holds position k.
   std::vector<Entry> entries;
   entries.reserve(other.i_order.size());
   for (const Position& e : other.i_order) entries.push_back(other.i_entries[e.slot]);
   i_entries = std::move(entries);
   i_free.clear();
+  i_pending.clear();
   i_order.resize(i_entries.size());
   for (size_t k = 0; k < i_order.size(); ++k) i_order[k] = MakePosition(static_cast<uint32_t>(k), i_entries[k].key);
   i_indexed = other.i_indexed;
@@ -399,14 +411,14 @@ void CDS_Map::RebuildIndex() {
   if (!i_indexed) return;
   for (const Position& e : i_order) {
     const RValue& k = i_entries[e.slot].key;
-    if (k.IsString()) i_index.emplace(k.str, e.slot);  // keeps the first of equal keys
+    if (k.IsString()) i_index.put(k.str, TextSlotTable::Hash(k.str), e.slot, true, TextOf());  // keeps the first of equal keys
   }
 }
 
 bool CDS_Map::UsesIndex(const RValue& key) const { return i_indexed && key.IsString() && ValidUtf8(key.str); }
 
-int CDS_Map::LowerSearch(const RValue& key) const {
-  int first = 0, last = Size() - 1;
+int CDS_Map::Lower(const RValue& key) const {
+  int first = 0, last = static_cast<int>(i_order.size()) - 1;
   while (last - first > 7) {
     int mid = (first + last) / 2;
     if (CompareAt(mid, key) < 0)
@@ -419,8 +431,8 @@ int CDS_Map::LowerSearch(const RValue& key) const {
   return last + 1;
 }
 
-int CDS_Map::UpperSearch(const RValue& key) const {
-  int first = 0, last = Size() - 1;
+int CDS_Map::Upper(const RValue& key) const {
+  int first = 0, last = static_cast<int>(i_order.size()) - 1;
   while (last - first > 7) {
     int mid = (first + last) / 2;
     if (CompareAt(mid, key) > 0)
@@ -433,17 +445,26 @@ int CDS_Map::UpperSearch(const RValue& key) const {
   return first - 1;
 }
 
+int CDS_Map::LowerSearch(const RValue& key) const {
+  Settle();
+  return Lower(key);
+}
+
+int CDS_Map::UpperSearch(const RValue& key) const {
+  Settle();
+  return Upper(key);
+}
+
 int CDS_Map::FindExact(const RValue& key) const {
-  int p = LowerSearch(key);
+  Settle();
+  int p = Lower(key);
   if (p < Size() && CompareAt(p, key) == 0) return p;
   return -1;
 }
 
 int CDS_Map::FindExactSlot(const RValue& key) const {
-  if (UsesIndex(key)) {
-    auto it = i_index.find(key.str);
-    return it == i_index.end() ? -1 : static_cast<int>(it->second);
-  }
+  if (UsesIndex(key)) return static_cast<int>(i_index.find(key.str, TextSlotTable::Hash(key.str), TextOf()));
+  Settle();
   if (key.IsReal() && RealIndexUsable()) {
     int64_t slot = i_rindex.find(key.val);
     if (slot >= 0) return static_cast<int>(slot);
@@ -452,25 +473,23 @@ int CDS_Map::FindExactSlot(const RValue& key) const {
   return p < 0 ? -1 : static_cast<int>(i_order[static_cast<size_t>(p)].slot);
 }
 
-uint32_t CDS_Map::InsertAt(int p, const RValue& key, const RValue& value) {
-  uint32_t slot;
+uint32_t CDS_Map::NewEntry(const RValue& key, const RValue& value) {
   if (!i_free.empty()) {
-    slot = i_free.back();
+    uint32_t slot = i_free.back();
     i_free.pop_back();
     i_entries[slot].key = key;
     i_entries[slot].val = value;
-  } else {
-    slot = static_cast<uint32_t>(i_entries.size());
-    i_entries.push_back(Entry{key, value});
+    return slot;
   }
-  i_order.insert(i_order.begin() + p, MakePosition(slot, key));
-  return slot;
+  i_entries.push_back(Entry{key, value});
+  return static_cast<uint32_t>(i_entries.size() - 1);
 }
 
-void CDS_Map::Add(const RValue& key, const RValue& value) {
+void CDS_Map::Place(uint32_t slot) const {
+  const RValue& key = i_entries[slot].key;
   if (key.IsReal() && RealIndexUsable()) {
-    int p = UpperSearch(key) + 1;
-    uint32_t slot = InsertAt(p, key, value);
+    int p = Upper(key) + 1;
+    i_order.insert(i_order.begin() + p, MakePosition(slot, key));
     // Everything before p compares not greater than the key; only the key
     // just before it can be a different one equal within the precision.
     bool near = p > 0 && !i_order[static_cast<size_t>(p - 1)].is_text &&
@@ -483,14 +502,83 @@ void CDS_Map::Add(const RValue& key, const RValue& value) {
     }
     return;
   }
-  uint32_t slot = InsertAt(UpperSearch(key) + 1, key, value);
+  i_order.insert(i_order.begin() + (Upper(key) + 1), MakePosition(slot, key));
+}
+
+bool CDS_Map::MergePending(const std::vector<uint32_t>& pending) const {
+  // Sorting and merging places the keys as one insertion after another
+  // would only while every comparison is exact: texts are (all valid UTF-8,
+  // and those already held in order), and reals are once no two different
+  // ones lie within the precision, which is checked on the result.
+  bool reals = false;
+  for (uint32_t slot : pending) reals = reals || i_entries[slot].key.IsReal();
+  if (!i_indexed || (reals && !RealIndexUsable())) return false;
+  auto less = [this](const Position& a, const Position& b) {
+    if (a.is_text != b.is_text) return !a.is_text;
+    if (!a.is_text) return a.real < b.real;
+    return DS_CompareStrings(i_entries[a.slot].key.str, i_entries[b.slot].key.str) < 0;
+  };
+  std::vector<Position> added;
+  added.reserve(pending.size());
+  for (uint32_t slot : pending) added.push_back(MakePosition(slot, i_entries[slot].key));
+  std::stable_sort(added.begin(), added.end(), less);
+  std::vector<Position> merged(i_order.size() + added.size());
+  // Of equal keys the merge takes those already held first.
+  std::merge(i_order.begin(), i_order.end(), added.begin(), added.end(), merged.begin(), less);
+  if (reals) {
+    bool have_previous = false;
+    double previous = 0;
+    for (const Position& e : merged) {
+      if (e.is_text) break;
+      if (have_previous && e.real != previous && DS_CompareRealValues(previous, e.real) == 0) return false;
+      previous = e.real;
+      have_previous = true;
+    }
+  }
+  i_order = std::move(merged);
+  for (uint32_t slot : pending)
+    if (i_entries[slot].key.IsReal()) i_rindex.put(i_entries[slot].key.val, slot, true);
+  return true;
+}
+
+void CDS_Map::SettlePending() const {
+  // The adds are placed under the precision they were made with.
+  const double precision = DS_Precision;
+  DS_Precision = i_pending_precision;
+  std::vector<uint32_t> pending;
+  pending.swap(i_pending);
+  try {
+    if (pending.size() < 8 || !MergePending(pending))
+      for (uint32_t slot : pending) Place(slot);
+  } catch (...) {
+    DS_Precision = precision;
+    throw;
+  }
+  DS_Precision = precision;
+}
+
+void CDS_Map::Add(const RValue& key, const RValue& value) {
+  if (!i_pending.empty() && !SamePrecision(i_pending_precision, DS_Precision)) Settle();
+  // Keys that the hash indexes serve wait; the others are placed at once.
+  bool wait = key.IsString() ? i_indexed && ValidUtf8(key.str) : std::isfinite(key.val) && RealIndexUsable();
+  if (wait) {
+    if (i_pending.empty()) i_pending_precision = DS_Precision;
+    uint32_t slot = NewEntry(key, value);
+    i_pending.push_back(slot);
+    // An earlier equal text stays the first; waiting ones come after it.
+    if (key.IsString()) i_index.put(key.str, TextSlotTable::Hash(key.str), slot, true, TextOf());
+    return;
+  }
+  Settle();
+  uint32_t slot = NewEntry(key, value);
+  Place(slot);
   if (!key.IsString() || !i_indexed) return;
   if (!ValidUtf8(key.str)) {
     i_indexed = false;
     i_index.clear();
     return;
   }
-  i_index.emplace(key.str, slot);  // an earlier equal key stays the first
+  i_index.put(key.str, TextSlotTable::Hash(key.str), slot, true, TextOf());  // an earlier equal key stays the first
 }
 
 void CDS_Map::Replace(const RValue& key, const RValue& value) {
@@ -506,7 +594,8 @@ void CDS_Map::Delete(const RValue& key) {
   if (i_rseparated && i_entries[slot].key.IsReal()) {
     // The next copy of the same real, if any, now stands at p.
     double v = i_entries[slot].key.val;
-    if (p < Size() && !i_order[static_cast<size_t>(p)].is_text && i_order[static_cast<size_t>(p)].real == v)
+    if (p < static_cast<int>(i_order.size()) && !i_order[static_cast<size_t>(p)].is_text &&
+        i_order[static_cast<size_t>(p)].real == v)
       i_rindex.put(v, i_order[static_cast<size_t>(p)].slot, false);
     else
       i_rindex.erase(v);
@@ -514,10 +603,11 @@ void CDS_Map::Delete(const RValue& key) {
   if (i_indexed && i_entries[slot].key.IsString()) {
     // The next entry with the same text, if any, now stands at p.
     const std::string& text = i_entries[slot].key.str;
-    if (p < Size() && Key(p).IsString() && Key(p).str == text)
-      i_index[text] = i_order[static_cast<size_t>(p)].slot;
+    uint32_t h = TextSlotTable::Hash(text);
+    if (p < static_cast<int>(i_order.size()) && Key(p).IsString() && Key(p).str == text)
+      i_index.put(text, h, i_order[static_cast<size_t>(p)].slot, false, TextOf());
     else
-      i_index.erase(text);
+      i_index.erase(text, h, TextOf());
   }
   i_entries[slot] = Entry{};  // let go of the texts now
   i_free.push_back(slot);
@@ -525,18 +615,25 @@ void CDS_Map::Delete(const RValue& key) {
 
 bool CDS_Map::Exists(const RValue& key) const { return FindExactSlot(key) >= 0; }
 
-RValue CDS_Map::FindValue(const RValue& key) const {
+const RValue* CDS_Map::FindValuePointer(const RValue& key) const {
   int slot = FindExactSlot(key);
-  return slot >= 0 ? i_entries[static_cast<size_t>(slot)].val : RValue();
+  return slot >= 0 ? &i_entries[static_cast<size_t>(slot)].val : nullptr;
+}
+
+RValue CDS_Map::FindValue(const RValue& key) const {
+  const RValue* v = FindValuePointer(key);
+  return v != nullptr ? *v : RValue();
 }
 
 RValue CDS_Map::FindPrevious(const RValue& key) const {
-  int p = LowerSearch(key) - 1;
+  Settle();
+  int p = Lower(key) - 1;
   return p >= 0 && p < Size() ? Key(p) : RValue();
 }
 
 RValue CDS_Map::FindNext(const RValue& key) const {
-  int p = UpperSearch(key) + 1;
+  Settle();
+  int p = Upper(key) + 1;
   return p >= 0 && p < Size() ? Key(p) : RValue();
 }
 

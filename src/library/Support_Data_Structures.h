@@ -5,7 +5,6 @@
 // stream, see WriteToString) and can be restored from one.
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "script/RValue.h"
@@ -103,62 +102,62 @@ class CDS_List {
 
 // Open-addressing hash table from real keys to entry slots (linear probing,
 // at most half full, deletion by shifting back), used by the map's index of
-// real keys. -0 and 0 are one key; keys are finite.
+// real keys. -0 and 0 are one key; keys are finite. Key and slot share one
+// cell, so a probe touches one cache line.
 class RealSlotTable {
  public:
   void clear() {
-    keys_.clear();
-    vals_.clear();
-    used_.clear();
+    cells_.clear();
     size_ = 0;
   }
   // The slot stored for k, or -1.
   int64_t find(double k) const {
     if (size_ == 0) return -1;
-    size_t mask = used_.size() - 1;
-    for (size_t i = Hash(k) & mask; used_[i]; i = (i + 1) & mask)
-      if (keys_[i] == k) return vals_[i];
+    size_t mask = cells_.size() - 1;
+    for (size_t i = Hash(k) & mask; cells_[i].used; i = (i + 1) & mask)
+      if (cells_[i].key == k) return cells_[i].val;
     return -1;
   }
   // Stores v for k unless k is present (keep = true) or always (keep = false).
   void put(double k, uint32_t v, bool keep) {
     if (k == 0) k = 0;
-    if ((size_ + 1) * 2 > used_.size()) Grow();
-    size_t mask = used_.size() - 1;
+    if ((size_ + 1) * 2 > cells_.size()) Grow();
+    size_t mask = cells_.size() - 1;
     size_t i = Hash(k) & mask;
-    for (; used_[i]; i = (i + 1) & mask)
-      if (keys_[i] == k) {
-        if (!keep) vals_[i] = v;
+    for (; cells_[i].used; i = (i + 1) & mask)
+      if (cells_[i].key == k) {
+        if (!keep) cells_[i].val = v;
         return;
       }
-    used_[i] = 1;
-    keys_[i] = k;
-    vals_[i] = v;
+    cells_[i] = Cell{k, v, 1};
     ++size_;
   }
   void erase(double k) {
     if (size_ == 0) return;
-    size_t mask = used_.size() - 1;
+    size_t mask = cells_.size() - 1;
     size_t i = Hash(k) & mask;
-    while (used_[i] && !(keys_[i] == k)) i = (i + 1) & mask;
-    if (!used_[i]) return;
-    used_[i] = 0;
+    while (cells_[i].used && !(cells_[i].key == k)) i = (i + 1) & mask;
+    if (!cells_[i].used) return;
+    cells_[i].used = 0;
     --size_;
     // Move later entries of the run back into the hole when their home
     // position does not lie cyclically in (hole, position].
-    for (size_t j = (i + 1) & mask; used_[j]; j = (j + 1) & mask) {
-      size_t h = Hash(keys_[j]) & mask;
+    for (size_t j = (i + 1) & mask; cells_[j].used; j = (j + 1) & mask) {
+      size_t h = Hash(cells_[j].key) & mask;
       bool stays = i <= j ? (i < h && h <= j) : (i < h || h <= j);
       if (stays) continue;
-      keys_[i] = keys_[j];
-      vals_[i] = vals_[j];
-      used_[i] = 1;
-      used_[j] = 0;
+      cells_[i] = cells_[j];
+      cells_[j].used = 0;
       i = j;
     }
   }
 
  private:
+  struct Cell {
+    double key;
+    uint32_t val;
+    uint32_t used;
+  };
   static size_t Hash(double v) {
     if (v == 0) v = 0;
     uint64_t bits;
@@ -168,36 +167,133 @@ class RealSlotTable {
     return static_cast<size_t>(bits ^ (bits >> 29));
   }
   void Grow() {
-    std::vector<double> keys = std::move(keys_);
-    std::vector<uint32_t> vals = std::move(vals_);
-    std::vector<uint8_t> used = std::move(used_);
-    size_t capacity = used.empty() ? 16 : used.size() * 2;
-    keys_.assign(capacity, 0.0);
-    vals_.assign(capacity, 0);
-    used_.assign(capacity, 0);
+    std::vector<Cell> old = std::move(cells_);
+    cells_.assign(old.empty() ? 16 : old.size() * 2, Cell{0.0, 0, 0});
     size_ = 0;
-    for (size_t i = 0; i < used.size(); ++i)
-      if (used[i]) put(keys[i], vals[i], true);
+    for (const Cell& c : old)
+      if (c.used) put(c.key, c.val, true);
   }
 
-  std::vector<double> keys_;
-  std::vector<uint32_t> vals_;
-  std::vector<uint8_t> used_;
+  std::vector<Cell> cells_;
+  size_t size_ = 0;
+};
+
+// Open-addressing hash table from texts to entry slots (linear probing, at
+// most half full, deletion by shifting back), used by the map's index of
+// text keys. A cell holds the text's hash and the slot, not the text: the
+// caller's text_of(slot) gives the text stored there, so no key is copied
+// and a probe compares whole texts only when the hashes agree.
+class TextSlotTable {
+ public:
+  static uint32_t Hash(const std::string& s) {
+    // Eight bytes at a time, each word folded in by a multiply; the tail is
+    // read as one zero-padded word.
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
+    size_t n = s.size();
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    for (; n >= 8; p += 8, n -= 8) {
+      uint64_t w;
+      __builtin_memcpy(&w, p, 8);
+      h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+      h ^= h >> 31;
+    }
+    if (n > 0) {
+      uint64_t w = 0;
+      __builtin_memcpy(&w, p, n);
+      h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+    }
+    h ^= h >> 29;
+    h *= 0x94D049BB133111EBull;
+    return static_cast<uint32_t>(h >> 32);
+  }
+  void clear() {
+    cells_.clear();
+    size_ = 0;
+  }
+  // The slot stored for text k (whose hash is h), or -1.
+  template <typename TextOf>
+  int64_t find(const std::string& k, uint32_t h, TextOf text_of) const {
+    if (size_ == 0) return -1;
+    size_t mask = cells_.size() - 1;
+    for (size_t i = h & mask; cells_[i].slot1 != 0; i = (i + 1) & mask)
+      if (cells_[i].hash == h && text_of(cells_[i].slot1 - 1) == k) return cells_[i].slot1 - 1;
+    return -1;
+  }
+  // Stores slot v for text k unless k is present (keep = true) or always.
+  template <typename TextOf>
+  void put(const std::string& k, uint32_t h, uint32_t v, bool keep, TextOf text_of) {
+    if ((size_ + 1) * 4 > cells_.size() * 3) Grow();  // eight cells share a cache line
+    size_t mask = cells_.size() - 1;
+    size_t i = h & mask;
+    for (; cells_[i].slot1 != 0; i = (i + 1) & mask)
+      if (cells_[i].hash == h && text_of(cells_[i].slot1 - 1) == k) {
+        if (!keep) cells_[i].slot1 = v + 1;
+        return;
+      }
+    cells_[i] = Cell{h, v + 1};
+    ++size_;
+  }
+  template <typename TextOf>
+  void erase(const std::string& k, uint32_t h, TextOf text_of) {
+    if (size_ == 0) return;
+    size_t mask = cells_.size() - 1;
+    size_t i = h & mask;
+    while (cells_[i].slot1 != 0 && !(cells_[i].hash == h && text_of(cells_[i].slot1 - 1) == k)) i = (i + 1) & mask;
+    if (cells_[i].slot1 == 0) return;
+    cells_[i].slot1 = 0;
+    --size_;
+    for (size_t j = (i + 1) & mask; cells_[j].slot1 != 0; j = (j + 1) & mask) {
+      size_t home = cells_[j].hash & mask;
+      bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+      if (stays) continue;
+      cells_[i] = cells_[j];
+      cells_[j].slot1 = 0;
+      i = j;
+    }
+  }
+
+ private:
+  struct Cell {
+    uint32_t hash;
+    uint32_t slot1;  // the slot + 1; 0 marks a free cell
+  };
+  void Grow() {
+    std::vector<Cell> old = std::move(cells_);
+    cells_.assign(old.empty() ? 16 : old.size() * 2, Cell{0, 0});
+    size_t mask = cells_.size() - 1;
+    for (const Cell& c : old) {
+      if (c.slot1 == 0) continue;
+      size_t i = c.hash & mask;
+      while (cells_[i].slot1 != 0) i = (i + 1) & mask;
+      cells_[i] = c;  // the texts are distinct already: no comparison needed
+    }
+  }
+
+  std::vector<Cell> cells_;
   size_t size_ = 0;
 };
 
 // Keys are held in ascending order; equal keys may repeat (add always inserts,
 // after the keys equal to it). The sorted sequence is a list of slot numbers
 // into a store of entries, so that an insertion in the middle shifts 4-byte
-// numbers instead of whole values.
+// numbers instead of whole values. Adds whose keys the hash indexes serve
+// wait in a list and join the sequence together (sorted, then merged) when
+// something first needs the order: a game filling a map before reading it
+// pays one merge instead of a shift per key.
 class CDS_Map {
  public:
   static constexpr int kHeader = 401;
 
-  int Size() const { return static_cast<int>(i_order.size()); }
+  int Size() const { return static_cast<int>(i_entries.size() - i_free.size()); }
   // Key and value at position p of the sorted sequence (0 <= p < Size()).
-  const RValue& Key(int p) const { return i_entries[i_order[static_cast<size_t>(p)].slot].key; }
-  const RValue& Value(int p) const { return i_entries[i_order[static_cast<size_t>(p)].slot].val; }
+  const RValue& Key(int p) const {
+    Settle();
+    return i_entries[i_order[static_cast<size_t>(p)].slot].key;
+  }
+  const RValue& Value(int p) const {
+    Settle();
+    return i_entries[i_order[static_cast<size_t>(p)].slot].val;
+  }
   void Clear();
   void Assign(const CDS_Map& other);
   void Add(const RValue& key, const RValue& value);
@@ -205,6 +301,8 @@ class CDS_Map {
   void Delete(const RValue& key);
   bool Exists(const RValue& key) const;
   RValue FindValue(const RValue& key) const;
+  // The value FindValue gives, in place; nullptr when the key is absent.
+  const RValue* FindValuePointer(const RValue& key) const;
   RValue FindPrevious(const RValue& key) const;
   RValue FindNext(const RValue& key) const;
   RValue FindFirst() const;
@@ -221,11 +319,23 @@ class CDS_Map {
     RValue key;
     RValue val;
   };
+  // The searches on the sequence as it stands (no waiting adds joined).
+  int Lower(const RValue& key) const;
+  int Upper(const RValue& key) const;
+  // Joins the waiting adds to the sequence, with the precision they were
+  // made under, exactly as one insertion after another would have placed them.
+  void Settle() const {
+    if (!i_pending.empty()) SettlePending();
+  }
+  void SettlePending() const;
+  bool MergePending(const std::vector<uint32_t>& pending) const;
+  // Inserts the entry in slot into the sequence after the keys equal to it.
+  void Place(uint32_t slot) const;
+  uint32_t NewEntry(const RValue& key, const RValue& value);
   // Position of the first entry whose key equals key, or -1.
   int FindExact(const RValue& key) const;
   // Slot of the first entry whose key equals key, or -1.
   int FindExactSlot(const RValue& key) const;
-  uint32_t InsertAt(int p, const RValue& key, const RValue& value);
   bool UsesIndex(const RValue& key) const;
   void RebuildIndex();
 
@@ -249,15 +359,21 @@ class CDS_Map {
 
   std::vector<Entry> i_entries;   // the store; freed slots are listed in i_free
   std::vector<uint32_t> i_free;
-  std::vector<Position> i_order;  // ascending key order
+  mutable std::vector<Position> i_order;  // ascending key order
+  mutable std::vector<uint32_t> i_pending;  // slots added but not yet in i_order, oldest first
+  mutable double i_pending_precision = 0;  // DS_Precision when the first of them was added
   // Text keys also lead through a hash to the slot of their first entry. The
   // searches would find that same entry: every real key sorts before every
   // text, and texts compare exactly (no tolerance), so the sequence is
   // partitioned for any text. A map read from a text whose keys are out of
   // order, or holding a key that is not valid UTF-8 (which the UTF-16
   // comparison could find equal to another text), goes without the index.
-  std::unordered_map<std::string, uint32_t> i_index;
+  TextSlotTable i_index;
   bool i_indexed = true;
+  // The text of the entry in slot (for the index's comparisons).
+  auto TextOf() const {
+    return [this](uint32_t slot) -> const std::string& { return i_entries[slot].key.str; };
+  }
   // Real keys likewise lead to the slot of their first entry, while the map
   // is "separated": its real keys are finite, in ascending order, and no two
   // different ones are equal within the precision. Then the keys equal to an

@@ -1,6 +1,7 @@
 #include "runner/DataNew_Main.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +31,22 @@ std::vector<CDataFile> IncludedFiles;
 RGameInfo GameInfo;
 std::vector<std::string> LibraryInitCode;
 std::vector<int> RoomOrder;
+
+namespace {
+LoadStageObserver g_stage_observer = nullptr;
+void StageDone(const char* stage) {
+  if (g_stage_observer) g_stage_observer(stage);
+}
+}  // namespace
+
+void SetLoadStageObserver(LoadStageObserver observer) { g_stage_observer = observer; }
+
+int LoadThreadCount() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set) > 1 ? 2 : 1;
+  return std::thread::hardware_concurrency() > 1 ? 2 : 1;
+}
 
 // --- included files -----------------------------------------------------------
 
@@ -93,7 +110,7 @@ bool LoadSection_IncludedFiles(CStream& stream) {
   // two threads, straight into the records' data. The records only grow
   // with blocks actually present, batch by batch.
   constexpr int32_t kBatch = 64;
-  const bool two_threads = std::thread::hardware_concurrency() > 1;
+  const bool two_threads = LoadThreadCount() > 1;
   struct RSpan {
     const uint8_t* data;
     size_t size;
@@ -241,6 +258,7 @@ bool ReadGameHeader(CStream& stream) {
   std::string name = stream.ReadString();
   CStream library = stream.ReadStreamC();
   WriteHelperLibrary(name, library);
+  StageDone("header, settings and helper library");
 
   return LoadGameSections(stream);
 }
@@ -275,6 +293,7 @@ constexpr RSectionStep kSectionSteps[] = {
 bool LoadGameSections(CStream& stream) {
   // The sections are restored inside the file buffer and read from there.
   CStream sections = stream.ReadStreamEInPlace();
+  StageDone("restore the permuted block of sections");
   int32_t padding = sections.ReadInteger();
   if (padding < 0) throw EStreamError("Stream read error: negative padding");
   sections.Skip(size_t(padding) * 4);
@@ -289,6 +308,7 @@ bool LoadGameSections(CStream& stream) {
       ShowMessage(kMsgResourceData);
       return false;
     }
+    StageDone(step.text);
   }
   return true;
 }
@@ -310,12 +330,14 @@ bool LoadGameFromBuffer(std::vector<uint8_t> bytes) {
   try {
     CStream file(std::move(bytes));
     int64_t marker = FindGameData(file);
+    StageDone("find the game data");
     if (marker < 0) {
       ShowMessage(kMsgNotValid);
       return false;
     }
     GameDataOffset = size_t(marker);
     bool ok = DescrambleGameData(file, size_t(marker));
+    StageDone("descramble and verify the payload");
     if (ok) {
       file.Seek(size_t(marker) + 16);
       ok = ReadGameHeader(file);

@@ -130,6 +130,16 @@ bool LoadGameSections(CStream& stream);
 // an exception escape. The bytes are descrambled in place and dropped at the
 // end: everything kept is copied out of them.
 bool LoadGameFromBuffer(std::vector<uint8_t> bytes);
+// Told the name of each stage of LoadGameFromBuffer as it ends (finding the
+// data, descrambling, header and settings, restoring the sections, then each
+// section by its progress text), so that a measurement can time the real
+// path. None by default; set it only while no load runs.
+using LoadStageObserver = void (*)(const char* stage);
+void SetLoadStageObserver(LoadStageObserver observer);
+// How many threads the load inflates with: two when the process may run on
+// more than one processor, else one (a helper sharing the one processor
+// would only add switches).
+int LoadThreadCount();
 // Why path cannot be played, as one "roomrun: PATH: reason" line, or "" when
 // it is a regular file that can be opened. Reads nothing.
 std::string GameFileProblem(const std::string& path);

@@ -1,5 +1,6 @@
 #include "runner/Support_Stream.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -782,7 +783,7 @@ void CStream::InitFastCRC() {}
 
 uint32_t CStream::CalcCRC(const void* buffer, size_t size) {
   // zlib's CRC-32 applies the final inversion; this CRC does not.
-  return ~uint32_t(crc32_z(0, static_cast<const Bytef*>(buffer), size));
+  return ~libdeflate_crc32(0, buffer, size);
 }
 
 int CStream::CheckSum() const {
@@ -847,6 +848,103 @@ void XorPayload(uint8_t* d, int64_t len, uint32_t k1, uint32_t k2) {
     std::memcpy(p, &v, 4);
   }
 }
+// The key stream is two multiply-with-carry generators, z = a * (z mod 2^16)
+// + z div 2^16 with a = 36969 and 18000. Once z is below m = a * 2^16 - 1
+// it stays there and each step is z -> a * z mod m, so the state n steps on
+// is z * a^n mod m: the payload can be cut into stretches whose starting
+// states are known at once, and sixteen stretches are descrambled side by
+// side with vector instructions.
+bool g_descramble_simd = true;
+
+#if ROOMRUN_HAVE_VBMI
+constexpr uint32_t kMwcA = 36969, kMwcB = 18000;
+constexpr uint64_t MwcModulus(uint32_t a) { return uint64_t(a) * 65536 - 1; }
+
+uint64_t PowMod(uint64_t base, uint64_t n, uint64_t m) {
+  uint64_t r = 1 % m;
+  base %= m;
+  for (; n > 0; n >>= 1) {
+    if (n & 1) r = r * base % m;
+    base = base * base % m;
+  }
+  return r;
+}
+
+bool UseAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has && g_descramble_simd;
+}
+
+// Eight steps of eight generator pairs: row t of out holds the key words of
+// step t, lane j that of stretch j.
+__attribute__((target("avx2"))) inline void MwcSteps8(__m256i& z, __m256i& w, __m256i out[8]) {
+  const __m256i lo = _mm256_set1_epi32(0xFFFF);
+  const __m256i a = _mm256_set1_epi32(int(kMwcA)), b = _mm256_set1_epi32(int(kMwcB));
+  for (int t = 0; t < 8; ++t) {
+    z = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_and_si256(z, lo), a), _mm256_srli_epi32(z, 16));
+    w = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_and_si256(w, lo), b), _mm256_srli_epi32(w, 16));
+    out[t] = _mm256_add_epi32(_mm256_slli_epi32(z, 16), _mm256_and_si256(w, lo));
+  }
+}
+
+// Rows become columns: on return r[j] holds lane j of the eight rows.
+__attribute__((target("avx2"))) inline void Transpose8(__m256i r[8]) {
+  __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]), t1 = _mm256_unpackhi_epi32(r[0], r[1]);
+  __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]), t3 = _mm256_unpackhi_epi32(r[2], r[3]);
+  __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]), t5 = _mm256_unpackhi_epi32(r[4], r[5]);
+  __m256i t6 = _mm256_unpacklo_epi32(r[6], r[7]), t7 = _mm256_unpackhi_epi32(r[6], r[7]);
+  __m256i u0 = _mm256_unpacklo_epi64(t0, t2), u1 = _mm256_unpackhi_epi64(t0, t2);
+  __m256i u2 = _mm256_unpacklo_epi64(t1, t3), u3 = _mm256_unpackhi_epi64(t1, t3);
+  __m256i u4 = _mm256_unpacklo_epi64(t4, t6), u5 = _mm256_unpackhi_epi64(t4, t6);
+  __m256i u6 = _mm256_unpacklo_epi64(t5, t7), u7 = _mm256_unpackhi_epi64(t5, t7);
+  r[0] = _mm256_permute2x128_si256(u0, u4, 0x20);
+  r[1] = _mm256_permute2x128_si256(u1, u5, 0x20);
+  r[2] = _mm256_permute2x128_si256(u2, u6, 0x20);
+  r[3] = _mm256_permute2x128_si256(u3, u7, 0x20);
+  r[4] = _mm256_permute2x128_si256(u0, u4, 0x31);
+  r[5] = _mm256_permute2x128_si256(u1, u5, 0x31);
+  r[6] = _mm256_permute2x128_si256(u2, u6, 0x31);
+  r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
+}
+
+// Descrambles 16 stretches of kStretch words from p (words 4 bytes apart,
+// any alignment); z and w are the states before the first word, below their
+// moduli, and on return the states after the last.
+constexpr size_t kStretch = 1024;
+__attribute__((target("avx2"))) void XorStretches(uint8_t* p, uint32_t& z, uint32_t& w) {
+  const uint64_t mz = MwcModulus(kMwcA), mw = MwcModulus(kMwcB);
+  const uint64_t jz = PowMod(kMwcA, kStretch, mz), jw = PowMod(kMwcB, kStretch, mw);
+  alignas(32) uint32_t zs[16], ws[16];
+  uint64_t zc = z, wc = w;
+  for (int j = 0; j < 16; ++j) {
+    zs[j] = uint32_t(zc);
+    ws[j] = uint32_t(wc);
+    zc = zc * jz % mz;
+    wc = wc * jw % mw;
+  }
+  __m256i z0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(zs));
+  __m256i z1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(zs + 8));
+  __m256i w0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(ws));
+  __m256i w1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(ws + 8));
+  constexpr size_t kBytes = kStretch * 4;
+  for (size_t t = 0; t < kStretch; t += 8) {
+    __m256i r0[8], r1[8];
+    MwcSteps8(z0, w0, r0);
+    MwcSteps8(z1, w1, r1);
+    Transpose8(r0);
+    Transpose8(r1);
+    for (int j = 0; j < 8; ++j) {
+      auto* q0 = reinterpret_cast<__m256i*>(p + size_t(j) * kBytes + 4 * t);
+      auto* q1 = reinterpret_cast<__m256i*>(p + size_t(j + 8) * kBytes + 4 * t);
+      _mm256_storeu_si256(q0, _mm256_xor_si256(_mm256_loadu_si256(q0), r0[j]));
+      _mm256_storeu_si256(q1, _mm256_xor_si256(_mm256_loadu_si256(q1), r1[j]));
+    }
+  }
+  z = uint32_t(zc);  // the states 16 stretches on
+  w = uint32_t(wc);
+}
+#endif
+
 // Descrambles like XorPayload and, in the same pass, computes zlib's CRC-32
 // of d[12 .. 12 + len): each 64 KiB piece is checksummed right after it is
 // descrambled, while it is still in the cache.
@@ -854,9 +952,30 @@ uint32_t XorPayloadAndCrc(uint8_t* d, int64_t len, uint32_t k1, uint32_t k2) {
   uint32_t w = KeyCRC(k1);
   uint32_t z = k2;
   uint8_t* p0 = d + 12;
-  uLong crc = 0;
+  uint32_t crc = 0;
   int64_t i = int64_t(w & 0xFF) + 6;
   int64_t done = 0;
+#if ROOMRUN_HAVE_VBMI
+  if (UseAvx2()) {
+    // A few words one by one bring both states below their moduli.
+    constexpr int64_t kGroup = 16 * int64_t(kStretch) * 4;
+    for (int k = 0; k < 4 && i < len - 5; ++k, i += 4) {
+      uint32_t v;
+      std::memcpy(&v, p0 + i, 4);
+      v ^= CStream::LocalRandom(z, w);
+      std::memcpy(p0 + i, &v, 4);
+    }
+    if (z < MwcModulus(kMwcA) && w < MwcModulus(kMwcB)) {
+      // Whole groups of words, each checksummed right after.
+      while (i + kGroup <= len - 5) {
+        XorStretches(p0 + i, z, w);
+        i += kGroup;
+        crc = libdeflate_crc32(crc, p0 + done, size_t(i - done));
+        done = i;
+      }
+    }
+  }
+#endif
   constexpr int64_t kPiece = 1 << 16;
   while (done < len) {
     int64_t piece_end = std::min(len, done + kPiece);
@@ -868,12 +987,14 @@ uint32_t XorPayloadAndCrc(uint8_t* d, int64_t len, uint32_t k1, uint32_t k2) {
     }
     // A word that crosses the end of the piece is checksummed with the next.
     int64_t crc_end = (i < len - 5 && i < piece_end) ? i : piece_end;
-    crc = crc32_z(crc, p0 + done, size_t(crc_end - done));
+    crc = libdeflate_crc32(crc, p0 + done, size_t(crc_end - done));
     done = crc_end;
   }
-  return uint32_t(crc);
+  return crc;
 }
 }  // namespace
+
+void SetDescrambleSimd(bool allowed) { g_descramble_simd = allowed; }
 
 static_assert(std::endian::native == std::endian::little, "the payload scrambling assumes a little-endian host");
 

@@ -199,6 +199,8 @@ void InflateBlock(const uint8_t* src, size_t size, size_t max_size, std::vector<
 // Lets the permuted-block restore use vector instructions where the processor
 // has them (the default); off forces the plain code, for tests.
 void SetPermutedRestoreSimd(bool allowed);
+// The same for descrambling the payload (DecryptWad).
+void SetDescrambleSimd(bool allowed);
 
 // Frees the per-thread inflation buffer (it keeps the size of the largest
 // block inflated so far).

@@ -693,6 +693,55 @@ TEST(DataStructureMap, RandomOperationsMatchASortedVector) {
   EXPECT_EQ(copy.Size(), map.Size() + 1);
 }
 
+TEST(DataStructureMap, AddsJoinedTogetherPlaceKeysAsOneByOne) {
+  // A map filled without being read in between must end up exactly as one
+  // whose every add is placed at once (here forced by reading the first key
+  // after each add): same order of equal and near-equal keys, same lookups.
+  struct Case {
+    const char* name;
+    std::function<RValue(int)> key;
+    int change_precision_at;  // -1: never
+  };
+  const char* texts[] = {"b", "a", "ab", "B", "", "\xC3\xA9", "\xF0\x9F\x98\x80", "zz", "a\xC3\xA9"};
+  const Case cases[] = {
+      {"texts with repeats", [&](int) { return RValue(texts[RandomInt(9)]); }, -1},
+      {"reals with repeats", [](int) { return RValue(static_cast<double>(RandomInt(50))); }, -1},
+      {"reals and texts", [&](int i) { return i % 3 ? RValue(static_cast<double>(RandomInt(40))) : RValue(texts[RandomInt(9)]); }, -1},
+      {"reals equal within the precision", [](int) { return RValue(RandomInt(20) + RandomInt(3) * 0.4e-8); }, -1},
+      {"an invalid text among them", [&](int i) { return i == 30 ? RValue("\xFF") : RValue(texts[RandomInt(9)]); }, -1},
+      {"infinity among them", [](int i) { return RValue(i == 25 ? INFINITY : static_cast<double>(RandomInt(30))); }, -1},
+      {"precision changed between adds", [](int) { return RValue(RandomInt(10) + RandomInt(4) * 0.3); }, 40},
+  };
+  for (const Case& c : cases) {
+    for (int round = 0; round < 4; ++round) {
+      DS_Precision = 1e-8;
+      RandomSetSeed(100 + round);
+      CDS_Map waiting, placed;
+      for (int i = 0; i < 80; ++i) {
+        if (i == c.change_precision_at) DS_Precision = 0.5;
+        RValue key = c.key(i);
+        waiting.Add(key, RValue(static_cast<double>(i)));
+        placed.Add(key, RValue(static_cast<double>(i)));
+        placed.FindFirst();
+      }
+      ASSERT_EQ(waiting.WriteToString(), placed.WriteToString()) << c.name << " round " << round;
+      for (int i = 0; i < 40; ++i) {
+        RValue probe = c.key(i);
+        ASSERT_EQ(waiting.FindValue(probe).val, placed.FindValue(probe).val) << c.name;
+        ASSERT_EQ(waiting.Exists(probe), placed.Exists(probe)) << c.name;
+      }
+      // Deleting then finds the same entries in both.
+      for (int i = 0; i < 40; ++i) {
+        RValue key = c.key(i);
+        waiting.Delete(key);
+        placed.Delete(key);
+      }
+      ASSERT_EQ(waiting.WriteToString(), placed.WriteToString()) << c.name << " round " << round;
+    }
+  }
+  DS_Precision = 1e-8;
+}
+
 TEST(DataStructureMap, TextKeysFoundAsTheSearchFindsThem) {
   // Random adds and deletes over text and real keys; every lookup must agree
   // with a scan for the first equal key in the sorted sequence.

@@ -549,3 +549,56 @@ TEST(GameFile, ManyIncludedFilesKeepTheirOrderAndTheirFaults) {
   EXPECT_EQ(LoadCaptured(build(100, false)).messages, std::vector<std::string>{kMsgCorrupted});
   EXPECT_EQ(LoadCaptured(build(130, true)).messages, std::vector<std::string>{kMsgResourceData});
 }
+
+#include <pthread.h>
+#include <sched.h>
+
+TEST(GameFile, HeldToOneProcessorTheLoadUsesOneThreadAndGivesTheSameFiles) {
+  cpu_set_t original;
+  ASSERT_EQ(pthread_getaffinity_np(pthread_self(), sizeof original, &original), 0);
+  EXPECT_EQ(LoadThreadCount(), CPU_COUNT(&original) > 1 ? 2 : 1);
+  int first = 0;
+  while (!CPU_ISSET(first, &original)) ++first;
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(first, &one);
+
+  std::vector<CDataFile> files(90);
+  for (size_t i = 0; i < files.size(); ++i) {
+    files[i].s_filename = "g" + std::to_string(i);
+    files[i].s_exists = files[i].s_store = (i % 5 != 2);
+    files[i].s_data.assign(i * 631 % 3000, uint8_t(i * 3));
+  }
+  auto build = [&](int broken_at) {
+    CGameWriter w;
+    w.WriteEmptyResourceSections();
+    w.BeginList(kSectionVersionIncludedFiles, int32_t(files.size()));
+    for (size_t i = 0; i < files.size(); ++i) {
+      CStream rec;
+      files[i].SaveToStream(rec);
+      CStream block;
+      block.WriteStreamC(rec);
+      if (int(i) == broken_at) block.MutableData()[block.Size() - 2] ^= 0x10;  // trailer
+      w.Sections().WriteBuffer(block.Data(), block.Size());
+    }
+    w.WriteGameInfo(RGameInfo());
+    w.WriteLibraryInitCode({});
+    w.WriteRoomOrder({0});
+    return w.Finish();
+  };
+  auto same_files = [&] {
+    ASSERT_EQ(IncludedFiles.size(), files.size());
+    for (size_t i = 0; i < files.size(); ++i)
+      EXPECT_EQ(IncludedFiles[i].s_data, files[i].s_exists ? files[i].s_data : std::vector<uint8_t>()) << i;
+  };
+  ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof one, &one), 0);
+  EXPECT_EQ(LoadThreadCount(), 1);
+  bool good = LoadCaptured(build(-1)).ok;
+  if (good) same_files();
+  auto broken = LoadCaptured(build(70));
+  ASSERT_EQ(pthread_setaffinity_np(pthread_self(), sizeof original, &original), 0);
+  EXPECT_TRUE(good);
+  EXPECT_EQ(broken.messages, std::vector<std::string>{kMsgCorrupted});
+  ASSERT_TRUE(LoadCaptured(build(-1)).ok);
+  same_files();
+}
