@@ -199,8 +199,38 @@ RValue CInterpreterActionHost::EvaluateArgument(CAction& act, int i, CInstance* 
   return act.act_argvalue[k];
 }
 
+namespace {
+// The usual case, an event's code run from the main loop: no arguments and a
+// clean frame (every slot real 0), so nothing is kept but the frame's count
+// and name, and the slots the code wrote go back to 0.
+void PerformPlainCode(CAction& act, CInstance* self, CInstance* other, RValue& result) {
+  RArgFrame& frame = CurrentArgs();
+  const int savedcount = frame.count;
+  const std::string* savedname = frame.name;
+  const double savedrel = argument_relative;
+  argument_relative = (act.act_userelative && act.act_relative) ? 1 : 0;
+  ExecuteCodeReport(self, other, act.act_codecode.get(), result);
+  RArgFrame& after = CurrentArgs();
+  const int touched = std::min(after.dirty, 16);
+  for (int i = 0; i < touched; ++i) after.slots[i] = RValue();
+  after.count = savedcount;
+  after.dirty = 0;
+  after.name = savedname;
+  argument_relative = savedrel;
+}
+}  // namespace
+
 RValue CInterpreterActionHost::PerformAction(CAction& act, CInstance* self, CInstance* other) {
   RValue result;
+  if (act.act_exetype == kExeCode && act.act_codecode && act.act_argumentcount <= 0 && CurrentArgs().dirty <= 0) {
+    PerformPlainCode(act, self, other, result);
+    return result;
+  }
+  PerformActionGeneral(act, self, other, result);
+  return result;
+}
+
+void CInterpreterActionHost::PerformActionGeneral(CAction& act, CInstance* self, CInstance* other, RValue& result) {
   const int n = std::clamp(act.act_argumentcount, 0, kMaxActionArgs);
   if (act.act_exetype == kExeFunction) {
     argument_relative = (act.act_userelative && act.act_relative) ? 1 : 0;
@@ -242,15 +272,26 @@ RValue CInterpreterActionHost::PerformAction(CAction& act, CInstance* self, CIns
     after.name = savedname;
     argument_relative = savedrel;
   }
-  return result;
 }
 
 void SetActionHost(IActionHost* host) { g_host = host; }
 IActionHost* GetActionHost() { return g_host; }
 
+namespace {
+CInterpreterActionHost g_interpreter;
+IActionHost& Host() { return g_host ? *g_host : g_interpreter; }
+}  // namespace
+
 void RunActionList(CInstance* self, CInstance* other, CEvent* event) {
   if (event == nullptr) return;
-  static CInterpreterActionHost interpreter;
-  IActionHost& host = g_host ? *g_host : interpreter;
-  CActionRun(host, self, other, *event).RunAll();
+  CActionRun(Host(), self, other, *event).RunAll();
+}
+
+// What CActionRun does for a one-action list: the pending check, the
+// action's place for error messages, the action on self.
+void RunSingleAction(CAction& act, CInstance* self, CInstance* other) {
+  IActionHost& host = Host();
+  if (host.RoomChangePending()) return;
+  host.SetCurrentAction(0);
+  host.PerformAction(act, self, other);
 }

@@ -6,11 +6,10 @@
 // interface.
 #include <vector>
 
+#include "resources/Event_Class.h"
 #include "script/RValue.h"
 
 class CInstance;
-class CAction;
-class CEvent;
 
 class IActionHost {
  public:
@@ -46,7 +45,35 @@ class CInterpreterActionHost : public IActionHost {
   bool IsMarked(CInstance* inst) override;
   RValue PerformAction(CAction& act, CInstance* self, CInstance* other) override;
   RValue EvaluateArgument(CAction& act, int i, CInstance* self, CInstance* other) override;
+
+ private:
+  // Functions, and code with arguments or inside code that has some.
+  __attribute__((noinline)) void PerformActionGeneral(CAction& act, CInstance* self, CInstance* other,
+                                                      RValue& result);
 };
 void SetRoomChangePendingHook(bool (*pending)());
 
 void RunActionList(CInstance* self, CInstance* other, CEvent* event);
+
+// The list's only action when the list is one action performed on self (no
+// block, question, repeat or exit, no other target), else null. Running such
+// a list is RunSingleAction of that action, which a step phase uses for every
+// receiving instance instead of walking the list each time.
+inline CAction* SingleSelfAction(CEvent* event) {
+  if (event == nullptr || event->e_number != 1 || event->e_actions.empty()) return nullptr;
+  CAction& a = event->e_actions[0];
+  switch (a.act_kind) {
+    case kActBeginBlock:
+    case kActEndBlock:
+    case kActElse:
+    case kActExit:
+    case kActRepeat:
+      return nullptr;
+    default:
+      break;
+  }
+  if (a.act_isquestion || a.act_exetype == kExeNone) return nullptr;
+  if (a.act_useapplyto && a.act_who != -1) return nullptr;
+  return &a;
+}
+void RunSingleAction(CAction& act, CInstance* self, CInstance* other);

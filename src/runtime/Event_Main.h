@@ -32,6 +32,28 @@ void Perform_ObjectEvent(CInstance* inst, CInstance* other, int object, int type
 // a step phase finds it once per object instead of once per instance.
 void Perform_FoundEvent(CInstance* inst, CInstance* other, CEvent* ev, int supplier, int type, int number);
 void Perform_AllEvent(int type, int number);
+
+// Publishes an event's context for a run of performs of one found event and
+// restores the outer context when it ends, as Perform_FoundEvent does around
+// each single perform.
+class CEventContextScope {
+ public:
+  CEventContextScope(int supplier, int type, int number) {
+    event_object = supplier;
+    event_type = type;
+    event_number = number;
+  }
+  ~CEventContextScope() {
+    event_type = t_;
+    event_number = n_;
+    event_object = o_;
+  }
+  CEventContextScope(const CEventContextScope&) = delete;
+  CEventContextScope& operator=(const CEventContextScope&) = delete;
+
+ private:
+  int t_ = event_type, n_ = event_number, o_ = event_object;
+};
 void Perform_TimelineMoment(CInstance* inst, CInstance* other, int timeline, int moment);
 
 // The event index: per type and number, the objects that have the event.

@@ -188,13 +188,6 @@ bool CInstance::LoadFromStream(CStream& str) {
   return true;
 }
 
-void CInstance::SetPosition(double x, double y) {
-  if (x == i_x && y == i_y) return;
-  i_x = x;
-  i_y = y;
-  Compute_BoundingBox();
-}
-
 void CInstance::SetObjectIndex(int v) {
   i_objectindex = v;
   i_object = GetObject(v);
@@ -294,6 +287,7 @@ void CInstance::Adapt_Speed() {
 }
 
 int CInstance::ImageNumber() const {
+  if (i_spriteindex < 0) return 0;
   const CSprite* spr = GetSprite(i_spriteindex);
   return spr ? spr->i_numb : 0;
 }
@@ -302,13 +296,27 @@ bool CInstance::HasShape() const { return SpriteExists(i_spriteindex) || SpriteE
 
 std::vector<CInstance*>* g_bboxChanges = nullptr;
 
+namespace {
+// Out of line: the vector's growth would otherwise make every box
+// computation save and restore registers.
+__attribute__((noinline)) void NoteBoxChange(CInstance* inst) { g_bboxChanges->push_back(inst); }
+}  // namespace
+
 void CInstance::Compute_BoundingBox() {
-  if (g_bboxChanges) g_bboxChanges->push_back(this);
-  const CSprite* spr = GetSprite(i_maskindex >= 0 ? i_maskindex : i_spriteindex);
+  if (g_bboxChanges) NoteBoxChange(this);
+  const int shape = i_maskindex >= 0 ? i_maskindex : i_spriteindex;
+  const CSprite* spr = shape >= 0 ? GetSprite(shape) : nullptr;
   if (spr == nullptr) {
     i_bbox = TRect{-100000, -100000, -100000, -100000};
     return;
   }
+  Compute_SpriteBox(*spr);
+}
+
+// Kept apart so that the shapeless case above, which every position write of
+// an instance without a sprite takes, stays a short function.
+void CInstance::Compute_SpriteBox(const CSprite& sprite) {
+  const CSprite* spr = &sprite;
   const double L = spr->i_bbox.left, T = spr->i_bbox.top, R = spr->i_bbox.right, B = spr->i_bbox.bottom;
   const double xo = spr->i_xorig, yo = spr->i_yorig, sx = i_imagescalex, sy = i_imagescaley;
   TRect b;

@@ -11,6 +11,7 @@
 #include "script/Variable_Class.h"
 
 class CObject;
+class CSprite;
 class CStream;
 
 class CInstance;
@@ -80,7 +81,13 @@ class CInstance {
   void SaveToStream(CStream& str) const;
   bool LoadFromStream(CStream& str);
 
-  void SetPosition(double x, double y);
+  // Inline: every write of x or y comes here.
+  void SetPosition(double x, double y) {
+    if (x == i_x && y == i_y) return;
+    i_x = x;
+    i_y = y;
+    Compute_BoundingBox();
+  }
   void SetObjectIndex(int v);
   void SetSpriteIndex(int v);
   void SetMaskIndex(int v);
@@ -118,4 +125,7 @@ class CInstance {
   bool Collision_Ellipse(bool prec, double x1, double y1, double x2, double y2) const;
   bool Collision_Line(bool prec, double x1, double y1, double x2, double y2) const;
   bool Collision_Instance(const CInstance* other, bool prec) const;
+
+ private:
+  __attribute__((noinline)) void Compute_SpriteBox(const CSprite& sprite);
 };

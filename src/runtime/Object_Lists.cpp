@@ -48,23 +48,6 @@ void CRoomInstances::ClearInstances() {
   r_obj_instance_recursive.clear();
 }
 
-int CRoomInstances::Obj_Number(int o) const {
-  if (o < 0 || size_t(o) >= r_obj_instance.size()) return 0;
-  return static_cast<int>(r_obj_instance[size_t(o)].size());
-}
-CInstance* CRoomInstances::Obj_Instance(int o, int n) const {
-  if (n < 0 || n >= Obj_Number(o)) return nullptr;
-  return r_obj_instance[size_t(o)][size_t(n)];
-}
-int CRoomInstances::Obj_Number_Recursive(int o) const {
-  if (o < 0 || size_t(o) >= r_obj_instance_recursive.size()) return 0;
-  return static_cast<int>(r_obj_instance_recursive[size_t(o)].size());
-}
-CInstance* CRoomInstances::Obj_Instance_Recursive(int o, int n) const {
-  if (n < 0 || n >= Obj_Number_Recursive(o)) return nullptr;
-  return r_obj_instance_recursive[size_t(o)][size_t(n)];
-}
-
 void CRoomInstances::SortInstances() {
   auto higher = [](const std::unique_ptr<CInstance>& a, const std::unique_ptr<CInstance>& b) {
     return a->i_depth > b->i_depth;

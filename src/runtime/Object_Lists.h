@@ -26,10 +26,22 @@ class CRoomInstances final : public IInstanceSource {
   // Appends a new instance of obj at (x, y) with the next run-wide id.
   CInstance* AddInstance(int obj, double x, double y);
   void ClearInstances();
-  int Obj_Number(int o) const;
-  CInstance* Obj_Instance(int o, int n) const;
-  int Obj_Number_Recursive(int o) const;
-  CInstance* Obj_Instance_Recursive(int o, int n) const;
+  // Counts are 0 and instances null out of range. Inline: every step phase
+  // asks them once per receiving instance.
+  int Obj_Number(int o) const {
+    return o < 0 || size_t(o) >= r_obj_instance.size() ? 0 : static_cast<int>(r_obj_instance[size_t(o)].size());
+  }
+  CInstance* Obj_Instance(int o, int n) const {
+    return n < 0 || n >= Obj_Number(o) ? nullptr : r_obj_instance[size_t(o)][size_t(n)];
+  }
+  int Obj_Number_Recursive(int o) const {
+    return o < 0 || size_t(o) >= r_obj_instance_recursive.size()
+               ? 0
+               : static_cast<int>(r_obj_instance_recursive[size_t(o)].size());
+  }
+  CInstance* Obj_Instance_Recursive(int o, int n) const {
+    return n < 0 || n >= Obj_Number_Recursive(o) ? nullptr : r_obj_instance_recursive[size_t(o)][size_t(n)];
+  }
   // Stable sort by non-increasing depth; the per-object lists keep their order.
   void SortInstances();
   // Frees marked instances (active or deactivated); rebuilds the per-object

@@ -15,6 +15,7 @@
 #include "graphics/Graphics_D3D.h"
 #include "graphics/Graphics_Window.h"
 #include "platform/Platform.h"
+#include "resources/Event_Action.h"
 #include "resources/Object_Main.h"
 #include "resources/Room_Main.h"
 #include "resources/TimeLine_Main.h"
@@ -82,14 +83,19 @@ void ForEachReceiver(int type, int number, F&& fn) {
 }
 
 // The direct lists hold only instances of their own object, so the event
-// is found once per object.
+// is found once per object, and its context is published once for all of
+// them. An event that is one action on self (the usual code action) skips
+// the list walk; that is asked again for every instance, since the code may
+// change the object's events.
 void PerformPhase(int type, int number) {
   for (int o : EventReceivers(type, number)) {
     int supplier = -1;
     CEvent* ev = FindEventWithSupplier(o, type, number, supplier);
     if (ev == nullptr) continue;
+    CEventContextScope context(supplier, type, number);
     const bool go_on = ForEachInstanceOf(o, [&](CInstance* inst) {
-      Perform_FoundEvent(inst, inst, ev, supplier, type, number);
+      if (CAction* single = SingleSelfAction(ev)) RunSingleAction(*single, inst, inst);
+      else RunActionList(inst, inst, ev);
       return !RoomChangePending();
     });
     if (!go_on) return;
@@ -186,6 +192,11 @@ void Motion() {
   for (int i = 0; i < n; ++i) {
     CInstance* inst = l->At(i);
     if (inst == nullptr || inst->i_marked) continue;
+    // At rest (no speed, friction, gravity or path) nothing below changes
+    // the instance: the same position is no change and keeps the box.
+    if (inst->i_hspeed == 0 && inst->i_vspeed == 0 && inst->i_friction == 0 && inst->i_gravity == 0 &&
+        inst->i_pathindex < 0)
+      continue;
     inst->Adapt_Speed();
     if (inst->Adapt_Path()) Perform_Event(inst, inst, ev_other, 8);
     inst->SetPosition(inst->i_x + inst->i_hspeed, inst->i_y + inst->i_vspeed);
@@ -238,8 +249,9 @@ void Animation() {
     CInstance* inst = l->At(i);
     if (inst == nullptr || inst->i_marked) continue;
     inst->i_imageindex += inst->i_imagespeed;
+    // Without frames floor(index) >= 0 is index >= 0, for every double.
     const int frames = inst->ImageNumber();
-    if (std::floor(inst->i_imageindex) >= frames) {
+    if (frames == 0 ? inst->i_imageindex >= 0 : std::floor(inst->i_imageindex) >= frames) {
       inst->i_imageindex -= frames;
       if (received) Perform_Event(inst, inst, ev_other, 7);
     }

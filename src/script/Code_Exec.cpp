@@ -360,11 +360,22 @@ inline bool Finite(double d, double& out);
 
 // A built-in variable of self whose reading is a plain field read (see
 // MarkPure): its getter, with the value required to be a real.
-__attribute__((noinline)) bool BuiltinLeaf(Ctx& c, const RToken& n, double& out) {
+__attribute__((noinline)) bool BuiltinLeafGetter(Ctx& c, const RToken& n, double& out) {
   RValue v;
   if (!BuiltinGetVar(c.self, n.ind, 0, v) || v.kind != RValue::kReal) return false;
   out = v.val;
   return true;
+}
+// A getter that reads one real field of the instance is that field.
+__attribute__((noinline)) bool BuiltinLeaf(Ctx& c, const RToken& n, double& out) {
+  const std::vector<RBuiltinVariable>& table = BuiltinVariableTable();
+  if (static_cast<size_t>(n.ind) < table.size()) {
+    if (double CInstance::* field = table[static_cast<size_t>(n.ind)].field) {
+      out = c.self->*field;
+      return true;
+    }
+  }
+  return BuiltinLeafGetter(c, n, out);
 }
 
 // A leaf of pure arithmetic read in place: constants, local slots, argument

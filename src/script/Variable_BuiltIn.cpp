@@ -757,6 +757,38 @@ void RegisterBuiltinVariables() {
     BuiltinVariableAdd(kBuiltinVariableNames[k], it->second.getter, it->second.setter,
                        it->second.setter != nullptr);
   }
+  // Getters that read one real field of the instance; a module that
+  // provided its own getter for such a name keeps it.
+  static const struct {
+    const char* name;
+    BuiltinGetter getter;
+    double CInstance::* field;
+  } kRealFields[] = {
+      {"x", Get_x, &CInstance::i_x},
+      {"y", Get_y, &CInstance::i_y},
+      {"xprevious", Get_xprevious, &CInstance::i_xprevious},
+      {"yprevious", Get_yprevious, &CInstance::i_yprevious},
+      {"xstart", Get_xstart, &CInstance::i_xstart},
+      {"ystart", Get_ystart, &CInstance::i_ystart},
+      {"hspeed", Get_hspeed, &CInstance::i_hspeed},
+      {"vspeed", Get_vspeed, &CInstance::i_vspeed},
+      {"direction", Get_direction, &CInstance::i_direction},
+      {"speed", Get_speed, &CInstance::i_speed},
+      {"friction", Get_friction, &CInstance::i_friction},
+      {"gravity", Get_gravity, &CInstance::i_gravity},
+      {"gravity_direction", Get_gravity_direction, &CInstance::i_gravitydir},
+      {"depth", Get_depth, &CInstance::i_depth},
+      {"image_index", Get_image_index, &CInstance::i_imageindex},
+      {"image_speed", Get_image_speed, &CInstance::i_imagespeed},
+      {"image_xscale", Get_image_xscale, &CInstance::i_imagescalex},
+      {"image_yscale", Get_image_yscale, &CInstance::i_imagescaley},
+      {"image_angle", Get_image_angle, &CInstance::i_imageangle},
+      {"image_alpha", Get_image_alpha, &CInstance::i_imagealpha},
+  };
+  for (const auto& f : kRealFields) {
+    const int id = BuiltinVariableFind(f.name);
+    if (id >= 0 && BuiltinVariableTable()[size_t(id)].getter == f.getter) BuiltinVariableTable()[size_t(id)].field = f.field;
+  }
   int arg0 = BuiltinVariableFind("argument0");
   // The interpreter reads argument0..argument15 directly when their ids are consecutive.
   if (arg0 >= 0 && BuiltinVariableFind("argument15") == arg0 + 15)

@@ -38,16 +38,20 @@ struct RBuiltinVariable {
   BuiltinGetter getter = nullptr;
   BuiltinSetter setter = nullptr;
   bool writable = false;
+  // Set when the getter reads nothing but this real field of the instance,
+  // so that arithmetic can read the field in place.
+  double CInstance::* field = nullptr;
 };
 
 constexpr int kMaxBuiltinVariables = 500;
 
 // The table itself (entries in id order). Inline so that the interpreter's
-// reads of built-in variables do not pay a call to find a getter.
-inline std::vector<RBuiltinVariable>& BuiltinVariableTable() {
-  static std::vector<RBuiltinVariable> table;
-  return table;
-}
+// reads of built-in variables do not pay a call to find a getter, and a
+// variable rather than a function-local static so that they do not pay a
+// guard check either (an empty vector is constant-initialised, so no order
+// of initialisation can find it unmade).
+inline constinit std::vector<RBuiltinVariable> g_builtinVariableTable;
+inline std::vector<RBuiltinVariable>& BuiltinVariableTable() { return g_builtinVariableTable; }
 
 // Appends an entry and returns its id; a full table gives id 0 and the
 // message "INTERNAL ERROR: Adding too many variables".

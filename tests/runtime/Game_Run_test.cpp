@@ -233,6 +233,32 @@ TEST_F(GameRunTest, RoomGotoStopsTheStepAndFurtherEvents) {
   EXPECT_EQ(r.out, "alarm\n");
 }
 
+TEST_F(GameRunTest, StepEventOfManyInstancesKeepsContextArgumentsAndStops) {
+  // Three instances of a child whose step event (one code action) comes from
+  // its parent. Each sees the event's context with the parent as supplier
+  // and a clean argument0 although the one before wrote it; an event it
+  // performs inside leaves the context as it was; the second one's room
+  // change stops the phase before the third, and nothing else runs.
+  fs::path p = dir_ / "proj";
+  fs::create_directories(p / "objects");
+  fs::create_directories(p / "rooms");
+  std::ofstream(p / "game.json") << R"({"objects": ["par", "obj"], "rooms": ["rm", "rm_last"]})";
+  std::ofstream(p / "objects" / "par.json") << R"J({"events": [
+    {"event": "step", "actions": [{"code_text": "show_debug_message(string(id) + ' ' + string(event_type) + ' ' + string(event_number) + ' ' + string(event_object) + ' ' + string(argument0)); argument0 = 7; event_user(1); show_debug_message(string(event_type) + ' ' + string(event_object)); if (id == 100002) room_goto(rm_last)"}]},
+    {"event": "other", "number": 11, "actions": [{"code_text": "show_debug_message('user ' + string(event_type) + ' ' + string(event_number))"}]},
+    {"event": "step", "number": "end", "actions": [{"code_text": "show_debug_message('end step')"}]}
+  ]})J";
+  std::ofstream(p / "objects" / "obj.json") << R"({"parent": "par"})";
+  std::ofstream(p / "rooms" / "rm_last.json") << "{}";
+  std::ofstream(p / "rooms" / "rm.json")
+      << R"({"instances": [{"object": "obj", "x": 1, "y": 1}, {"object": "obj", "x": 2, "y": 2}, {"object": "obj", "x": 3, "y": 3}]})";
+  ROutput r = Play(Pack(p.string()), "--steps 2");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_EQ(r.out,
+            "100001 3 0 0 0\nuser 7 11\n3 0\n"
+            "100002 3 0 0 0\nuser 7 11\n3 0\n");
+}
+
 TEST_F(GameRunTest, MotionAnimationAndOutsideEvents) {
   const std::string game = OneObjectGame(R"J([
     {"event": "create", "actions": [{"code_text": "hspeed = 3; vspeed = -3; gravity = 0.5; gravity_direction = 270; image_speed = 0.5"}]},
