@@ -202,12 +202,22 @@ class CGargle : public CEffect {
   void Set(const RGargleParams& p) { p_ = p; }
   void Process(float* buf, int frames) override {
     const double step = double(p_.rate) / rate_;
-    for (int i = 0; i < frames; ++i) {
-      const float m = float(p_.wave == 1 ? (phase_ < 0.5 ? 1.0 : 0.0) : (phase_ < 0.5 ? 2 * phase_ : 2 - 2 * phase_));
-      phase_ += step;
+    const bool square = p_.wave == 1;
+    // Runs up to the end of the current cycle, so the phase is a plain
+    // multiple of the frame inside and the loop has no dependence.
+    for (int i = 0; i < frames;) {
+      const int run = std::min(frames - i, std::max(1, int(std::ceil((1 - phase_) / step))));
+      float* b = buf + 2 * i;
+      const double ph0 = phase_;
+      for (int k = 0; k < run; ++k) {
+        const double ph = ph0 + step * k;
+        const float m = float(square ? (ph < 0.5 ? 1.0 : 0.0) : (ph < 0.5 ? 2 * ph : 2 - 2 * ph));
+        b[2 * k] *= m;
+        b[2 * k + 1] *= m;
+      }
+      phase_ = ph0 + step * run;
       if (phase_ >= 1) phase_ -= std::floor(phase_);
-      buf[2 * i] *= m;
-      buf[2 * i + 1] *= m;
+      i += run;
     }
   }
 
@@ -403,6 +413,7 @@ class CCompressor : public CEffect {
     makeup_ = float(DbToGain(p.gain));
     knee_ = float(DbToGain(p.gain + p.threshold * (1.0 - 1.0 / p.ratio)));
     env_thr_ = float(DbToGain(p.threshold));
+    pow_env_ = -1;
   }
   void Process(float* buf, int frames) override {
     constexpr int kChunk = 128;
@@ -418,7 +429,7 @@ class CCompressor : public CEffect {
         const float peak = std::max(std::abs(b[2 * i]), std::abs(b[2 * i + 1]));
         const float k = peak > env ? att_ : rel_;
         env = peak + k * (env - peak);
-        if (((count_++) & 7) == 0) gain = env > env_thr_ && env > 1e-6f ? knee_ * std::pow(env, -slope_) : makeup_;
+        if (((count_++) & 7) == 0) gain = Gain(env);
         g[i] = gain;
       }
       env_ = env, gain_ = gain;
@@ -432,6 +443,21 @@ class CCompressor : public CEffect {
   int64_t TailFrames() const override { return int64_t(delay_.n); }
 
  private:
+  // The power is taken again only when the envelope has moved by more than
+  // 1e-3 of itself since the last time: the gain is then off by less than
+  // 0.01 dB, and a steady level costs no power at all.
+  float Gain(float env) {
+    if (!(env > env_thr_ && env > 1e-6f)) {
+      pow_env_ = -1;
+      return makeup_;
+    }
+    if (std::abs(env - pow_env_) > 1e-3f * env) {
+      pow_env_ = env;
+      pow_gain_ = knee_ * std::pow(env, -slope_);
+    }
+    return pow_gain_;
+  }
+
   // Replaces m frames by the line's output `d` frames back: each run first
   // writes its frames, then reads, never so many that a write lands on a
   // slot a read of the run still needs.
@@ -465,6 +491,7 @@ class CCompressor : public CEffect {
   RDelay delay_;
   float att_ = 0, rel_ = 0, env_ = 0, gain_ = 1;
   float slope_ = 0, makeup_ = 1, knee_ = 1, env_thr_ = 0;
+  float pow_env_ = -1, pow_gain_ = 1;
   unsigned count_ = 0;
 };
 
