@@ -100,14 +100,25 @@ class CModDelay : public CEffect {
     if (lowest >= int64_t(m) * int64_t(kOne)) {
       float y[2][kLfoStep];
       for (int c = 0; c < 2; ++c) {
-        const float* line = lines[c];
-        // Read position in 32.32: (w + n + k) - delay.
-        int64_t pos = int64_t(w + n) * int64_t(kOne) - d0[c];
-        const int64_t step = int64_t(kOne) - dd[c];
-        for (int k = 0; k < m; ++k, pos += step) {
-          const size_t i0 = size_t(pos >> 32);
-          const float f = float(uint32_t(pos)) * (1.f / 4294967296.f);
-          y[c][k] = line[i0] + (line[i0 + 1] - line[i0]) * f;
+        // Read position in 32.32: (w + n + k) - delay = (b + k) + f, the
+        // fraction f falling by the delay's change per frame. While f stays
+        // in [0, 1) the taps are consecutive samples: a plain loop.
+        const int64_t start = int64_t(w + n) * int64_t(kOne) - d0[c];
+        size_t b = size_t(start >> 32);
+        int64_t f = start & int64_t(0xFFFFFFFF);
+        const int64_t dfix = dd[c];
+        for (int k = 0; k < m;) {
+          int len = m - k;
+          if (dfix > 0) len = int(std::min<int64_t>(len, f / dfix + 1));
+          else if (dfix < 0) len = int(std::min<int64_t>(len, (int64_t(0xFFFFFFFF) - f) / -dfix + 1));
+          const float* src = lines[c] + b + size_t(k);
+          const float f0 = float(f) * (1.f / 4294967296.f), df = float(dfix) * (1.f / 4294967296.f);
+          float* out = y[c] + k;
+          for (int j = 0; j < len; ++j) out[j] = src[j] + (src[j + 1] - src[j]) * (f0 - df * float(j));
+          f -= dfix * len;
+          k += len;
+          if (f < 0) f += int64_t(kOne), --b;
+          else if (f >= int64_t(kOne)) f -= int64_t(kOne), ++b;
         }
       }
       for (int c = 0; c < 2; ++c) {

@@ -1,5 +1,4 @@
-// The effect chain on its own: the same output whatever the block sizes the
-// mixer hands it, and the widest sweeps stay inside their delay lines.
+// The effect chain on its own, at the widest settings and any block sizes.
 #include <gtest/gtest.h>
 
 #include <cmath>
