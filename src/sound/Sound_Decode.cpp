@@ -63,7 +63,10 @@ std::shared_ptr<const RPcm> DecodeSound(const uint8_t* data, size_t size, int ra
     // compressed file of silence can expand without end, so the decoded
     // frames are capped whatever the rate (ten minutes at 44100 Hz).
     const int64_t cap = kMaxDecodedSeconds * 44100;
-    std::vector<float> in;  // interleaved stereo at the file's rate
+    // A mono file stays mono: half the memory, and half the data the mixer
+    // streams for each playing voice.
+    const size_t ch = info.channels > 1 ? 2 : 1;
+    std::vector<float> in;  // interleaved frames of ch channels at the file's rate
     std::vector<float> block(size_t(4096) * size_t(info.channels));
     int64_t got = 0;
     while (got < cap) {
@@ -71,26 +74,26 @@ std::shared_ptr<const RPcm> DecodeSound(const uint8_t* data, size_t size, int ra
       if (n <= 0) break;
       for (sf_count_t i = 0; i < n; ++i) {
         const float* f = &block[size_t(i) * size_t(info.channels)];
-        in.push_back(f[0]);
-        in.push_back(info.channels > 1 ? f[1] : f[0]);
+        for (size_t c = 0; c < ch; ++c) in.push_back(f[c]);
       }
       got += n;
     }
-    const size_t frames_in = in.size() / 2;
+    const size_t frames_in = in.size() / ch;
     if (frames_in > 0) {
       pcm = std::make_shared<RPcm>();
+      pcm->channels = int(ch);
       if (info.samplerate == rate) {
         pcm->frames = std::move(in);
       } else {
         const double ratio = double(info.samplerate) / rate;
         const size_t frames_out = size_t(std::floor(double(frames_in - 1) / ratio)) + 1;
-        pcm->frames.resize(frames_out * 2);
+        pcm->frames.resize(frames_out * ch);
         for (size_t o = 0; o < frames_out; ++o) {
           const double pos = double(o) * ratio;
           const size_t i0 = std::min(size_t(pos), frames_in - 1), i1 = std::min(i0 + 1, frames_in - 1);
           const float t = float(pos - double(i0));
-          for (int c = 0; c < 2; ++c)
-            pcm->frames[2 * o + size_t(c)] = in[2 * i0 + size_t(c)] + (in[2 * i1 + size_t(c)] - in[2 * i0 + size_t(c)]) * t;
+          for (size_t c = 0; c < ch; ++c)
+            pcm->frames[ch * o + c] = in[ch * i0 + c] + (in[ch * i1 + c] - in[ch * i0 + c]) * t;
         }
       }
       for (float& s : pcm->frames)

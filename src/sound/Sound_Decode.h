@@ -1,16 +1,17 @@
 #pragma once
 // Turning a sound file's bytes into something the mixer plays: decoded
-// stereo samples (libsndfile: WAV, FLAC, Ogg Vorbis, MP3 and the rest it
+// mono or stereo samples (libsndfile: WAV, FLAC, Ogg Vorbis, MP3 and the rest it
 // knows) or a MIDI file rendered by FluidSynth as the mixer asks for sound.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-// Interleaved stereo float frames at the mixer's rate.
+// Float frames at the mixer's rate: one channel, or interleaved stereo.
 struct RPcm {
   std::vector<float> frames;
-  size_t Count() const { return frames.size() / 2; }
+  int channels = 2;
+  size_t Count() const { return frames.size() / size_t(channels); }
 };
 
 // Decoded sound is capped at this many seconds of 44100 Hz frames (about

@@ -77,7 +77,9 @@ class CEffectChain {
   int Flags() const { return flags_; }
   bool Empty() const { return chain_.empty(); }
   void Process(float* buf, int frames);
-  int64_t TailFrames() const;
+  // Frames the chain sounds after its input stops (kept up to date by the
+  // setters: the mixer asks for it every block).
+  int64_t TailFrames() const { return tail_; }
 
   // False when the effect is not in the chain or the parameters are refused.
   bool SetChorus(const RChorusParams& p);
@@ -90,7 +92,9 @@ class CEffectChain {
 
  private:
   CEffect* Find(int type);
+  void UpdateTail();
   int rate_;
   int flags_ = 0;
+  int64_t tail_ = 0;
   std::vector<std::unique_ptr<CEffect>> chain_;
 };

@@ -8,6 +8,7 @@
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kBlock = 64;             // frames between gain updates
+constexpr int kChunk = 256;            // frames a path renders and processes at once
 constexpr double kSpeedOfSound = 343;  // units per second for the Doppler shift
 }  // namespace
 
@@ -58,6 +59,7 @@ int CMixer::AddPath(int kind, std::shared_ptr<const RPcm> pcm, std::shared_ptr<c
   p.pcm = std::move(pcm);
   p.midi = std::move(midi);
   p.chain = std::make_unique<CEffectChain>(rate_);
+  if (kind == 2) Gains3D(p.pos3d, p.left, p.right);
   return int(i);
 }
 
@@ -157,6 +159,7 @@ void CMixer::SetVolume(int index, int hdb, int ms) {
     p.fade_left = frames;
     p.step = (p.target - p.hdb) / double(frames);
   }
+  p.gain = HdbToGain(p.hdb);
 }
 
 int CMixer::Volume(int index) const {
@@ -168,7 +171,9 @@ int CMixer::Volume(int index) const {
 void CMixer::SetPan(int index, int pan) {
   std::lock_guard lock(mu_);
   if (index < 0 || size_t(index) >= paths_.size() || !paths_[size_t(index)].inuse) return;
-  paths_[size_t(index)].pan = std::clamp(pan, -10000, 10000);
+  RPath& p = paths_[size_t(index)];
+  p.pan = std::clamp(pan, -10000, 10000);
+  if (p.kind != 2) PanGains(p.pan, p.left, p.right);
 }
 
 void CMixer::SetEffects(int index, int flags) {
@@ -189,7 +194,9 @@ bool CMixer::With3D(int index, const std::function<void(R3DParams&)>& fn) {
   std::lock_guard lock(mu_);
   if (index < 0 || size_t(index) >= paths_.size() || !paths_[size_t(index)].inuse) return false;
   if (paths_[size_t(index)].kind != 2) return false;
-  fn(paths_[size_t(index)].pos3d);
+  RPath& p = paths_[size_t(index)];
+  fn(p.pos3d);
+  Gains3D(p.pos3d, p.left, p.right);
   return true;
 }
 
@@ -246,6 +253,7 @@ bool CMixer::RenderVoice(const RPath& path, RVoice& v, float* buf, int frames, d
   if (!path.pcm || path.pcm->Count() == 0) return false;
   const float* s = path.pcm->frames.data();
   const size_t n = path.pcm->Count();
+  const bool mono = path.pcm->channels == 1;
   int i = 0;
   if (rate == 1.0 && v.pos == std::floor(v.pos)) {
     size_t pos = size_t(v.pos);
@@ -258,9 +266,17 @@ bool CMixer::RenderVoice(const RPath& path, RVoice& v, float* buf, int frames, d
         pos = 0;
       }
       const int take = int(std::min<size_t>(size_t(frames - i), n - pos));
-      const float* src = s + 2 * pos;
       float* dst = buf + 2 * i;
-      for (int k = 0; k < 2 * take; ++k) dst[k] += src[k];
+      if (mono) {
+        const float* src = s + pos;
+        for (int k = 0; k < take; ++k) {
+          dst[2 * k] += src[k];
+          dst[2 * k + 1] += src[k];
+        }
+      } else {
+        const float* src = s + 2 * pos;
+        for (int k = 0; k < 2 * take; ++k) dst[k] += src[k];
+      }
       pos += size_t(take);
       i += take;
     }
@@ -278,8 +294,14 @@ bool CMixer::RenderVoice(const RPath& path, RVoice& v, float* buf, int frames, d
     }
     const size_t i0 = size_t(pos), i1 = i0 + 1 < n ? i0 + 1 : (v.loop ? 0 : i0);
     const float t = float(pos - double(i0));
-    buf[2 * i] += s[2 * i0] + (s[2 * i1] - s[2 * i0]) * t;
-    buf[2 * i + 1] += s[2 * i0 + 1] + (s[2 * i1 + 1] - s[2 * i0 + 1]) * t;
+    if (mono) {
+      const float y = s[i0] + (s[i1] - s[i0]) * t;
+      buf[2 * i] += y;
+      buf[2 * i + 1] += y;
+    } else {
+      buf[2 * i] += s[2 * i0] + (s[2 * i1] - s[2 * i0]) * t;
+      buf[2 * i + 1] += s[2 * i0 + 1] + (s[2 * i1 + 1] - s[2 * i0 + 1]) * t;
+    }
     pos += rate;
   }
   v.pos = pos;
@@ -290,11 +312,11 @@ void CMixer::Render(float* out, int frames) {
   std::memset(out, 0, sizeof(float) * size_t(frames) * 2);
   std::vector<RVoice> ended;  // freed outside the loop, still under the lock
   std::lock_guard lock(mu_);
-  scratch_.resize(size_t(kBlock) * 2);
+  scratch_.resize(size_t(kChunk) * 2);
   float* tmp = scratch_.data();
   const float master = float(HdbToGain(double(master_hdb_) - 1000.0));
-  for (int done = 0; done < frames; done += kBlock) {
-    const int n = std::min(kBlock, frames - done);
+  for (int done = 0; done < frames; done += kChunk) {
+    const int n = std::min(kChunk, frames - done);
     float* dst = out + 2 * done;
     for (RPath& p : paths_) {
       if (!p.inuse || (p.voices.empty() && p.tail <= 0)) continue;
@@ -319,26 +341,7 @@ void CMixer::Render(float* out, int frames) {
       if (!p.voices.empty()) p.tail = p.chain->TailFrames();
       else p.tail -= n;
       p.chain->Process(tmp, n);
-      // The level moves along the fade once per block, linearly in decibels;
-      // within the block the gain is interpolated.
-      const double g0 = HdbToGain(p.hdb);
-      if (p.fade_left > 0) {
-        const int64_t k = std::min<int64_t>(p.fade_left, n);
-        p.hdb += p.step * double(k);
-        p.fade_left -= k;
-        if (p.fade_left == 0) p.hdb = p.target;
-      }
-      const double g1 = HdbToGain(p.hdb);
-      float l = 1, r = 1;
-      if (p.kind == 2) Gains3D(p.pos3d, l, r);
-      else PanGains(p.pan, l, r);
-      const float dg = float((g1 - g0) / n) * master;
-      float g = float(g0) * master;
-      for (int i = 0; i < n; ++i) {
-        g += dg;
-        dst[2 * i] += tmp[2 * i] * g * l;
-        dst[2 * i + 1] += tmp[2 * i + 1] * g * r;
-      }
+      Mix(p, tmp, dst, n, master);
     }
     if (!player_.voices.empty()) {
       std::memset(tmp, 0, sizeof(float) * size_t(n) * 2);
@@ -351,6 +354,39 @@ void CMixer::Render(float* out, int frames) {
   }
   for (int i = 0; i < 2 * frames; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
   if (capturing_) capture_.insert(capture_.end(), out, out + 2 * frames);
+}
+
+void CMixer::Mix(RPath& p, const float* src, float* dst, int frames, float master) {
+  for (int at = 0; at < frames; at += kBlock) {
+    const int n = std::min(kBlock, frames - at);
+    const float* s = src + 2 * at;
+    float* d = dst + 2 * at;
+    // The level moves along the fade once per block, linearly in decibels;
+    // within the block the gain is interpolated.
+    const double g0 = p.gain;
+    if (p.fade_left > 0) {
+      const int64_t k = std::min<int64_t>(p.fade_left, n);
+      p.hdb += p.step * double(k);
+      p.fade_left -= k;
+      if (p.fade_left == 0) p.hdb = p.target;
+      p.gain = HdbToGain(p.hdb);
+    }
+    const float l = p.left * master, r = p.right * master;
+    if (p.gain == g0) {
+      const float gl = float(g0) * l, gr = float(g0) * r;
+      for (int i = 0; i < n; ++i) {
+        d[2 * i] += s[2 * i] * gl;
+        d[2 * i + 1] += s[2 * i + 1] * gr;
+      }
+    } else {
+      const float g = float(g0), dg = float((p.gain - g0) / n);
+      for (int i = 0; i < n; ++i) {
+        const float gi = g + dg * float(i + 1);
+        d[2 * i] += s[2 * i] * gi * l;
+        d[2 * i + 1] += s[2 * i + 1] * gi * r;
+      }
+    }
+  }
 }
 
 void CMixer::StartCapture() {

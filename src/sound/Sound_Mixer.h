@@ -91,6 +91,8 @@ class CMixer {
     std::shared_ptr<const RPcm> pcm;
     std::shared_ptr<const std::vector<uint8_t>> midi;
     double hdb = 0, target = 0, step = 0;  // level, fade target and change per frame
+    double gain = 1;                       // the level as a factor
+    float left = 1, right = 1;             // channel gains of the pan or the 3D placement
     int64_t fade_left = 0;
     int pan = 0;
     std::unique_ptr<CEffectChain> chain;
@@ -100,6 +102,8 @@ class CMixer {
   };
   // Adds a voice's next frames into buf; false when it has ended.
   bool RenderVoice(const RPath& path, RVoice& v, float* buf, int frames, double rate);
+  // Adds a path's processed frames into dst with its level, fade and pan.
+  static void Mix(RPath& p, const float* src, float* dst, int frames, float master);
   std::unique_ptr<CMidiSource> MakeMidi(const std::vector<uint8_t>& midi, bool loop);
 
   const int rate_;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <mutex>
 
 #include "platform/Platform.h"
 #include "resources/Sound_Class.h"
@@ -25,6 +26,28 @@ struct RSoundSample {
   int path = -1;      // the mixer's audio path (kinds 0-2)
   std::string fname;  // the player's file (kind 3)
 };
+
+// The game thread and the signal watcher (which finishes the game when the
+// runner is told to end) both reach this module; every entry point holds
+// this lock, so the mixer and the sample table never change under a caller.
+std::recursive_mutex g_lock;
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+// What the audio output pulls from, under its own lock: the device's thread
+// never takes g_lock, so shutting down can wait for it, and once the mixer is
+// detached here a pull in progress has ended and later pulls get silence.
+std::mutex g_pull_lock;
+CMixer* g_pull_mixer = nullptr;
+
+void Pull(float* buf, int frames) {
+  std::lock_guard lock(g_pull_lock);
+  if (g_pull_mixer) g_pull_mixer->Render(buf, frames);
+}
+
+void DetachMixer() {
+  std::lock_guard lock(g_pull_lock);
+  g_pull_mixer = nullptr;
+}
 
 bool g_started = false;
 bool g_failed = false;
@@ -92,18 +115,28 @@ bool WriteWav(const std::string& file, const std::vector<float>& frames, int rat
 }  // namespace
 
 void StartSound(int count) {
+  Guard guard(g_lock);
   if (g_started || g_failed) return;
   if (count <= 0 && g_audio_out.empty()) return;
   g_mixer = std::make_unique<CMixer>(kMixRate);
   if (IAudioOutput* out = AudioOutput()) {
-    CMixer* mixer = g_mixer.get();
-    if (!out->Open(kMixRate, [mixer](float* buf, int frames) { mixer->Render(buf, frames); })) {
+    if (!out->Open(kMixRate, Pull)) {
       TraceWrite("No sound device detected. Sounds might not play.");
       g_mixer.reset();
       g_failed = true;
       return;
     }
   }
+  {
+    std::lock_guard lock(g_pull_lock);
+    g_pull_mixer = g_mixer.get();
+  }
+  // An exit that skips StopSound (std::exit after a fatal device error)
+  // destroys the mixer with the other statics while the device may still be
+  // pulling; this runs before that, as it is registered after the mixer's
+  // static was made.
+  static const bool detach_at_exit = (std::atexit(DetachMixer), true);
+  (void)detach_at_exit;
   g_started = true;
   if (!g_audio_out.empty()) g_mixer->StartCapture();
   SetGlobalVolume(1);
@@ -120,11 +153,21 @@ void InstallSoundSystem() {
   sys.temp_file_name = MakeTempFileName;
 }
 
-bool NoSoundDevice() { return g_failed; }
-CMixer* SoundMixer() { return g_mixer.get(); }
-void SetAudioOutFile(const std::string& file) { g_audio_out = file; }
+bool NoSoundDevice() {
+  Guard guard(g_lock);
+  return g_failed;
+}
+CMixer* SoundMixer() {
+  Guard guard(g_lock);
+  return g_mixer.get();
+}
+void SetAudioOutFile(const std::string& file) {
+  Guard guard(g_lock);
+  g_audio_out = file;
+}
 
 int LoadSampleFromMemory(const std::vector<uint8_t>& bytes, int kind) {
+  Guard guard(g_lock);
   if (!EnsureStarted() || kind < 0 || kind > 2) return -1;
   std::shared_ptr<const RPcm> pcm;
   std::shared_ptr<const std::vector<uint8_t>> midi;
@@ -142,6 +185,7 @@ int LoadSampleFromMemory(const std::vector<uint8_t>& bytes, int kind) {
 }
 
 int LoadSampleFromFile(const std::string& file, int kind) {
+  Guard guard(g_lock);
   std::error_code ec;
   if (!EnsureStarted() || !std::filesystem::exists(file, ec)) return -1;
   if (kind >= 0 && kind <= 2) {
@@ -158,6 +202,7 @@ int LoadSampleFromFile(const std::string& file, int kind) {
 }
 
 void UnloadSample(int index) {
+  Guard guard(g_lock);
   RSoundSample* s = Sample(index);
   if (!s) return;
   StopSample(index);
@@ -166,11 +211,13 @@ void UnloadSample(int index) {
 }
 
 int SampleKind(int index) {
+  Guard guard(g_lock);
   const RSoundSample* s = Sample(index);
   return s ? s->kind : -1;
 }
 
 void PlaySample(int index, bool loop) {
+  Guard guard(g_lock);
   if (!g_started) return;
   RSoundSample* s = Sample(index);
   if (!s) return;
@@ -194,6 +241,7 @@ void PlaySample(int index, bool loop) {
 }
 
 void StopSample(int index) {
+  Guard guard(g_lock);
   if (!g_started) return;
   RSoundSample* s = Sample(index);
   if (!s) return;
@@ -205,12 +253,14 @@ void StopSample(int index) {
 }
 
 void StopAllSamples() {
+  Guard guard(g_lock);
   if (!g_started) return;
   g_mixer->StopAll();
   g_mixer->PlayerStop();
 }
 
 bool SampleIsPlaying(int index) {
+  Guard guard(g_lock);
   if (!g_started) return false;
   const RSoundSample* s = Sample(index);
   if (!s) return false;
@@ -219,6 +269,7 @@ bool SampleIsPlaying(int index) {
 }
 
 void SetSampleVolume(int index, double time, double volume) {
+  Guard guard(g_lock);
   const int path = PathOf(index);
   if (path < 0) return;
   if (!std::isfinite(volume)) volume = std::isnan(volume) ? 0 : volume;
@@ -228,6 +279,7 @@ void SetSampleVolume(int index, double time, double volume) {
 }
 
 void SetSamplePan(int index, double pan) {
+  Guard guard(g_lock);
   const int path = PathOf(index);
   if (path < 0) return;
   if (std::isnan(pan)) pan = 0;
@@ -236,12 +288,14 @@ void SetSamplePan(int index, double pan) {
 }
 
 void SetSampleEffects(int index, int flags) {
+  Guard guard(g_lock);
   const int path = PathOf(index);
   if (path >= 0) g_mixer->SetEffects(path, flags);
 }
 
 #define RR_EFFECT_SETTER(Name, Params, Method)                                               \
   bool Name(int index, const Params& p) {                                                    \
+    Guard guard(g_lock);                                                                     \
     const int path = PathOf(index);                                                          \
     return path >= 0 && g_mixer->WithEffects(path, [&](CEffectChain& c) { return c.Method(p); }); \
   }
@@ -259,18 +313,21 @@ bool Finite3(double x, double y, double z) { return std::isfinite(x) && std::isf
 }  // namespace
 
 void SetSample3DPosition(int index, double x, double y, double z) {
+  Guard guard(g_lock);
   const int path = PathOf(index);
   if (path < 0 || !Finite3(x, y, z)) return;
   g_mixer->With3D(path, [&](R3DParams& p) { p.px = x, p.py = y, p.pz = z; });
 }
 
 void SetSample3DVelocity(int index, double x, double y, double z) {
+  Guard guard(g_lock);
   const int path = PathOf(index);
   if (path < 0 || !Finite3(x, y, z)) return;
   g_mixer->With3D(path, [&](R3DParams& p) { p.vx = x, p.vy = y, p.vz = z; });
 }
 
 void SetSample3DDistance(int index, double mindist, double maxdist) {
+  Guard guard(g_lock);
   const int path = PathOf(index);
   if (path < 0 || !std::isfinite(mindist) || !std::isfinite(maxdist)) return;
   g_mixer->With3D(path, [&](R3DParams& p) {
@@ -280,6 +337,7 @@ void SetSample3DDistance(int index, double mindist, double maxdist) {
 }
 
 void SetSample3DCone(int index, double x, double y, double z, int anglein, int angleout, double voloutside) {
+  Guard guard(g_lock);
   const int path = PathOf(index);
   if (path < 0 || !Finite3(x, y, z) || !std::isfinite(voloutside)) return;
   g_mixer->With3D(path, [&](R3DParams& p) {
@@ -291,25 +349,37 @@ void SetSample3DCone(int index, double x, double y, double z, int anglein, int a
 }
 
 void SetGlobalVolume(double value) {
+  Guard guard(g_lock);
   if (std::isnan(value)) value = 0;
   const double v = std::clamp(std::round(std::clamp(value, -1e6, 1e6) * 11000 - 10000), -10000.0, 1000.0);
   g_master = int(v);
   if (g_mixer) g_mixer->SetMasterVolume(g_master);
 }
 
-int GlobalVolumeHdb() { return g_master; }
+int GlobalVolumeHdb() {
+  Guard guard(g_lock);
+  return g_master;
+}
 
 void SetBackgroundTempo(double factor) {
+  Guard guard(g_lock);
   if (EnsureStarted()) g_mixer->SetTempo(factor);
 }
 
-void SetSearchDirectory(const std::string& directory) { g_search_dir = directory; }
+void SetSearchDirectory(const std::string& directory) {
+  Guard guard(g_lock);
+  g_search_dir = directory;
+}
 
 bool StopSound() {
+  Guard guard(g_lock);
   // After a shut-down a new start may find a device again.
   g_failed = false;
   if (!g_started) return true;
-  if (IAudioOutput* out = AudioOutput()) out->Close();
+  // The device is closed by the platform's own shut-down on the game thread;
+  // here it only stops reaching the mixer, which is safe from any thread
+  // (the signal watcher ends runs through this too).
+  DetachMixer();
   for (size_t i = 0; i < g_samples.size(); ++i) UnloadSample(int(i));
   g_samples.clear();
   bool ok = true;

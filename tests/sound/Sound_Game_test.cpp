@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -127,5 +129,47 @@ TEST_F(SoundGameTest, TheDemoPlaysThroughAnSdlAudioDevice) {
   r = Capture("cd " + dir_.string() + " && SDL_AUDIODRIVER=nosuchdriver " + xvfb + kBin + "/roomrun --steps 20 " +
               game + " 2>&1");
   EXPECT_EQ(r.status, 0) << r.out;
+}
+}  // namespace
+
+namespace {
+void WriteText(const std::filesystem::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+// Ending a run while the device's thread is pulling the mix: the ordinary
+// end, the end by a fatal error, and each termination signal, which the
+// runner's watcher thread handles while the game thread goes on playing.
+// The disk driver with no delay pulls without pause, and the game calls the
+// sound functions hundreds of times a step, so the teardown meets both. Run
+// under the sanitizers, a use of freed state shows in the output.
+TEST_F(SoundGameTest, EndingARunWhileTheDevicePlaysUsesNoFreedState) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+  Pack(kGames + "sound_teardown");
+  WriteText(dir_ / "input.txt", "1 error abort\n6 key down vk_space\n");
+  // One X server for all the runs; the signal runs wait until the game has
+  // played a few steps (it writes started.txt in its third).
+  WriteText(dir_ / "runs.sh", R"(B=")" + kBin + R"("
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=0 ASAN_OPTIONS=detect_leaks=0
+for steps in 5 12; do "$B/roomrun" --fast --steps $steps game.bin >> log.txt 2>&1; echo "end $?"; done
+for i in 1 2; do "$B/roomrun" --fast --input input.txt game.bin >> log.txt 2>&1; echo "error $?"; done
+for sig in TERM INT HUP; do
+  for pause in 0.05 0.5; do
+    rm -f started.txt
+    "$B/roomrun" --fast game.bin >> log.txt 2>&1 &
+    pid=$!
+    for t in $(seq 200); do [ -e started.txt ] && break; sleep 0.05; done
+    sleep $pause
+    kill -$sig $pid
+    wait $pid
+    echo "$sig $?"
+  done
+done
+)");
+  const std::string xvfb = "env -u WAYLAND_DISPLAY xvfb-run -a -s '-screen 0 1024x768x24' ";
+  const ROutput r = Capture("cd " + dir_.string() + " && " + xvfb + "bash runs.sh 2>&1");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "end 0\nend 0\nerror 3\nerror 3\nTERM 143\nTERM 143\nINT 130\nINT 130\nHUP 129\nHUP 129\n");
+  const std::string log = testproc::ReadText(dir_ / "log.txt");
+  for (const char* bad : {"Sanitizer", "runtime error", "Segmentation", "Aborted"})
+    EXPECT_EQ(log.find(bad), std::string::npos) << bad << "\n" << log;
 }
 }  // namespace
