@@ -34,13 +34,18 @@ struct LocalSlot {
   bool defined = false;
 };
 
-struct Ctx {
+}  // namespace
+
+struct RExecContext {
   CInstance* self;
   CInstance* other;
   CVariableList* locals;  // locals without a slot; null until the first write
   const CCode* code;
   LocalSlot* lslots;      // one per entry of code->i_localIds
 };
+
+namespace {
+using Ctx = RExecContext;
 
 int g_arg0 = -1000;  // variable id of argument0
 
@@ -176,8 +181,8 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
                bool moveargs);
 
 bool Eval(Ctx& c, const RToken& n, RValue& out);
-bool EvalReal(Ctx& c, const RToken& n, double& out);
 inline bool Operand(Ctx& c, const RToken& n, double& out);
+inline bool Finite(double d, double& out);
 int Exec(Ctx& c, const RToken& n, RValue& result);
 
 // ---- variables ----
@@ -355,74 +360,6 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
   return ok;
 }
 
-inline bool ApplyReal(int op, double l, double r, double& out);
-inline bool Finite(double d, double& out);
-
-// A built-in variable of self whose reading is a plain field read (see
-// MarkPure): its getter, with the value required to be a real.
-__attribute__((noinline)) bool BuiltinLeaf(Ctx& c, const RToken& n, double& out) {
-  RValue v;
-  if (!BuiltinGetVar(c.self, n.ind, 0, v) || v.kind != RValue::kReal) return false;
-  out = v.val;
-  return true;
-}
-
-// A leaf of pure arithmetic read in place: constants, local slots, argument
-// slots and unqualified user variables. Pure built-in variables are left to
-// EvalRealOther, which keeps this inlined path free of calls. False when the
-// node is no such leaf (`leaf` false) or the value is missing or not a real.
-inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
-  leaf = true;
-  if (n.kind == TK_CONSTANT) {
-    out = n.value.val;
-    return true;
-  }
-  if (n.kind == TK_CONSTOWNERVAR) {
-    const RValue* v;
-    if (n.ind2 == OWNER_LOCAL) {
-      const LocalSlot& s = c.lslots[n.slot];
-      if (!s.defined) return false;
-      v = &s.var.simplevalue;
-    } else if (n.ind < kBuiltinVarLimit) {
-      if (static_cast<unsigned>(n.ind - g_arg0) >= 16u) [[unlikely]] {
-        leaf = false;  // a built-in variable: read by EvalRealOther
-        return false;
-      }
-      v = &g_frame->slots[n.ind - g_arg0];
-    } else {
-      CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
-      const RVariable* var = list.Find(n.ind, n.cache);
-      if (!var) return false;
-      v = &var->simplevalue;
-    }
-    if (v->kind != RValue::kReal) return false;
-    out = v->val;
-    return true;
-  }
-  leaf = false;
-  return false;
-}
-
-// An operand of pure arithmetic: leaves and operators on two leaves are
-// computed in place, anything else through EvalReal.
-inline bool Operand(Ctx& c, const RToken& n, double& out) {
-  bool leaf;
-  bool ok = Leaf(c, n, out, leaf);
-  if (leaf) return ok;
-  if (n.kind == TK_BINARY) {
-    double l, r;
-    bool leafl, leafr;
-    bool okl = Leaf(c, n.items[0], l, leafl);
-    if (leafl) {
-      if (!okl) return false;
-      bool okr = Leaf(c, n.items[1], r, leafr);
-      if (!leafr) okr = EvalReal(c, n.items[1], r);
-      return okr && ApplyReal(n.ind, l, r, out);
-    }
-  }
-  return EvalReal(c, n, out);
-}
-
 inline bool Finite(double d, double& out) {
   if (!std::isfinite(d)) [[unlikely]]
     return false;
@@ -431,89 +368,149 @@ inline bool Finite(double d, double& out) {
 }
 
 // The operators of pure arithmetic; false when the operation would fail.
+template <int OP>
+inline bool Apply(double l, double r, double& out) {
+  constexpr double e = kCompareEpsilon;
+  // A result that is no finite number is an error, which BinaryOperation
+  // reports; out is left alone so that a variable combined in place keeps
+  // its value.
+  if constexpr (OP == SYM_PLUS) return Finite(l + r, out);
+  else if constexpr (OP == SYM_MINUS) return Finite(l - r, out);
+  else if constexpr (OP == SYM_TIMES) return Finite(l * r, out);
+  else if constexpr (OP == SYM_DIVIDE) return r != 0 && Finite(l / r, out);
+  else if constexpr (OP == SYM_DIV) return r != 0 && Finite(std::trunc(l / r), out);
+  else if constexpr (OP == SYM_MOD) return r != 0 && Finite(l - std::trunc(l / r) * r, out);
+  else if constexpr (OP == SYM_LT) out = l - r < -e ? 1 : 0;
+  else if constexpr (OP == SYM_LE) out = l - r <= e ? 1 : 0;
+  else if constexpr (OP == SYM_ASSIGN || OP == SYM_EQ) out = (l - r > -e && l - r < e) ? 1 : 0;
+  else if constexpr (OP == SYM_NE) out = (l - r < -e || l - r > e) ? 1 : 0;
+  else if constexpr (OP == SYM_GE) out = l - r >= -e ? 1 : 0;
+  else if constexpr (OP == SYM_GT) out = l - r > e ? 1 : 0;
+  else if constexpr (OP == SYM_AND) out = (l >= 0.5 && r >= 0.5) ? 1 : 0;
+  else if constexpr (OP == SYM_OR) out = (l >= 0.5 || r >= 0.5) ? 1 : 0;
+  else if constexpr (OP == SYM_XOR) out = ((l >= 0.5) != (r >= 0.5)) ? 1 : 0;
+  else static_assert(OP == SYM_PLUS, "not an operator of pure arithmetic");
+  return true;
+}
+
+// The operators of pure arithmetic by code (for the general path's
+// shortcuts on two reals); false for any other operator.
 inline bool ApplyReal(int op, double l, double r, double& out) {
-  const double e = kCompareEpsilon;
   switch (op) {
-    // A result that is no finite number is an error, which BinaryOperation
-    // reports; out is left alone so that a variable combined in place keeps
-    // its value.
-    case SYM_PLUS: return Finite(l + r, out);
-    case SYM_MINUS: return Finite(l - r, out);
-    case SYM_TIMES: return Finite(l * r, out);
-    case SYM_DIVIDE: return r != 0 && Finite(l / r, out);
-    case SYM_DIV: return r != 0 && Finite(std::trunc(l / r), out);
-    case SYM_MOD: return r != 0 && Finite(l - std::trunc(l / r) * r, out);
-    case SYM_LT: out = l - r < -e ? 1 : 0; return true;
-    case SYM_LE: out = l - r <= e ? 1 : 0; return true;
-    case SYM_ASSIGN: case SYM_EQ: out = (l - r > -e && l - r < e) ? 1 : 0; return true;
-    case SYM_NE: out = (l - r < -e || l - r > e) ? 1 : 0; return true;
-    case SYM_GE: out = l - r >= -e ? 1 : 0; return true;
-    case SYM_GT: out = l - r > e ? 1 : 0; return true;
-    case SYM_AND: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
-    case SYM_OR: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
-    case SYM_XOR: out = ((l >= 0.5) != (r >= 0.5)) ? 1 : 0; return true;
+    case SYM_PLUS: return Apply<SYM_PLUS>(l, r, out);
+    case SYM_MINUS: return Apply<SYM_MINUS>(l, r, out);
+    case SYM_TIMES: return Apply<SYM_TIMES>(l, r, out);
+    case SYM_DIVIDE: return Apply<SYM_DIVIDE>(l, r, out);
+    case SYM_DIV: return Apply<SYM_DIV>(l, r, out);
+    case SYM_MOD: return Apply<SYM_MOD>(l, r, out);
+    case SYM_LT: return Apply<SYM_LT>(l, r, out);
+    case SYM_LE: return Apply<SYM_LE>(l, r, out);
+    case SYM_ASSIGN: return Apply<SYM_ASSIGN>(l, r, out);
+    case SYM_EQ: return Apply<SYM_EQ>(l, r, out);
+    case SYM_NE: return Apply<SYM_NE>(l, r, out);
+    case SYM_GE: return Apply<SYM_GE>(l, r, out);
+    case SYM_GT: return Apply<SYM_GT>(l, r, out);
+    case SYM_AND: return Apply<SYM_AND>(l, r, out);
+    case SYM_OR: return Apply<SYM_OR>(l, r, out);
+    case SYM_XOR: return Apply<SYM_XOR>(l, r, out);
     default: return false;
   }
 }
 
-// The other node kinds of pure arithmetic.
-__attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& out) {
-  switch (n.kind) {
-    case TK_CONSTANT:
-      out = n.value.val;
-      return true;
-    case TK_CONSTOWNERVAR: {
-      // The leaf rules live in Leaf alone: a second copy here once read
-      // `local.x` as the instance's built-in x (a local string became 0).
-      bool leaf;
-      bool ok = Leaf(c, n, out, leaf);
-      return leaf ? ok : BuiltinLeaf(c, n, out);
-    }
-    case TK_VARIABLE: {
-      int index = 0;
-      for (size_t k = 1; k < n.items.size(); ++k) {
-        double d;
-        if (!Operand(c, n.items[k], d)) return false;
-        int64_t i = RoundToInt64(d);
-        if (i < 0 || i >= g_maxArrayIndex) return false;
-        index = index * kArrayDim + static_cast<int>(i);
-      }
-      const RVariable* var;
-      if (n.ind2 == OWNER_LOCAL) {
-        const LocalSlot& s = c.lslots[n.slot];
-        if (!s.defined) return false;
-        var = &s.var;
-      } else {
-        CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
-        var = list.Find(n.ind, n.cache);
-        if (!var) return false;
-      }
-      const RValue* v = CVariableList::Element(*var, index);
-      if (!v || v->kind != RValue::kReal) return false;
-      out = v->val;
-      return true;
-    }
-    case TK_UNARY: {
-      if (!EvalReal(c, n.items[0], out)) return false;
-      if (n.ind == SYM_MINUS) out = -out;
-      else if (n.ind == SYM_NOT) out = out < 0.5 ? 1 : 0;
-      return true;
-    }
-    default:
-      return false;
-  }
+// ---- pure arithmetic ----
+// Every node of a pure expression carries its evaluator (RToken::real),
+// chosen at compile time by PureEvaluator from the node's shape, so an
+// operation costs one indirect call and no dispatch on kinds or operators.
+// An evaluator fails when a variable on the way is missing or not a real, or
+// an operation would fail; the caller then evaluates the expression the
+// general way, which is safe because pure expressions have no side effects.
+inline bool Operand(Ctx& c, const RToken& n, double& out) { return n.real(c, n, out); }
+
+inline bool RealOf(const RValue& v, double& out) {
+  if (v.kind != RValue::kReal) return false;
+  out = v.val;
+  return true;
 }
 
-// Pure arithmetic on a pure expression. False when a variable on the way is
-// missing or not a real, or an operation would fail; the caller then
-// evaluates the expression the general way, which is safe because pure
-// expressions have no side effects.
-bool EvalReal(Ctx& c, const RToken& n, double& out) {
-  if (n.kind == TK_BINARY) {
-    double l, r;
-    return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && ApplyReal(n.ind, l, r, out);
+bool PConst(Ctx&, const RToken& n, double& out) {
+  out = n.value.val;
+  return true;
+}
+inline bool LocalValue(const Ctx& c, const RToken& n, double& out) {
+  const LocalSlot& s = c.lslots[n.slot];
+  return s.defined && RealOf(s.var.simplevalue, out);
+}
+bool PLocal(Ctx& c, const RToken& n, double& out) { return LocalValue(c, n, out); }
+bool PArgument(Ctx&, const RToken& n, double& out) { return RealOf(g_frame->slots[n.ind - g_arg0], out); }
+// An unqualified user variable: a global when declared so, else self's.
+bool PUser(Ctx& c, const RToken& n, double& out) {
+  CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+  const RVariable* var = list.Find(n.ind, n.cache);
+  return var && RealOf(var->simplevalue, out);
+}
+// A built-in variable of self whose reading is a plain field read (see
+// MarkPure): its getter, with the value required to be a real.
+bool PBuiltin(Ctx& c, const RToken& n, double& out) {
+  RValue v;
+  return BuiltinGetVar(c.self, n.ind, 0, v) && RealOf(v, out);
+}
+// An array element of a local or an unqualified user variable.
+bool PElement(Ctx& c, const RToken& n, double& out) {
+  int index = 0;
+  for (size_t k = 1; k < n.items.size(); ++k) {
+    double d;
+    if (!Operand(c, n.items[k], d)) return false;
+    int64_t i = RoundToInt64(d);
+    if (i < 0 || i >= g_maxArrayIndex) return false;
+    index = index * kArrayDim + static_cast<int>(i);
   }
-  return EvalRealOther(c, n, out);
+  const RVariable* var;
+  if (n.ind2 == OWNER_LOCAL) {
+    const LocalSlot& s = c.lslots[n.slot];
+    if (!s.defined) return false;
+    var = &s.var;
+  } else {
+    CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+    var = list.Find(n.ind, n.cache);
+    if (!var) return false;
+  }
+  const RValue* v = CVariableList::Element(*var, index);
+  return v && RealOf(*v, out);
+}
+bool PMinus(Ctx& c, const RToken& n, double& out) {
+  if (!Operand(c, n.items[0], out)) return false;
+  out = -out;
+  return true;
+}
+bool PNot(Ctx& c, const RToken& n, double& out) {
+  if (!Operand(c, n.items[0], out)) return false;
+  out = out < 0.5 ? 1 : 0;
+  return true;
+}
+bool PPlus(Ctx& c, const RToken& n, double& out) { return Operand(c, n.items[0], out); }
+
+template <int OP>
+bool PBinary(Ctx& c, const RToken& n, double& out) {
+  double l, r;
+  return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && Apply<OP>(l, r, out);
+}
+// The common shapes `e op constant` and `local op constant`.
+template <int OP>
+bool PBinaryK(Ctx& c, const RToken& n, double& out) {
+  double l;
+  return Operand(c, n.items[0], l) && Apply<OP>(l, n.items[1].value.val, out);
+}
+template <int OP>
+bool PLocalK(Ctx& c, const RToken& n, double& out) {
+  double l;
+  return LocalValue(c, n.items[0], l) && Apply<OP>(l, n.items[1].value.val, out);
+}
+
+template <int OP>
+RealEval BinaryEvaluator(const RToken& n) {
+  const RToken& l = n.items[0];
+  if (n.items[1].kind != TK_CONSTANT) return PBinary<OP>;
+  return l.real == PLocal ? PLocalK<OP> : PBinaryK<OP>;
 }
 
 bool Eval(Ctx& c, const RToken& n, RValue& out) {
@@ -614,7 +611,7 @@ inline void StorePlain(RValue& dst, RValue& result, bool resultdead) {
   }
 }
 
-int Assign(Ctx& c, const RToken& n, RValue& result) {
+__attribute__((noinline)) int Assign(Ctx& c, const RToken& n, RValue& result) {
   const RToken& target = n.items[0];
   const RToken& expr = n.items[1];
   if (n.appendself) {
@@ -808,6 +805,12 @@ inline int Condition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) 
   return scratch.val >= 0.5 ? 1 : 0;
 }
 
+// The condition of an if that pure arithmetic could not settle.
+__attribute__((noinline)) int IfCondition(Ctx& c, const RToken& e) {
+  RValue scratch;
+  return Condition(c, e, scratch, "Expression expected");
+}
+
 // Runs a with body for one instance: self becomes it, other the old self.
 inline int WithBody(Ctx& c, CInstance* inst, const RToken& body, RValue& result) {
   CInstance* oldSelf = c.self;
@@ -820,7 +823,7 @@ inline int WithBody(Ctx& c, CInstance* inst, const RToken& body, RValue& result)
   return r;
 }
 
-int With(Ctx& c, const RToken& n, RValue& result) {
+__attribute__((noinline)) int With(Ctx& c, const RToken& n, RValue& result) {
   RValue v;
   if (!Eval(c, n.items[0], v)) return C_ERROR;
   if (v.kind != RValue::kReal) {
@@ -894,7 +897,7 @@ bool SwitchEqual(const RValue& a, const RValue& b) {
   return a.str == b.str;
 }
 
-int Switch(Ctx& c, const RToken& n, RValue& result) {
+__attribute__((noinline)) int Switch(Ctx& c, const RToken& n, RValue& result) {
   RValue value;
   if (!Eval(c, n.items[0], value)) return C_ERROR;
   size_t start = 0;
@@ -924,6 +927,71 @@ int Switch(Ctx& c, const RToken& n, RValue& result) {
   return C_NORMAL;
 }
 
+// The loops are kept out of Exec so that its frame stays small: Exec is
+// entered for every statement, a loop once per run of it.
+__attribute__((noinline)) int While(Ctx& c, const RToken& n, RValue& result) {
+  RValue scratch;
+  for (;;) {
+    int cond = Condition(c, n.items[0], scratch, "Boolean expression expected");
+    if (cond < 0) return C_ERROR;
+    if (!cond) return C_NORMAL;
+    if (!Spend(c, n.position)) return C_ERROR;
+    int r = Exec(c, n.items[1], result);
+    if (r == C_NORMAL || r == C_CONTINUE) continue;
+    return r == C_BREAK ? C_NORMAL : r;
+  }
+}
+
+__attribute__((noinline)) int Do(Ctx& c, const RToken& n, RValue& result) {
+  RValue scratch;
+  for (;;) {
+    if (!Spend(c, n.position)) return C_ERROR;
+    int r = Exec(c, n.items[0], result);
+    if (r == C_NORMAL || r == C_CONTINUE) {
+      int cond = Condition(c, n.items[1], scratch, "Boolean expression expected");
+      if (cond < 0) return C_ERROR;
+      if (cond) return C_NORMAL;
+      continue;
+    }
+    return r == C_BREAK ? C_NORMAL : r;
+  }
+}
+
+__attribute__((noinline)) int For(Ctx& c, const RToken& n, RValue& result) {
+  RValue scratch;
+  int r = Exec(c, n.items[0], scratch);
+  while (r == C_NORMAL) {
+    int cond = Condition(c, n.items[1], scratch, "Expression expected");
+    if (cond < 0) return C_ERROR;
+    if (!cond) return C_NORMAL;
+    if (!Spend(c, n.position)) return C_ERROR;
+    r = Statement(c, n.items[3], result);
+    if (r == C_NORMAL || r == C_CONTINUE) {
+      r = Statement(c, n.items[2], scratch);
+      continue;
+    }
+    return r == C_BREAK ? C_NORMAL : r;
+  }
+  return r;
+}
+
+__attribute__((noinline)) int Repeat(Ctx& c, const RToken& n, RValue& result) {
+  RValue count;
+  if (!Eval(c, n.items[0], count)) return C_ERROR;
+  if (count.kind != RValue::kReal) {
+    Fail(c, n.items[0].position, "Repeat count must be a number");
+    return C_ERROR;
+  }
+  int64_t times = RoundToInt64(count.val);
+  for (int64_t k = 0; k < times; ++k) {
+    if (!Spend(c, n.position)) return C_ERROR;
+    int r = Exec(c, n.items[1], result);
+    if (r == C_NORMAL || r == C_CONTINUE) continue;
+    return r == C_BREAK ? C_NORMAL : r;
+  }
+  return C_NORMAL;
+}
+
 int Exec(Ctx& c, const RToken& n, RValue& result) {
   switch (n.kind) {
     case TK_BLOCK:
@@ -942,76 +1010,21 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
       const RToken& e = n.items[0];
       double d;
       int cond;
-      if (e.pure && Operand(c, e, d)) {
-        cond = d >= 0.5 ? 1 : 0;
-      } else {
-        RValue scratch;
-        cond = Condition(c, e, scratch, "Expression expected");
-      }
+      if (e.pure && Operand(c, e, d)) cond = d >= 0.5 ? 1 : 0;
+      else cond = IfCondition(c, e);
       if (cond < 0) return C_ERROR;
       if (cond) return Exec(c, n.items[1], result);
       if (n.itemnumb > 2) return Exec(c, n.items[2], result);
       return C_NORMAL;
     }
-    case TK_WHILE: {
-      RValue scratch;
-      for (;;) {
-        int cond = Condition(c, n.items[0], scratch, "Boolean expression expected");
-        if (cond < 0) return C_ERROR;
-        if (!cond) return C_NORMAL;
-        if (!Spend(c, n.position)) return C_ERROR;
-        int r = Exec(c, n.items[1], result);
-        if (r == C_NORMAL || r == C_CONTINUE) continue;
-        return r == C_BREAK ? C_NORMAL : r;
-      }
-    }
-    case TK_DO: {
-      RValue scratch;
-      for (;;) {
-        if (!Spend(c, n.position)) return C_ERROR;
-        int r = Exec(c, n.items[0], result);
-        if (r == C_NORMAL || r == C_CONTINUE) {
-          int cond = Condition(c, n.items[1], scratch, "Boolean expression expected");
-          if (cond < 0) return C_ERROR;
-          if (cond) return C_NORMAL;
-          continue;
-        }
-        return r == C_BREAK ? C_NORMAL : r;
-      }
-    }
-    case TK_FOR: {
-      RValue scratch;
-      int r = Exec(c, n.items[0], scratch);
-      while (r == C_NORMAL) {
-        int cond = Condition(c, n.items[1], scratch, "Expression expected");
-        if (cond < 0) return C_ERROR;
-        if (!cond) return C_NORMAL;
-        if (!Spend(c, n.position)) return C_ERROR;
-        r = Statement(c, n.items[3], result);
-        if (r == C_NORMAL || r == C_CONTINUE) {
-          r = Statement(c, n.items[2], scratch);
-          continue;
-        }
-        return r == C_BREAK ? C_NORMAL : r;
-      }
-      return r;
-    }
-    case TK_REPEAT: {
-      RValue count;
-      if (!Eval(c, n.items[0], count)) return C_ERROR;
-      if (count.kind != RValue::kReal) {
-        Fail(c, n.items[0].position, "Repeat count must be a number");
-        return C_ERROR;
-      }
-      int64_t times = RoundToInt64(count.val);
-      for (int64_t k = 0; k < times; ++k) {
-        if (!Spend(c, n.position)) return C_ERROR;
-        int r = Exec(c, n.items[1], result);
-        if (r == C_NORMAL || r == C_CONTINUE) continue;
-        return r == C_BREAK ? C_NORMAL : r;
-      }
-      return C_NORMAL;
-    }
+    case TK_WHILE:
+      return While(c, n, result);
+    case TK_DO:
+      return Do(c, n, result);
+    case TK_FOR:
+      return For(c, n, result);
+    case TK_REPEAT:
+      return Repeat(c, n, result);
     case TK_EXIT:
       return C_EXIT;
     case TK_BREAK:
@@ -1190,4 +1203,41 @@ bool ExecuteScript(int index, CInstance* self, CInstance* other, RValue& result,
                    int count) {
   EnsureFrames();
   return RunScript(index, self, other, result, checkargs, const_cast<RValue*>(args), count, false);
+}
+
+RealEval PureEvaluator(const RToken& n) {
+  switch (n.kind) {
+    case TK_CONSTANT:
+      return PConst;
+    case TK_CONSTOWNERVAR:
+      if (n.ind2 == OWNER_LOCAL) return PLocal;
+      if (n.ind < kBuiltinVarLimit) return IsArgumentVariable(n.ind) ? PArgument : PBuiltin;
+      return PUser;
+    case TK_VARIABLE:
+      return PElement;
+    case TK_UNARY:
+      return n.ind == SYM_MINUS ? PMinus : n.ind == SYM_NOT ? PNot : PPlus;
+    case TK_BINARY:
+      switch (n.ind) {
+        case SYM_PLUS: return BinaryEvaluator<SYM_PLUS>(n);
+        case SYM_MINUS: return BinaryEvaluator<SYM_MINUS>(n);
+        case SYM_TIMES: return BinaryEvaluator<SYM_TIMES>(n);
+        case SYM_DIVIDE: return BinaryEvaluator<SYM_DIVIDE>(n);
+        case SYM_DIV: return BinaryEvaluator<SYM_DIV>(n);
+        case SYM_MOD: return BinaryEvaluator<SYM_MOD>(n);
+        case SYM_LT: return BinaryEvaluator<SYM_LT>(n);
+        case SYM_LE: return BinaryEvaluator<SYM_LE>(n);
+        case SYM_ASSIGN: return BinaryEvaluator<SYM_ASSIGN>(n);
+        case SYM_EQ: return BinaryEvaluator<SYM_EQ>(n);
+        case SYM_NE: return BinaryEvaluator<SYM_NE>(n);
+        case SYM_GE: return BinaryEvaluator<SYM_GE>(n);
+        case SYM_GT: return BinaryEvaluator<SYM_GT>(n);
+        case SYM_AND: return BinaryEvaluator<SYM_AND>(n);
+        case SYM_OR: return BinaryEvaluator<SYM_OR>(n);
+        case SYM_XOR: return BinaryEvaluator<SYM_XOR>(n);
+        default: return nullptr;
+      }
+    default:
+      return nullptr;
+  }
 }
