@@ -108,15 +108,15 @@ inline void EnsureFrames() {
   if (!g_frame) CreateFrames();
 }
 
-RArgFrame& PushFrame() {
+// A script call reserves the next frame, fills its argument slots (the
+// arguments are evaluated while the caller's frame is still current; a call
+// among them reserves the frame after), then makes it current. The frame in
+// use before is restored afterwards.
+__attribute__((noinline)) void GrowFrames() { g_frames.push_back(std::make_unique<RArgFrame>()); }
+inline RArgFrame& ReserveFrame() {
   ++g_frameDepth;
-  if (g_frameDepth >= g_frames.size()) g_frames.push_back(std::make_unique<RArgFrame>());
-  g_frame = g_frames[g_frameDepth].get();
-  return *g_frame;
-}
-void PopFrame() {
-  --g_frameDepth;
-  g_frame = g_frames[g_frameDepth].get();
+  if (g_frameDepth >= g_frames.size()) [[unlikely]] GrowFrames();
+  return *g_frames[g_frameDepth];
 }
 
 // ---- locals pool ----
@@ -177,8 +177,7 @@ bool UnknownVariable(const Ctx& c, const RToken& n, int id, int index) {
   return false;
 }
 
-bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RValue* args, int count,
-               bool moveargs);
+bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count);
 
 bool Eval(Ctx& c, const RToken& n, RValue& out);
 inline bool Operand(Ctx& c, const RToken& n, double& out);
@@ -332,8 +331,32 @@ bool Store(Ctx& c, const RToken& n, const VarRef& ref, const RValue& v) {
 }
 
 // ---- expressions ----
+// A script call in code: the arguments go straight into the callee's slots.
+bool CallScript(Ctx& c, const RToken& n, RValue& out) {
+  const int argc = n.itemnumb;
+  RArgFrame& f = ReserveFrame();
+  const int count = argc < 16 ? argc : 16;
+  for (int k = 0; k < argc; ++k) {
+    const RToken& a = n.items[static_cast<size_t>(k)];
+    bool ok;
+    if (k < 16) {
+      ok = Eval(c, a, f.slots[k]);
+    } else {
+      RValue extra;  // evaluated for its effects; a script sees 16 at most
+      ok = Eval(c, a, extra);
+    }
+    if (!ok) {
+      if (f.dirty < count) f.dirty = count;
+      --g_frameDepth;
+      return false;
+    }
+  }
+  return RunInFrame(n.ind - kScriptFunctionBase, c.self, c.other, out, true, f, count);
+}
+
 bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
   int argc = n.itemnumb;
+  if (n.ind >= kScriptFunctionBase && n.ind < kExtensionFunctionBase) return CallScript(c, n, out);
   ValueStack::Mark mark = g_values.Save();
   RValue* args = g_values.Push(argc);
   for (int k = 0; k < argc; ++k)
@@ -351,8 +374,6 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
       // A fatal error stops the code: nothing after it may undo the end.
       if (ErrorTerminating()) ok = false;
     }
-  } else if (id < kExtensionFunctionBase) {
-    ok = RunScript(id - kScriptFunctionBase, c.self, c.other, out, true, args, argc, true);
   } else {
     ok = ExtensionFunctionCall(id - kExtensionFunctionBase, c.self, c.other, out, args, argc);
   }
@@ -1124,32 +1145,26 @@ inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RV
 }
 
 
-bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RValue* args, int count,
-               bool moveargs) {
+// Runs script `index` in the reserved frame f, whose slots 0..count-1 hold
+// the arguments, and releases the frame.
+bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count) {
   CScript* script = ScriptGet(index);
-  if (!script) return false;
-  if (count > 16) count = 16;
-  if (count < 0) count = 0;
+  if (!script) {
+    if (f.dirty < count) f.dirty = count;
+    --g_frameDepth;
+    return false;
+  }
+  RArgFrame* const caller = g_frame;
   const std::string& name = ScriptGetName(index);
-  RArgFrame& f = PushFrame();
   f.count = count;
   f.name = &name;
-  for (int k = 0; k < count; ++k) {
-    RValue& slot = f.slots[k];
-    if (moveargs && args[k].kind == RValue::kString) {
-      slot.kind = RValue::kString;
-      slot.str.swap(args[k].str);
-    } else {
-      CopyValue(slot, args[k]);
-    }
-  }
   for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
   f.dirty = count;
+  g_frame = &f;
   result.SetReal(0);
   const CCode* code = script->s_code.get();
-  bool ok;
   static const CCode kNotCompiled;
-  ok = RunCompiled(self, other, code ? code : &kNotCompiled, result);
+  bool ok = RunCompiled(self, other, code ? code : &kNotCompiled, result);
   if (!ok) result.SetString("ERROR");
   if (!ok) AddScriptLine(name);
   if (checkargs && opt_argerrors && code) {
@@ -1160,7 +1175,8 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
       ok = false;
     }
   }
-  PopFrame();
+  g_frame = caller;
+  --g_frameDepth;
   return ok;
 }
 
@@ -1202,7 +1218,11 @@ bool ExecuteCodeValue(CInstance* self, CInstance* other, const CCode* code, RVal
 bool ExecuteScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, const RValue* args,
                    int count) {
   EnsureFrames();
-  return RunScript(index, self, other, result, checkargs, const_cast<RValue*>(args), count, false);
+  if (count > 16) count = 16;
+  if (count < 0) count = 0;
+  RArgFrame& f = ReserveFrame();
+  for (int k = 0; k < count; ++k) CopyValue(f.slots[k], args[k]);
+  return RunInFrame(index, self, other, result, checkargs, f, count);
 }
 
 RealEval PureEvaluator(const RToken& n) {
