@@ -179,7 +179,8 @@ bool UnknownVariable(const Ctx& c, const RToken& n, int id, int index) {
 
 bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count);
 
-bool Eval(Ctx& c, const RToken& n, RValue& out);
+inline bool Eval(Ctx& c, const RToken& n, RValue& out);
+bool EvalGeneral(Ctx& c, const RToken& n, RValue& out);
 inline bool Operand(Ctx& c, const RToken& n, double& out);
 inline bool Finite(double d, double& out);
 int Exec(Ctx& c, const RToken& n, RValue& result);
@@ -534,7 +535,9 @@ RealEval BinaryEvaluator(const RToken& n) {
   return l.real == PLocal ? PLocalK<OP> : PBinaryK<OP>;
 }
 
-bool Eval(Ctx& c, const RToken& n, RValue& out) {
+// Evaluates a node: pure arithmetic is tried in place (an operand costs no
+// frame of the general evaluator), the rest goes to EvalGeneral.
+inline bool Eval(Ctx& c, const RToken& n, RValue& out) {
   if (n.pureroot && n.kind != TK_CONSTANT) {
     double d;
     if (Operand(c, n, d)) {
@@ -542,6 +545,10 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
       return true;
     }
   }
+  return EvalGeneral(c, n, out);
+}
+
+bool EvalGeneral(Ctx& c, const RToken& n, RValue& out) {
   switch (n.kind) {
     case TK_CONSTANT:
       CopyValue(out, n.value);
@@ -818,7 +825,7 @@ inline int Statement(Ctx& c, const RToken& s, RValue& result) {
 inline int Condition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
   double d;
   if (e.pure && Operand(c, e, d)) return d >= 0.5 ? 1 : 0;
-  if (!Eval(c, e, scratch)) return -1;
+  if (!EvalGeneral(c, e, scratch)) return -1;
   if (scratch.kind != RValue::kReal) {
     Fail(c, e.position, msg);
     return -1;
@@ -1145,6 +1152,8 @@ inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RV
 }
 
 
+const CCode kNotCompiled;
+
 // Runs script `index` in the reserved frame f, whose slots 0..count-1 hold
 // the arguments, and releases the frame.
 bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count) {
@@ -1163,7 +1172,6 @@ bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bo
   g_frame = &f;
   result.SetReal(0);
   const CCode* code = script->s_code.get();
-  static const CCode kNotCompiled;
   bool ok = RunCompiled(self, other, code ? code : &kNotCompiled, result);
   if (!ok) result.SetString("ERROR");
   if (!ok) AddScriptLine(name);
