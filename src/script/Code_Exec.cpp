@@ -439,6 +439,15 @@ inline bool ApplyReal(int op, double l, double r, double& out) {
   }
 }
 
+// An existing element of the first row (a one-dimensional array, the common
+// case) without a call; null for anything else.
+inline RValue* FirstRow(const RVariable& var, int index) {
+  if (index <= 0 || index >= kArrayDim || var.value.empty()) return nullptr;
+  const std::vector<RValue>& row = var.value[0];
+  if (static_cast<size_t>(index) >= row.size()) return nullptr;
+  return const_cast<RValue*>(&row[static_cast<size_t>(index)]);
+}
+
 // ---- pure arithmetic ----
 // Every node of a pure expression carries its evaluator (RToken::real),
 // chosen at compile time by PureEvaluator from the node's shape, so an
@@ -496,7 +505,8 @@ bool PElement(Ctx& c, const RToken& n, double& out) {
     var = list.Find(n.ind, n.cache);
     if (!var) return false;
   }
-  const RValue* v = CVariableList::Element(*var, index);
+  const RValue* v = FirstRow(*var, index);
+  if (!v) v = CVariableList::Element(*var, index);
   return v && RealOf(*v, out);
 }
 bool PMinus(Ctx& c, const RToken& n, double& out) {
@@ -712,7 +722,8 @@ __attribute__((noinline)) int Assign(Ctx& c, const RToken& n, RValue& result) {
     if (Operand(c, expr, d) && Resolve(c, target, ref)) {
       bool generic;
       if (RVariable* var = PlainVar(c, target, ref.owner, ref.id, true, generic)) {
-        CVariableList::ElementForWrite(*var, ref.index).SetReal(d);
+        RValue* e = FirstRow(*var, ref.index);
+        (e ? *e : CVariableList::ElementForWrite(*var, ref.index)).SetReal(d);
         result.SetReal(d);
         return C_NORMAL;
       }
