@@ -19,7 +19,9 @@
 #
 # Usage: bench/lang.sh [ROOMRUN]   (default: build-release/bin/roomrun, which
 # is configured and built when missing). Each program runs RUNS times (default
-# 3); the fastest run counts. Times are user + system CPU seconds.
+# 3); the fastest run counts. Times are user + system CPU seconds. The last
+# line is the start-up cost of each side (an empty program), which every
+# figure includes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOMRUN=${1:-build-release/bin/roomrun}
@@ -57,3 +59,10 @@ for name in loop vars array strings concat fib call2 call5; do
   printf "%-10s %10s %10s %8s\n" "$name" "$ours" "$lua" "$ratio"
 done
 printf '%s\n' "${ratios[@]}" | awk '{ s += log($1); n++ } END { printf "geometric mean of ratios: %.2f\n", exp(s / n) }'
+# The cost of starting each process (an empty program), which every figure
+# above includes: ours loads the whole runner and its libraries.
+tmp=$(mktemp -d)
+echo 'return 0;' >"$tmp/empty.txt"
+echo 'print(0)' >"$tmp/empty.lua"
+printf "%-10s %10s %10s\n" startup "$(cpu_time "$ROOMRUN" --eval "$tmp/empty.txt")" "$(cpu_time lua5.4 "$tmp/empty.lua")"
+rm -r "$tmp"

@@ -34,13 +34,18 @@ struct LocalSlot {
   bool defined = false;
 };
 
-struct Ctx {
+}  // namespace
+
+struct RExecContext {
   CInstance* self;
   CInstance* other;
   CVariableList* locals;  // locals without a slot; null until the first write
   const CCode* code;
   LocalSlot* lslots;      // one per entry of code->i_localIds
 };
+
+namespace {
+using Ctx = RExecContext;
 
 int g_arg0 = -1000;  // variable id of argument0
 
@@ -103,15 +108,15 @@ inline void EnsureFrames() {
   if (!g_frame) CreateFrames();
 }
 
-RArgFrame& PushFrame() {
+// A script call reserves the next frame, fills its argument slots (the
+// arguments are evaluated while the caller's frame is still current; a call
+// among them reserves the frame after), then makes it current. The frame in
+// use before is restored afterwards.
+__attribute__((noinline)) void GrowFrames() { g_frames.push_back(std::make_unique<RArgFrame>()); }
+inline RArgFrame& ReserveFrame() {
   ++g_frameDepth;
-  if (g_frameDepth >= g_frames.size()) g_frames.push_back(std::make_unique<RArgFrame>());
-  g_frame = g_frames[g_frameDepth].get();
-  return *g_frame;
-}
-void PopFrame() {
-  --g_frameDepth;
-  g_frame = g_frames[g_frameDepth].get();
+  if (g_frameDepth >= g_frames.size()) [[unlikely]] GrowFrames();
+  return *g_frames[g_frameDepth];
 }
 
 // ---- locals pool ----
@@ -172,12 +177,12 @@ bool UnknownVariable(const Ctx& c, const RToken& n, int id, int index) {
   return false;
 }
 
-bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RValue* args, int count,
-               bool moveargs);
+bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count);
 
-bool Eval(Ctx& c, const RToken& n, RValue& out);
-bool EvalReal(Ctx& c, const RToken& n, double& out);
+inline bool Eval(Ctx& c, const RToken& n, RValue& out);
+bool EvalGeneral(Ctx& c, const RToken& n, RValue& out);
 inline bool Operand(Ctx& c, const RToken& n, double& out);
+inline bool Finite(double d, double& out);
 int Exec(Ctx& c, const RToken& n, RValue& result);
 
 // ---- variables ----
@@ -327,8 +332,32 @@ bool Store(Ctx& c, const RToken& n, const VarRef& ref, const RValue& v) {
 }
 
 // ---- expressions ----
+// A script call in code: the arguments go straight into the callee's slots.
+bool CallScript(Ctx& c, const RToken& n, RValue& out) {
+  const int argc = n.itemnumb;
+  RArgFrame& f = ReserveFrame();
+  const int count = argc < 16 ? argc : 16;
+  for (int k = 0; k < argc; ++k) {
+    const RToken& a = n.items[static_cast<size_t>(k)];
+    bool ok;
+    if (k < 16) {
+      ok = Eval(c, a, f.slots[k]);
+    } else {
+      RValue extra;  // evaluated for its effects; a script sees 16 at most
+      ok = Eval(c, a, extra);
+    }
+    if (!ok) {
+      if (f.dirty < count) f.dirty = count;
+      --g_frameDepth;
+      return false;
+    }
+  }
+  return RunInFrame(n.ind - kScriptFunctionBase, c.self, c.other, out, true, f, count);
+}
+
 bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
   int argc = n.itemnumb;
+  if (n.ind >= kScriptFunctionBase && n.ind < kExtensionFunctionBase) return CallScript(c, n, out);
   ValueStack::Mark mark = g_values.Save();
   RValue* args = g_values.Push(argc);
   for (int k = 0; k < argc; ++k)
@@ -346,92 +375,11 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
       // A fatal error stops the code: nothing after it may undo the end.
       if (ErrorTerminating()) ok = false;
     }
-  } else if (id < kExtensionFunctionBase) {
-    ok = RunScript(id - kScriptFunctionBase, c.self, c.other, out, true, args, argc, true);
   } else {
     ok = ExtensionFunctionCall(id - kExtensionFunctionBase, c.self, c.other, out, args, argc);
   }
   g_values.Restore(mark);
   return ok;
-}
-
-inline bool ApplyReal(int op, double l, double r, double& out);
-inline bool Finite(double d, double& out);
-
-// A built-in variable of self whose reading is a plain field read (see
-// MarkPure): its getter, with the value required to be a real.
-__attribute__((noinline)) bool BuiltinLeafGetter(Ctx& c, const RToken& n, double& out) {
-  RValue v;
-  if (!BuiltinGetVar(c.self, n.ind, 0, v) || v.kind != RValue::kReal) return false;
-  out = v.val;
-  return true;
-}
-// A getter that reads one real field of the instance is that field.
-__attribute__((noinline)) bool BuiltinLeaf(Ctx& c, const RToken& n, double& out) {
-  const std::vector<RBuiltinVariable>& table = BuiltinVariableTable();
-  if (static_cast<size_t>(n.ind) < table.size()) {
-    if (double CInstance::* field = table[static_cast<size_t>(n.ind)].field) {
-      out = c.self->*field;
-      return true;
-    }
-  }
-  return BuiltinLeafGetter(c, n, out);
-}
-
-// A leaf of pure arithmetic read in place: constants, local slots, argument
-// slots and unqualified user variables. Pure built-in variables are left to
-// EvalRealOther, which keeps this inlined path free of calls. False when the
-// node is no such leaf (`leaf` false) or the value is missing or not a real.
-inline bool Leaf(Ctx& c, const RToken& n, double& out, bool& leaf) {
-  leaf = true;
-  if (n.kind == TK_CONSTANT) {
-    out = n.value.val;
-    return true;
-  }
-  if (n.kind == TK_CONSTOWNERVAR) {
-    const RValue* v;
-    if (n.ind2 == OWNER_LOCAL) {
-      const LocalSlot& s = c.lslots[n.slot];
-      if (!s.defined) return false;
-      v = &s.var.simplevalue;
-    } else if (n.ind < kBuiltinVarLimit) {
-      if (static_cast<unsigned>(n.ind - g_arg0) >= 16u) [[unlikely]] {
-        leaf = false;  // a built-in variable: read by EvalRealOther
-        return false;
-      }
-      v = &g_frame->slots[n.ind - g_arg0];
-    } else {
-      CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
-      const RVariable* var = list.Find(n.ind, n.cache);
-      if (!var) return false;
-      v = &var->simplevalue;
-    }
-    if (v->kind != RValue::kReal) return false;
-    out = v->val;
-    return true;
-  }
-  leaf = false;
-  return false;
-}
-
-// An operand of pure arithmetic: leaves and operators on two leaves are
-// computed in place, anything else through EvalReal.
-inline bool Operand(Ctx& c, const RToken& n, double& out) {
-  bool leaf;
-  bool ok = Leaf(c, n, out, leaf);
-  if (leaf) return ok;
-  if (n.kind == TK_BINARY) {
-    double l, r;
-    bool leafl, leafr;
-    bool okl = Leaf(c, n.items[0], l, leafl);
-    if (leafl) {
-      if (!okl) return false;
-      bool okr = Leaf(c, n.items[1], r, leafr);
-      if (!leafr) okr = EvalReal(c, n.items[1], r);
-      return okr && ApplyReal(n.ind, l, r, out);
-    }
-  }
-  return EvalReal(c, n, out);
 }
 
 inline bool Finite(double d, double& out) {
@@ -442,92 +390,172 @@ inline bool Finite(double d, double& out) {
 }
 
 // The operators of pure arithmetic; false when the operation would fail.
+template <int OP>
+inline bool Apply(double l, double r, double& out) {
+  constexpr double e = kCompareEpsilon;
+  // A result that is no finite number is an error, which BinaryOperation
+  // reports; out is left alone so that a variable combined in place keeps
+  // its value.
+  if constexpr (OP == SYM_PLUS) return Finite(l + r, out);
+  else if constexpr (OP == SYM_MINUS) return Finite(l - r, out);
+  else if constexpr (OP == SYM_TIMES) return Finite(l * r, out);
+  else if constexpr (OP == SYM_DIVIDE) return r != 0 && Finite(l / r, out);
+  else if constexpr (OP == SYM_DIV) return r != 0 && Finite(std::trunc(l / r), out);
+  else if constexpr (OP == SYM_MOD) return r != 0 && Finite(l - std::trunc(l / r) * r, out);
+  else if constexpr (OP == SYM_LT) out = l - r < -e ? 1 : 0;
+  else if constexpr (OP == SYM_LE) out = l - r <= e ? 1 : 0;
+  else if constexpr (OP == SYM_ASSIGN || OP == SYM_EQ) out = (l - r > -e && l - r < e) ? 1 : 0;
+  else if constexpr (OP == SYM_NE) out = (l - r < -e || l - r > e) ? 1 : 0;
+  else if constexpr (OP == SYM_GE) out = l - r >= -e ? 1 : 0;
+  else if constexpr (OP == SYM_GT) out = l - r > e ? 1 : 0;
+  else if constexpr (OP == SYM_AND) out = (l >= 0.5 && r >= 0.5) ? 1 : 0;
+  else if constexpr (OP == SYM_OR) out = (l >= 0.5 || r >= 0.5) ? 1 : 0;
+  else if constexpr (OP == SYM_XOR) out = ((l >= 0.5) != (r >= 0.5)) ? 1 : 0;
+  else static_assert(OP == SYM_PLUS, "not an operator of pure arithmetic");
+  return true;
+}
+
+// The operators of pure arithmetic by code (for the general path's
+// shortcuts on two reals); false for any other operator.
 inline bool ApplyReal(int op, double l, double r, double& out) {
-  const double e = kCompareEpsilon;
   switch (op) {
-    // A result that is no finite number is an error, which BinaryOperation
-    // reports; out is left alone so that a variable combined in place keeps
-    // its value.
-    case SYM_PLUS: return Finite(l + r, out);
-    case SYM_MINUS: return Finite(l - r, out);
-    case SYM_TIMES: return Finite(l * r, out);
-    case SYM_DIVIDE: return r != 0 && Finite(l / r, out);
-    case SYM_DIV: return r != 0 && Finite(std::trunc(l / r), out);
-    case SYM_MOD: return r != 0 && Finite(l - std::trunc(l / r) * r, out);
-    case SYM_LT: out = l - r < -e ? 1 : 0; return true;
-    case SYM_LE: out = l - r <= e ? 1 : 0; return true;
-    case SYM_ASSIGN: case SYM_EQ: out = (l - r > -e && l - r < e) ? 1 : 0; return true;
-    case SYM_NE: out = (l - r < -e || l - r > e) ? 1 : 0; return true;
-    case SYM_GE: out = l - r >= -e ? 1 : 0; return true;
-    case SYM_GT: out = l - r > e ? 1 : 0; return true;
-    case SYM_AND: out = (l >= 0.5 && r >= 0.5) ? 1 : 0; return true;
-    case SYM_OR: out = (l >= 0.5 || r >= 0.5) ? 1 : 0; return true;
-    case SYM_XOR: out = ((l >= 0.5) != (r >= 0.5)) ? 1 : 0; return true;
+    case SYM_PLUS: return Apply<SYM_PLUS>(l, r, out);
+    case SYM_MINUS: return Apply<SYM_MINUS>(l, r, out);
+    case SYM_TIMES: return Apply<SYM_TIMES>(l, r, out);
+    case SYM_DIVIDE: return Apply<SYM_DIVIDE>(l, r, out);
+    case SYM_DIV: return Apply<SYM_DIV>(l, r, out);
+    case SYM_MOD: return Apply<SYM_MOD>(l, r, out);
+    case SYM_LT: return Apply<SYM_LT>(l, r, out);
+    case SYM_LE: return Apply<SYM_LE>(l, r, out);
+    case SYM_ASSIGN: return Apply<SYM_ASSIGN>(l, r, out);
+    case SYM_EQ: return Apply<SYM_EQ>(l, r, out);
+    case SYM_NE: return Apply<SYM_NE>(l, r, out);
+    case SYM_GE: return Apply<SYM_GE>(l, r, out);
+    case SYM_GT: return Apply<SYM_GT>(l, r, out);
+    case SYM_AND: return Apply<SYM_AND>(l, r, out);
+    case SYM_OR: return Apply<SYM_OR>(l, r, out);
+    case SYM_XOR: return Apply<SYM_XOR>(l, r, out);
     default: return false;
   }
 }
 
-// The other node kinds of pure arithmetic.
-__attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& out) {
-  switch (n.kind) {
-    case TK_CONSTANT:
-      out = n.value.val;
-      return true;
-    case TK_CONSTOWNERVAR: {
-      // The leaf rules live in Leaf alone: a second copy here once read
-      // `local.x` as the instance's built-in x (a local string became 0).
-      bool leaf;
-      bool ok = Leaf(c, n, out, leaf);
-      return leaf ? ok : BuiltinLeaf(c, n, out);
-    }
-    case TK_VARIABLE: {
-      int index = 0;
-      for (size_t k = 1; k < n.items.size(); ++k) {
-        double d;
-        if (!Operand(c, n.items[k], d)) return false;
-        int64_t i = RoundToInt64(d);
-        if (i < 0 || i >= g_maxArrayIndex) return false;
-        index = index * kArrayDim + static_cast<int>(i);
-      }
-      const RVariable* var;
-      if (n.ind2 == OWNER_LOCAL) {
-        const LocalSlot& s = c.lslots[n.slot];
-        if (!s.defined) return false;
-        var = &s.var;
-      } else {
-        CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
-        var = list.Find(n.ind, n.cache);
-        if (!var) return false;
-      }
-      const RValue* v = CVariableList::Element(*var, index);
-      if (!v || v->kind != RValue::kReal) return false;
-      out = v->val;
-      return true;
-    }
-    case TK_UNARY: {
-      if (!EvalReal(c, n.items[0], out)) return false;
-      if (n.ind == SYM_MINUS) out = -out;
-      else if (n.ind == SYM_NOT) out = out < 0.5 ? 1 : 0;
-      return true;
-    }
-    default:
-      return false;
-  }
+// An existing element of the first row (a one-dimensional array, the common
+// case) without a call; null for anything else.
+inline RValue* FirstRow(const RVariable& var, int index) {
+  if (index <= 0 || index >= kArrayDim || var.value.empty()) return nullptr;
+  const std::vector<RValue>& row = var.value[0];
+  if (static_cast<size_t>(index) >= row.size()) return nullptr;
+  return const_cast<RValue*>(&row[static_cast<size_t>(index)]);
 }
 
-// Pure arithmetic on a pure expression. False when a variable on the way is
-// missing or not a real, or an operation would fail; the caller then
-// evaluates the expression the general way, which is safe because pure
-// expressions have no side effects.
-bool EvalReal(Ctx& c, const RToken& n, double& out) {
-  if (n.kind == TK_BINARY) {
-    double l, r;
-    return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && ApplyReal(n.ind, l, r, out);
-  }
-  return EvalRealOther(c, n, out);
+// ---- pure arithmetic ----
+// Every node of a pure expression carries its evaluator (RToken::real),
+// chosen at compile time by PureEvaluator from the node's shape, so an
+// operation costs one indirect call and no dispatch on kinds or operators.
+// An evaluator fails when a variable on the way is missing or not a real, or
+// an operation would fail; the caller then evaluates the expression the
+// general way, which is safe because pure expressions have no side effects.
+inline bool Operand(Ctx& c, const RToken& n, double& out) { return n.real(c, n, out); }
+
+inline bool RealOf(const RValue& v, double& out) {
+  if (v.kind != RValue::kReal) return false;
+  out = v.val;
+  return true;
 }
 
-bool Eval(Ctx& c, const RToken& n, RValue& out) {
+bool PConst(Ctx&, const RToken& n, double& out) {
+  out = n.value.val;
+  return true;
+}
+inline bool LocalValue(const Ctx& c, const RToken& n, double& out) {
+  const LocalSlot& s = c.lslots[n.slot];
+  return s.defined && RealOf(s.var.simplevalue, out);
+}
+bool PLocal(Ctx& c, const RToken& n, double& out) { return LocalValue(c, n, out); }
+bool PArgument(Ctx&, const RToken& n, double& out) { return RealOf(g_frame->slots[n.ind - g_arg0], out); }
+// An unqualified user variable: a global when declared so, else self's.
+bool PUser(Ctx& c, const RToken& n, double& out) {
+  CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+  const RVariable* var = list.Find(n.ind, n.cache);
+  return var && RealOf(var->simplevalue, out);
+}
+// A built-in variable of self whose reading is a plain field read (see
+// MarkPure): its getter, with the value required to be a real.
+bool PBuiltin(Ctx& c, const RToken& n, double& out) {
+  // A getter that reads one real field of the instance is that field.
+  const std::vector<RBuiltinVariable>& table = BuiltinVariableTable();
+  if (static_cast<size_t>(n.ind) < table.size()) {
+    if (double CInstance::* field = table[static_cast<size_t>(n.ind)].field) {
+      out = c.self->*field;
+      return true;
+    }
+  }
+  RValue v;
+  return BuiltinGetVar(c.self, n.ind, 0, v) && RealOf(v, out);
+}
+// An array element of a local or an unqualified user variable.
+bool PElement(Ctx& c, const RToken& n, double& out) {
+  int index = 0;
+  for (size_t k = 1; k < n.items.size(); ++k) {
+    double d;
+    if (!Operand(c, n.items[k], d)) return false;
+    int64_t i = RoundToInt64(d);
+    if (i < 0 || i >= g_maxArrayIndex) return false;
+    index = index * kArrayDim + static_cast<int>(i);
+  }
+  const RVariable* var;
+  if (n.ind2 == OWNER_LOCAL) {
+    const LocalSlot& s = c.lslots[n.slot];
+    if (!s.defined) return false;
+    var = &s.var;
+  } else {
+    CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
+    var = list.Find(n.ind, n.cache);
+    if (!var) return false;
+  }
+  const RValue* v = FirstRow(*var, index);
+  if (!v) v = CVariableList::Element(*var, index);
+  return v && RealOf(*v, out);
+}
+bool PMinus(Ctx& c, const RToken& n, double& out) {
+  if (!Operand(c, n.items[0], out)) return false;
+  out = -out;
+  return true;
+}
+bool PNot(Ctx& c, const RToken& n, double& out) {
+  if (!Operand(c, n.items[0], out)) return false;
+  out = out < 0.5 ? 1 : 0;
+  return true;
+}
+bool PPlus(Ctx& c, const RToken& n, double& out) { return Operand(c, n.items[0], out); }
+
+template <int OP>
+bool PBinary(Ctx& c, const RToken& n, double& out) {
+  double l, r;
+  return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && Apply<OP>(l, r, out);
+}
+// The common shapes `e op constant` and `local op constant`.
+template <int OP>
+bool PBinaryK(Ctx& c, const RToken& n, double& out) {
+  double l;
+  return Operand(c, n.items[0], l) && Apply<OP>(l, n.items[1].value.val, out);
+}
+template <int OP>
+bool PLocalK(Ctx& c, const RToken& n, double& out) {
+  double l;
+  return LocalValue(c, n.items[0], l) && Apply<OP>(l, n.items[1].value.val, out);
+}
+
+template <int OP>
+RealEval BinaryEvaluator(const RToken& n) {
+  const RToken& l = n.items[0];
+  if (n.items[1].kind != TK_CONSTANT) return PBinary<OP>;
+  return l.real == PLocal ? PLocalK<OP> : PBinaryK<OP>;
+}
+
+// Evaluates a node: pure arithmetic is tried in place (an operand costs no
+// frame of the general evaluator), the rest goes to EvalGeneral.
+inline bool Eval(Ctx& c, const RToken& n, RValue& out) {
   if (n.pureroot && n.kind != TK_CONSTANT) {
     double d;
     if (Operand(c, n, d)) {
@@ -535,6 +563,10 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
       return true;
     }
   }
+  return EvalGeneral(c, n, out);
+}
+
+bool EvalGeneral(Ctx& c, const RToken& n, RValue& out) {
   switch (n.kind) {
     case TK_CONSTANT:
       CopyValue(out, n.value);
@@ -625,7 +657,7 @@ inline void StorePlain(RValue& dst, RValue& result, bool resultdead) {
   }
 }
 
-int Assign(Ctx& c, const RToken& n, RValue& result) {
+__attribute__((noinline)) int Assign(Ctx& c, const RToken& n, RValue& result) {
   const RToken& target = n.items[0];
   const RToken& expr = n.items[1];
   if (n.appendself) {
@@ -698,7 +730,8 @@ int Assign(Ctx& c, const RToken& n, RValue& result) {
     if (Operand(c, expr, d) && Resolve(c, target, ref)) {
       bool generic;
       if (RVariable* var = PlainVar(c, target, ref.owner, ref.id, true, generic)) {
-        CVariableList::ElementForWrite(*var, ref.index).SetReal(d);
+        RValue* e = FirstRow(*var, ref.index);
+        (e ? *e : CVariableList::ElementForWrite(*var, ref.index)).SetReal(d);
         result.SetReal(d);
         return C_NORMAL;
       }
@@ -811,12 +844,18 @@ inline int Statement(Ctx& c, const RToken& s, RValue& result) {
 inline int Condition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
   double d;
   if (e.pure && Operand(c, e, d)) return d >= 0.5 ? 1 : 0;
-  if (!Eval(c, e, scratch)) return -1;
+  if (!EvalGeneral(c, e, scratch)) return -1;
   if (scratch.kind != RValue::kReal) {
     Fail(c, e.position, msg);
     return -1;
   }
   return scratch.val >= 0.5 ? 1 : 0;
+}
+
+// The condition of an if that pure arithmetic could not settle.
+__attribute__((noinline)) int IfCondition(Ctx& c, const RToken& e) {
+  RValue scratch;
+  return Condition(c, e, scratch, "Expression expected");
 }
 
 // Runs a with body for one instance: self becomes it, other the old self.
@@ -831,7 +870,7 @@ inline int WithBody(Ctx& c, CInstance* inst, const RToken& body, RValue& result)
   return r;
 }
 
-int With(Ctx& c, const RToken& n, RValue& result) {
+__attribute__((noinline)) int With(Ctx& c, const RToken& n, RValue& result) {
   RValue v;
   if (!Eval(c, n.items[0], v)) return C_ERROR;
   if (v.kind != RValue::kReal) {
@@ -905,7 +944,7 @@ bool SwitchEqual(const RValue& a, const RValue& b) {
   return a.str == b.str;
 }
 
-int Switch(Ctx& c, const RToken& n, RValue& result) {
+__attribute__((noinline)) int Switch(Ctx& c, const RToken& n, RValue& result) {
   RValue value;
   if (!Eval(c, n.items[0], value)) return C_ERROR;
   size_t start = 0;
@@ -935,6 +974,71 @@ int Switch(Ctx& c, const RToken& n, RValue& result) {
   return C_NORMAL;
 }
 
+// The loops are kept out of Exec so that its frame stays small: Exec is
+// entered for every statement, a loop once per run of it.
+__attribute__((noinline)) int While(Ctx& c, const RToken& n, RValue& result) {
+  RValue scratch;
+  for (;;) {
+    int cond = Condition(c, n.items[0], scratch, "Boolean expression expected");
+    if (cond < 0) return C_ERROR;
+    if (!cond) return C_NORMAL;
+    if (!Spend(c, n.position)) return C_ERROR;
+    int r = Exec(c, n.items[1], result);
+    if (r == C_NORMAL || r == C_CONTINUE) continue;
+    return r == C_BREAK ? C_NORMAL : r;
+  }
+}
+
+__attribute__((noinline)) int Do(Ctx& c, const RToken& n, RValue& result) {
+  RValue scratch;
+  for (;;) {
+    if (!Spend(c, n.position)) return C_ERROR;
+    int r = Exec(c, n.items[0], result);
+    if (r == C_NORMAL || r == C_CONTINUE) {
+      int cond = Condition(c, n.items[1], scratch, "Boolean expression expected");
+      if (cond < 0) return C_ERROR;
+      if (cond) return C_NORMAL;
+      continue;
+    }
+    return r == C_BREAK ? C_NORMAL : r;
+  }
+}
+
+__attribute__((noinline)) int For(Ctx& c, const RToken& n, RValue& result) {
+  RValue scratch;
+  int r = Exec(c, n.items[0], scratch);
+  while (r == C_NORMAL) {
+    int cond = Condition(c, n.items[1], scratch, "Expression expected");
+    if (cond < 0) return C_ERROR;
+    if (!cond) return C_NORMAL;
+    if (!Spend(c, n.position)) return C_ERROR;
+    r = Statement(c, n.items[3], result);
+    if (r == C_NORMAL || r == C_CONTINUE) {
+      r = Statement(c, n.items[2], scratch);
+      continue;
+    }
+    return r == C_BREAK ? C_NORMAL : r;
+  }
+  return r;
+}
+
+__attribute__((noinline)) int Repeat(Ctx& c, const RToken& n, RValue& result) {
+  RValue count;
+  if (!Eval(c, n.items[0], count)) return C_ERROR;
+  if (count.kind != RValue::kReal) {
+    Fail(c, n.items[0].position, "Repeat count must be a number");
+    return C_ERROR;
+  }
+  int64_t times = RoundToInt64(count.val);
+  for (int64_t k = 0; k < times; ++k) {
+    if (!Spend(c, n.position)) return C_ERROR;
+    int r = Exec(c, n.items[1], result);
+    if (r == C_NORMAL || r == C_CONTINUE) continue;
+    return r == C_BREAK ? C_NORMAL : r;
+  }
+  return C_NORMAL;
+}
+
 int Exec(Ctx& c, const RToken& n, RValue& result) {
   switch (n.kind) {
     case TK_BLOCK:
@@ -953,76 +1057,21 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
       const RToken& e = n.items[0];
       double d;
       int cond;
-      if (e.pure && Operand(c, e, d)) {
-        cond = d >= 0.5 ? 1 : 0;
-      } else {
-        RValue scratch;
-        cond = Condition(c, e, scratch, "Expression expected");
-      }
+      if (e.pure && Operand(c, e, d)) cond = d >= 0.5 ? 1 : 0;
+      else cond = IfCondition(c, e);
       if (cond < 0) return C_ERROR;
       if (cond) return Exec(c, n.items[1], result);
       if (n.itemnumb > 2) return Exec(c, n.items[2], result);
       return C_NORMAL;
     }
-    case TK_WHILE: {
-      RValue scratch;
-      for (;;) {
-        int cond = Condition(c, n.items[0], scratch, "Boolean expression expected");
-        if (cond < 0) return C_ERROR;
-        if (!cond) return C_NORMAL;
-        if (!Spend(c, n.position)) return C_ERROR;
-        int r = Exec(c, n.items[1], result);
-        if (r == C_NORMAL || r == C_CONTINUE) continue;
-        return r == C_BREAK ? C_NORMAL : r;
-      }
-    }
-    case TK_DO: {
-      RValue scratch;
-      for (;;) {
-        if (!Spend(c, n.position)) return C_ERROR;
-        int r = Exec(c, n.items[0], result);
-        if (r == C_NORMAL || r == C_CONTINUE) {
-          int cond = Condition(c, n.items[1], scratch, "Boolean expression expected");
-          if (cond < 0) return C_ERROR;
-          if (cond) return C_NORMAL;
-          continue;
-        }
-        return r == C_BREAK ? C_NORMAL : r;
-      }
-    }
-    case TK_FOR: {
-      RValue scratch;
-      int r = Exec(c, n.items[0], scratch);
-      while (r == C_NORMAL) {
-        int cond = Condition(c, n.items[1], scratch, "Expression expected");
-        if (cond < 0) return C_ERROR;
-        if (!cond) return C_NORMAL;
-        if (!Spend(c, n.position)) return C_ERROR;
-        r = Statement(c, n.items[3], result);
-        if (r == C_NORMAL || r == C_CONTINUE) {
-          r = Statement(c, n.items[2], scratch);
-          continue;
-        }
-        return r == C_BREAK ? C_NORMAL : r;
-      }
-      return r;
-    }
-    case TK_REPEAT: {
-      RValue count;
-      if (!Eval(c, n.items[0], count)) return C_ERROR;
-      if (count.kind != RValue::kReal) {
-        Fail(c, n.items[0].position, "Repeat count must be a number");
-        return C_ERROR;
-      }
-      int64_t times = RoundToInt64(count.val);
-      for (int64_t k = 0; k < times; ++k) {
-        if (!Spend(c, n.position)) return C_ERROR;
-        int r = Exec(c, n.items[1], result);
-        if (r == C_NORMAL || r == C_CONTINUE) continue;
-        return r == C_BREAK ? C_NORMAL : r;
-      }
-      return C_NORMAL;
-    }
+    case TK_WHILE:
+      return While(c, n, result);
+    case TK_DO:
+      return Do(c, n, result);
+    case TK_FOR:
+      return For(c, n, result);
+    case TK_REPEAT:
+      return Repeat(c, n, result);
     case TK_EXIT:
       return C_EXIT;
     case TK_BREAK:
@@ -1122,32 +1171,27 @@ inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RV
 }
 
 
-bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RValue* args, int count,
-               bool moveargs) {
+const CCode kNotCompiled;
+
+// Runs script `index` in the reserved frame f, whose slots 0..count-1 hold
+// the arguments, and releases the frame.
+bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count) {
   CScript* script = ScriptGet(index);
-  if (!script) return false;
-  if (count > 16) count = 16;
-  if (count < 0) count = 0;
+  if (!script) {
+    if (f.dirty < count) f.dirty = count;
+    --g_frameDepth;
+    return false;
+  }
+  RArgFrame* const caller = g_frame;
   const std::string& name = ScriptGetName(index);
-  RArgFrame& f = PushFrame();
   f.count = count;
   f.name = &name;
-  for (int k = 0; k < count; ++k) {
-    RValue& slot = f.slots[k];
-    if (moveargs && args[k].kind == RValue::kString) {
-      slot.kind = RValue::kString;
-      slot.str.swap(args[k].str);
-    } else {
-      CopyValue(slot, args[k]);
-    }
-  }
   for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
   f.dirty = count;
+  g_frame = &f;
   result.SetReal(0);
   const CCode* code = script->s_code.get();
-  bool ok;
-  static const CCode kNotCompiled;
-  ok = RunCompiled(self, other, code ? code : &kNotCompiled, result);
+  bool ok = RunCompiled(self, other, code ? code : &kNotCompiled, result);
   if (!ok) result.SetString("ERROR");
   if (!ok) AddScriptLine(name);
   if (checkargs && opt_argerrors && code) {
@@ -1158,7 +1202,8 @@ bool RunScript(int index, CInstance* self, CInstance* other, RValue& result, boo
       ok = false;
     }
   }
-  PopFrame();
+  g_frame = caller;
+  --g_frameDepth;
   return ok;
 }
 
@@ -1200,5 +1245,46 @@ bool ExecuteCodeValue(CInstance* self, CInstance* other, const CCode* code, RVal
 bool ExecuteScript(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, const RValue* args,
                    int count) {
   EnsureFrames();
-  return RunScript(index, self, other, result, checkargs, const_cast<RValue*>(args), count, false);
+  if (count > 16) count = 16;
+  if (count < 0) count = 0;
+  RArgFrame& f = ReserveFrame();
+  for (int k = 0; k < count; ++k) CopyValue(f.slots[k], args[k]);
+  return RunInFrame(index, self, other, result, checkargs, f, count);
+}
+
+RealEval PureEvaluator(const RToken& n) {
+  switch (n.kind) {
+    case TK_CONSTANT:
+      return PConst;
+    case TK_CONSTOWNERVAR:
+      if (n.ind2 == OWNER_LOCAL) return PLocal;
+      if (n.ind < kBuiltinVarLimit) return IsArgumentVariable(n.ind) ? PArgument : PBuiltin;
+      return PUser;
+    case TK_VARIABLE:
+      return PElement;
+    case TK_UNARY:
+      return n.ind == SYM_MINUS ? PMinus : n.ind == SYM_NOT ? PNot : PPlus;
+    case TK_BINARY:
+      switch (n.ind) {
+        case SYM_PLUS: return BinaryEvaluator<SYM_PLUS>(n);
+        case SYM_MINUS: return BinaryEvaluator<SYM_MINUS>(n);
+        case SYM_TIMES: return BinaryEvaluator<SYM_TIMES>(n);
+        case SYM_DIVIDE: return BinaryEvaluator<SYM_DIVIDE>(n);
+        case SYM_DIV: return BinaryEvaluator<SYM_DIV>(n);
+        case SYM_MOD: return BinaryEvaluator<SYM_MOD>(n);
+        case SYM_LT: return BinaryEvaluator<SYM_LT>(n);
+        case SYM_LE: return BinaryEvaluator<SYM_LE>(n);
+        case SYM_ASSIGN: return BinaryEvaluator<SYM_ASSIGN>(n);
+        case SYM_EQ: return BinaryEvaluator<SYM_EQ>(n);
+        case SYM_NE: return BinaryEvaluator<SYM_NE>(n);
+        case SYM_GE: return BinaryEvaluator<SYM_GE>(n);
+        case SYM_GT: return BinaryEvaluator<SYM_GT>(n);
+        case SYM_AND: return BinaryEvaluator<SYM_AND>(n);
+        case SYM_OR: return BinaryEvaluator<SYM_OR>(n);
+        case SYM_XOR: return BinaryEvaluator<SYM_XOR>(n);
+        default: return nullptr;
+      }
+    default:
+      return nullptr;
+  }
 }

@@ -109,6 +109,7 @@ void MarkPure(RToken& n) {
     }
     default: break;
   }
+  n.real = n.pure ? PureEvaluator(n) : nullptr;
   for (RToken& child : n.items) child.pureroot = child.pure && !n.pure;
 }
 bool Contains(const RToken& n, int kind) {

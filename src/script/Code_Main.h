@@ -37,6 +37,13 @@ enum : int {
 };
 
 
+struct RToken;
+struct RExecContext;
+// The evaluator of a node of pure arithmetic, chosen when the code is
+// compiled: false when a value on the way is missing or not a real, or an
+// operation would fail (the interpreter then takes the general path).
+using RealEval = bool (*)(RExecContext& c, const RToken& n, double& out);
+
 struct RToken {
   int kind = -1;
   int ind = 0;       // function id, variable id or operator symbol
@@ -53,6 +60,7 @@ struct RToken {
   // operators: the interpreter first tries them as pure arithmetic on doubles.
   bool pure = false;
   bool pureroot = false;  // pure, and the parent is not
+  RealEval real = nullptr;  // set on pure nodes
   // Kind 7 nodes whose owner child is a real constant: the owner, rounded, is
   // kept in ind2 so that it need not be evaluated.
   bool constowner = false;
@@ -74,6 +82,10 @@ struct RToken {
     itemnumb = static_cast<int>(items.size());
   }
 };
+
+// The evaluator of a node marked pure (its children already have theirs);
+// defined by the interpreter.
+RealEval PureEvaluator(const RToken& n);
 
 class CCode {
  public:

@@ -263,6 +263,30 @@ TEST_F(LangTest, ScriptsArgumentsAndRecursion) {
   for (const Case& c : cases) ExpectValue(c);
 }
 
+// A call's arguments are evaluated while the caller's arguments are still
+// the current ones, also after a nested call among them; a call whose
+// argument fails leaves nothing behind for the next call to read.
+TEST_F(LangTest, ScriptArgumentsAreEvaluatedInTheCallersFrame) {
+  ScriptAdd("count", "return argument_count");
+  ScriptAdd("pair", "return argument0 * 100 + argument1");
+  ScriptAdd("pick", "return argument[argument0]");
+  ScriptAdd("outer", "return pair(count(9, 9, 9) + argument1, argument0 + argument_count)");
+  for (int i = 0; i < ScriptCount(); ++i) ASSERT_TRUE(ScriptGet(i)->Compile()) << ErrorText();
+  const Case cases[] = {
+      {"return outer(5, 7)", 1007},
+      {"return pair(outer(1, 2), pair(3, 4))", 50604},
+      {"pair(5, 6); return pick(1)", 0},
+      {"return pick(2, 'a', 'b') + pick(1, 'c')", 0, "bc"},
+  };
+  for (const Case& c : cases) ExpectValue(c);
+  RunOutcome failed = RunCode("return pair(1, 2 - 'a')");
+  EXPECT_FALSE(failed.ok);
+  EXPECT_NE(failed.error.find("Wrong type of arguments to -."), std::string::npos) << failed.error;
+  ErrorClear();
+  ExpectValue({"return pick(1)", 0});
+  ExpectValue({"return count() + count(1, 2)", 2});
+}
+
 TEST_F(LangTest, ScriptNamedLikeABuiltinIsCalledInstead) {
   FunctionAdd("test_shadowed", [](CInstance*, CInstance*, int, RValue& result, RValue*) { result.SetReal(1); }, 0);
   ScriptAdd("test_shadowed", "return 2");
