@@ -159,6 +159,12 @@ class ValueStack {
 };
 ValueStack g_values;
 
+// Nodes of the chain being evaluated (a + b + c ..., a.b.c ...): a chain is
+// walked down its left edge in a loop and combined on the way back up, so
+// its length costs no stack. Nested evaluations use the part above their
+// own start.
+std::vector<const RToken*> g_chain;
+
 // ---- errors ----
 inline bool Fail(const Ctx& c, int position, const char* msg) {
   RecordCodeError(*c.code, position, msg);
@@ -187,22 +193,15 @@ struct VarRef {
   int index;
 };
 
-// Owner and combined index of a variable node.
-bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
-  ref.id = n.ind;
-  if (n.kind == TK_CONSTOWNERVAR) {
-    ref.owner = n.ind2;
-    ref.index = 0;
-    return true;
-  }
-  RValue v;
-  if (n.constowner) {
-    ref.owner = n.ind2;
-  } else {
-    if (!Eval(c, n.items[0], v)) return false;
-    if (v.kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
-    ref.owner = RoundToInt(v.val);
-  }
+// The owner of variable node n from the value of its owner child.
+inline bool OwnerFrom(Ctx& c, const RToken& n, const RValue& v, VarRef& ref) {
+  if (v.kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
+  ref.owner = RoundToInt(v.val);
+  return true;
+}
+
+// The combined index of variable node n; v is scratch.
+bool ResolveIndex(Ctx& c, const RToken& n, VarRef& ref, RValue& v) {
   ref.index = 0;
   for (int k = 1; k < n.itemnumb && k <= 2; ++k) {
     const RToken& idx = n.items[static_cast<size_t>(k)];
@@ -219,6 +218,24 @@ bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
     ref.index = k == 1 ? static_cast<int>(i) : ref.index * kArrayDim + static_cast<int>(i);
   }
   return true;
+}
+
+// Owner and combined index of a variable node.
+bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
+  ref.id = n.ind;
+  if (n.kind == TK_CONSTOWNERVAR) {
+    ref.owner = n.ind2;
+    ref.index = 0;
+    return true;
+  }
+  RValue v;
+  if (n.constowner) {
+    ref.owner = n.ind2;
+  } else {
+    if (!Eval(c, n.items[0], v)) return false;
+    if (!OwnerFrom(c, n, v, ref)) return false;
+  }
+  return ResolveIndex(c, n, ref, v);
 }
 
 // The variable (owner, id) when it lives in plain storage (locals, globals,
@@ -508,12 +525,100 @@ __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& ou
 // missing or not a real, or an operation would fail; the caller then
 // evaluates the expression the general way, which is safe because pure
 // expressions have no side effects.
+__attribute__((noinline)) bool EvalRealChain(Ctx& c, const RToken& n, double& out);
+
 bool EvalReal(Ctx& c, const RToken& n, double& out) {
   if (n.kind == TK_BINARY) {
+    if (n.items[0].kind == TK_BINARY) return EvalRealChain(c, n, out);
     double l, r;
     return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && ApplyReal(n.ind, l, r, out);
   }
   return EvalRealOther(c, n, out);
+}
+
+// EvalReal of a left-deep chain (see g_chain).
+bool EvalRealChain(Ctx& c, const RToken& n, double& out) {
+  const size_t base = g_chain.size();
+  const RToken* link = &n;
+  while (link->kind == TK_BINARY) {
+    g_chain.push_back(link);
+    link = &link->items[0];
+  }
+  double acc;
+  bool ok = Operand(c, *link, acc);
+  for (size_t k = g_chain.size(); ok && k-- > base;) {
+    const RToken& node = *g_chain[k];
+    double r;
+    ok = Operand(c, node.items[1], r) && ApplyReal(node.ind, acc, r, acc);
+  }
+  g_chain.resize(base);
+  if (ok) out = acc;
+  return ok;
+}
+
+// The right operand of binary node n combined into out, which holds the
+// value of the left operand.
+inline bool Combine(Ctx& c, const RToken& n, RValue& out) {
+  const RToken& rn = n.items[1];
+  // Two reals: the operators that cannot fail are computed here (as pure
+  // arithmetic computes them); the rest, and every error, go to
+  // BinaryOperation.
+  if (rn.kind == TK_CONSTANT) {
+    if (out.kind == RValue::kReal && rn.value.kind == RValue::kReal && g_fastPaths &&
+        ApplyReal(n.ind, out.val, rn.value.val, out.val))
+      return true;
+    return BinaryOperation(*c.code, rn.position, n.ind, rn.value, out);
+  }
+  RValue right;
+  if (!Eval(c, rn, right)) return false;
+  if (out.kind == RValue::kReal && right.kind == RValue::kReal && g_fastPaths &&
+      ApplyReal(n.ind, out.val, right.val, out.val))
+    return true;
+  return BinaryOperation(*c.code, rn.position, n.ind, right, out);
+}
+
+// Eval of a binary node whose left operand is binary too (see g_chain).
+__attribute__((noinline)) bool EvalChain(Ctx& c, const RToken& n, RValue& out) {
+  const size_t base = g_chain.size();
+  const RToken* link = &n;
+  bool known = false;  // the left operand of the last link is in out
+  for (;;) {
+    g_chain.push_back(link);
+    const RToken& left = link->items[0];
+    if (left.kind != TK_BINARY) break;
+    double d;
+    if (left.pureroot && Operand(c, left, d)) {  // as Eval tries it first
+      out.SetReal(d);
+      known = true;
+      break;
+    }
+    link = &left;
+  }
+  bool ok = known || Eval(c, g_chain.back()->items[0], out);
+  for (size_t k = g_chain.size(); ok && k-- > base;) ok = Combine(c, *g_chain[k], out);
+  g_chain.resize(base);
+  return ok;
+}
+
+// Eval of a variable whose owner is a variable that is read first (a.b.c;
+// see g_chain).
+__attribute__((noinline)) bool EvalVariableChain(Ctx& c, const RToken& n, RValue& out) {
+  const size_t base = g_chain.size();
+  const RToken* link = &n;
+  while (link->kind == TK_VARIABLE && !link->constowner && link->items[0].kind == TK_VARIABLE) {
+    g_chain.push_back(link);
+    link = &link->items[0];
+  }
+  bool ok = Eval(c, *link, out);
+  RValue scratch;
+  for (size_t k = g_chain.size(); ok && k-- > base;) {
+    const RToken& node = *g_chain[k];
+    VarRef ref;
+    ref.id = node.ind;
+    ok = OwnerFrom(c, node, out, ref) && ResolveIndex(c, node, ref, scratch) && ReadVar(c, node, ref, out);
+  }
+  g_chain.resize(base);
+  return ok;
 }
 
 bool Eval(Ctx& c, const RToken& n, RValue& out) {
@@ -546,29 +651,15 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
       return ReadVar(c, n, ref, out);
     }
     case TK_VARIABLE: {
+      if (!n.constowner && n.items[0].kind == TK_VARIABLE) return EvalVariableChain(c, n, out);
       VarRef ref;
       if (!Resolve(c, n, ref)) return false;
       return ReadVar(c, n, ref, out);
     }
-    case TK_BINARY: {
+    case TK_BINARY:
+      if (n.items[0].kind == TK_BINARY) return EvalChain(c, n, out);
       if (!Eval(c, n.items[0], out)) return false;
-      const RToken& rn = n.items[1];
-      // Two reals: the operators that cannot fail are computed here (as pure
-      // arithmetic computes them); the rest, and every error, go to
-      // BinaryOperation.
-      if (rn.kind == TK_CONSTANT) {
-        if (out.kind == RValue::kReal && rn.value.kind == RValue::kReal && g_fastPaths &&
-            ApplyReal(n.ind, out.val, rn.value.val, out.val))
-          return true;
-        return BinaryOperation(*c.code, rn.position, n.ind, rn.value, out);
-      }
-      RValue right;
-      if (!Eval(c, rn, right)) return false;
-      if (out.kind == RValue::kReal && right.kind == RValue::kReal && g_fastPaths &&
-          ApplyReal(n.ind, out.val, right.val, out.val))
-        return true;
-      return BinaryOperation(*c.code, rn.position, n.ind, right, out);
-    }
+      return Combine(c, n, out);
     case TK_UNARY:
       if (!Eval(c, n.items[0], out)) return false;
       return UnaryOperation(*c.code, n.position, n.ind, out);
@@ -936,23 +1027,27 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
       return n.fastassign ? FastAssign(c, n, result) : Assign(c, n, result);
     case TK_CALL:
       return CallFunction(c, n, result) ? C_NORMAL : C_ERROR;
-    case TK_IF: {
-      // Conditions do not write the result slot: only calls, assignments
-      // and return do.
-      const RToken& e = n.items[0];
-      double d;
-      int cond;
-      if (e.pure && Operand(c, e, d)) {
-        cond = d >= 0.5 ? 1 : 0;
-      } else {
-        RValue scratch;
-        cond = Condition(c, e, scratch, "Expression expected");
+    case TK_IF:
+      // An else-if chain is followed in a loop.
+      for (const RToken* link = &n;;) {
+        // Conditions do not write the result slot: only calls, assignments
+        // and return do.
+        const RToken& e = link->items[0];
+        double d;
+        int cond;
+        if (e.pure && Operand(c, e, d)) {
+          cond = d >= 0.5 ? 1 : 0;
+        } else {
+          RValue scratch;
+          cond = Condition(c, e, scratch, "Expression expected");
+        }
+        if (cond < 0) return C_ERROR;
+        if (cond) return Exec(c, link->items[1], result);
+        if (link->itemnumb <= 2) return C_NORMAL;
+        const RToken& other = link->items[2];
+        if (other.kind != TK_IF) return Exec(c, other, result);
+        link = &other;
       }
-      if (cond < 0) return C_ERROR;
-      if (cond) return Exec(c, n.items[1], result);
-      if (n.itemnumb > 2) return Exec(c, n.items[2], result);
-      return C_NORMAL;
-    }
     case TK_WHILE: {
       RValue scratch;
       for (;;) {

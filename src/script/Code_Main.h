@@ -69,10 +69,23 @@ struct RToken {
 
   RToken() = default;
   RToken(int k, int pos) : kind(k), position(pos) {}
+  RToken(RToken&&) noexcept = default;
+  RToken& operator=(RToken&&) noexcept = default;
+  // Trees are moved, never copied.
+  RToken(const RToken&) = delete;
+  RToken& operator=(const RToken&) = delete;
+  // Long chains make trees far deeper than the machine stack allows for a
+  // recursive destruction: the children are taken apart with a work list.
+  ~RToken() {
+    if (!items.empty()) ReleaseChildren();
+  }
   void Add(RToken&& child) {
     items.push_back(std::move(child));
     itemnumb = static_cast<int>(items.size());
   }
+
+ private:
+  void ReleaseChildren() noexcept;
 };
 
 class CCode {
