@@ -193,15 +193,26 @@ struct VarRef {
   int index;
 };
 
-// The owner of variable node n from the value of its owner child.
-inline bool OwnerFrom(Ctx& c, const RToken& n, const RValue& v, VarRef& ref) {
-  if (v.kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
-  ref.owner = RoundToInt(v.val);
-  return true;
-}
-
-// The combined index of variable node n; v is scratch.
-bool ResolveIndex(Ctx& c, const RToken& n, VarRef& ref, RValue& v) {
+// Owner and combined index of a variable node. `owner`, when given, is the
+// value of the owner child, already evaluated.
+bool Resolve(Ctx& c, const RToken& n, VarRef& ref, const RValue* owner = nullptr) {
+  ref.id = n.ind;
+  if (n.kind == TK_CONSTOWNERVAR) {
+    ref.owner = n.ind2;
+    ref.index = 0;
+    return true;
+  }
+  RValue v;
+  if (n.constowner) {
+    ref.owner = n.ind2;
+  } else {
+    if (!owner) {
+      if (!Eval(c, n.items[0], v)) return false;
+      owner = &v;
+    }
+    if (owner->kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
+    ref.owner = RoundToInt(owner->val);
+  }
   ref.index = 0;
   for (int k = 1; k < n.itemnumb && k <= 2; ++k) {
     const RToken& idx = n.items[static_cast<size_t>(k)];
@@ -218,24 +229,6 @@ bool ResolveIndex(Ctx& c, const RToken& n, VarRef& ref, RValue& v) {
     ref.index = k == 1 ? static_cast<int>(i) : ref.index * kArrayDim + static_cast<int>(i);
   }
   return true;
-}
-
-// Owner and combined index of a variable node.
-bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
-  ref.id = n.ind;
-  if (n.kind == TK_CONSTOWNERVAR) {
-    ref.owner = n.ind2;
-    ref.index = 0;
-    return true;
-  }
-  RValue v;
-  if (n.constowner) {
-    ref.owner = n.ind2;
-  } else {
-    if (!Eval(c, n.items[0], v)) return false;
-    if (!OwnerFrom(c, n, v, ref)) return false;
-  }
-  return ResolveIndex(c, n, ref, v);
 }
 
 // The variable (owner, id) when it lives in plain storage (locals, globals,
@@ -521,12 +514,12 @@ __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& ou
   }
 }
 
+__attribute__((noinline)) bool EvalRealChain(Ctx& c, const RToken& n, double& out);
+
 // Pure arithmetic on a pure expression. False when a variable on the way is
 // missing or not a real, or an operation would fail; the caller then
 // evaluates the expression the general way, which is safe because pure
 // expressions have no side effects.
-__attribute__((noinline)) bool EvalRealChain(Ctx& c, const RToken& n, double& out);
-
 bool EvalReal(Ctx& c, const RToken& n, double& out) {
   if (n.kind == TK_BINARY) {
     if (n.items[0].kind == TK_BINARY) return EvalRealChain(c, n, out);
@@ -610,12 +603,10 @@ __attribute__((noinline)) bool EvalVariableChain(Ctx& c, const RToken& n, RValue
     link = &link->items[0];
   }
   bool ok = Eval(c, *link, out);
-  RValue scratch;
   for (size_t k = g_chain.size(); ok && k-- > base;) {
     const RToken& node = *g_chain[k];
     VarRef ref;
-    ref.id = node.ind;
-    ok = OwnerFrom(c, node, out, ref) && ResolveIndex(c, node, ref, scratch) && ReadVar(c, node, ref, out);
+    ok = Resolve(c, node, ref, &out) && ReadVar(c, node, ref, out);
   }
   g_chain.resize(base);
   return ok;
