@@ -441,7 +441,9 @@ inline bool Finite(double d, double& out) {
 }
 
 // The operators of pure arithmetic; false when the operation would fail.
-inline bool ApplyReal(int op, double l, double r, double& out) {
+// Always inlined: the chain walkers add call sites that would otherwise tip
+// the compiler into an out-of-line copy on the hot paths.
+__attribute__((always_inline)) inline bool ApplyReal(int op, double l, double r, double& out) {
   const double e = kCompareEpsilon;
   switch (op) {
     // A result that is no finite number is an error, which BinaryOperation
@@ -516,13 +518,20 @@ __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& ou
 
 __attribute__((noinline)) bool EvalRealChain(Ctx& c, const RToken& n, double& out);
 
+// Binary node n starts a chain of three links or more: walked in a loop
+// (see g_chain). Shorter ones recurse, at most two levels, at no cost.
+inline bool LongChain(const RToken& n) {
+  const RToken& left = n.items[0];
+  return left.kind == TK_BINARY && left.items[0].kind == TK_BINARY;
+}
+
 // Pure arithmetic on a pure expression. False when a variable on the way is
 // missing or not a real, or an operation would fail; the caller then
 // evaluates the expression the general way, which is safe because pure
 // expressions have no side effects.
 bool EvalReal(Ctx& c, const RToken& n, double& out) {
   if (n.kind == TK_BINARY) {
-    if (n.items[0].kind == TK_BINARY) return EvalRealChain(c, n, out);
+    if (LongChain(n)) return EvalRealChain(c, n, out);
     double l, r;
     return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && ApplyReal(n.ind, l, r, out);
   }
@@ -537,12 +546,14 @@ bool EvalRealChain(Ctx& c, const RToken& n, double& out) {
     g_chain.push_back(link);
     link = &link->items[0];
   }
+  // EvalReal rather than the inlined Operand: the same value, and the hot
+  // paths elsewhere keep their inlining.
   double acc;
-  bool ok = Operand(c, *link, acc);
+  bool ok = EvalReal(c, *link, acc);
   for (size_t k = g_chain.size(); ok && k-- > base;) {
     const RToken& node = *g_chain[k];
     double r;
-    ok = Operand(c, node.items[1], r) && ApplyReal(node.ind, acc, r, acc);
+    ok = EvalReal(c, node.items[1], r) && ApplyReal(node.ind, acc, r, acc);
   }
   g_chain.resize(base);
   if (ok) out = acc;
@@ -570,7 +581,7 @@ inline bool Combine(Ctx& c, const RToken& n, RValue& out) {
   return BinaryOperation(*c.code, rn.position, n.ind, right, out);
 }
 
-// Eval of a binary node whose left operand is binary too (see g_chain).
+// Eval of a long chain (see LongChain and g_chain).
 __attribute__((noinline)) bool EvalChain(Ctx& c, const RToken& n, RValue& out) {
   const size_t base = g_chain.size();
   const RToken* link = &n;
@@ -580,7 +591,7 @@ __attribute__((noinline)) bool EvalChain(Ctx& c, const RToken& n, RValue& out) {
     const RToken& left = link->items[0];
     if (left.kind != TK_BINARY) break;
     double d;
-    if (left.pureroot && Operand(c, left, d)) {  // as Eval tries it first
+    if (left.pureroot && EvalReal(c, left, d)) {  // as Eval tries it first
       out.SetReal(d);
       known = true;
       break;
@@ -648,7 +659,7 @@ bool Eval(Ctx& c, const RToken& n, RValue& out) {
       return ReadVar(c, n, ref, out);
     }
     case TK_BINARY:
-      if (n.items[0].kind == TK_BINARY) return EvalChain(c, n, out);
+      if (LongChain(n)) return EvalChain(c, n, out);
       if (!Eval(c, n.items[0], out)) return false;
       return Combine(c, n, out);
     case TK_UNARY:
