@@ -468,9 +468,13 @@ __attribute__((always_inline)) inline bool ApplyReal(int op, double l, double r,
   }
 }
 
+bool EvalRealChain(Ctx& c, const RToken& n, double& out);
+
 // The other node kinds of pure arithmetic.
 __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& out) {
   switch (n.kind) {
+    case TK_BINARY:
+      return EvalRealChain(c, n, out);
     case TK_CONSTANT:
       out = n.value.val;
       return true;
@@ -516,8 +520,6 @@ __attribute__((noinline)) bool EvalRealOther(Ctx& c, const RToken& n, double& ou
   }
 }
 
-__attribute__((noinline)) bool EvalRealChain(Ctx& c, const RToken& n, double& out);
-
 // Binary node n starts a chain of three links or more: walked in a loop
 // (see g_chain). Shorter ones recurse, at most two levels, at no cost.
 inline bool LongChain(const RToken& n) {
@@ -530,8 +532,8 @@ inline bool LongChain(const RToken& n) {
 // evaluates the expression the general way, which is safe because pure
 // expressions have no side effects.
 bool EvalReal(Ctx& c, const RToken& n, double& out) {
-  if (n.kind == TK_BINARY) {
-    if (LongChain(n)) return EvalRealChain(c, n, out);
+  // Long chains go the way of the other kinds, which keeps this path short.
+  if (n.kind == TK_BINARY && !n.longchain) {
     double l, r;
     return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && ApplyReal(n.ind, l, r, out);
   }

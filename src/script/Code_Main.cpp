@@ -121,7 +121,10 @@ void MarkPureNode(RToken& n) {
       for (size_t k = 1; k < n.items.size(); ++k) n.pure = n.pure && n.items[k].pure;
       break;
     }
-    case TK_BINARY: n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure; break;
+    case TK_BINARY:
+      n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure;
+      n.longchain = n.pure && n.items[0].kind == TK_BINARY && n.items[0].items[0].kind == TK_BINARY;
+      break;
     case TK_UNARY: n.pure = (n.ind == SYM_MINUS || n.ind == SYM_PLUS || n.ind == SYM_NOT) && n.items[0].pure; break;
     case TK_ASSIGN: {
       const RToken& t = n.items[0];

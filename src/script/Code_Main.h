@@ -53,6 +53,9 @@ struct RToken {
   // operators: the interpreter first tries them as pure arithmetic on doubles.
   bool pure = false;
   bool pureroot = false;  // pure, and the parent is not
+  // Pure binary nodes whose left operand's left operand is binary too: pure
+  // arithmetic walks such a chain in a loop.
+  bool longchain = false;
   // Kind 7 nodes whose owner child is a real constant: the owner, rounded, is
   // kept in ind2 so that it need not be evaluated.
   bool constowner = false;
