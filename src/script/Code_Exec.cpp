@@ -164,6 +164,12 @@ class ValueStack {
 };
 ValueStack g_values;
 
+// Nodes of the chain being evaluated (a + b + c ..., a.b.c ...): a chain is
+// walked down its left edge in a loop and combined on the way back up, so
+// its length costs no stack. Nested evaluations use the part above their
+// own start.
+std::vector<const RToken*> g_chain;
+
 // ---- errors ----
 inline bool Fail(const Ctx& c, int position, const char* msg) {
   RecordCodeError(*c.code, position, msg);
@@ -192,8 +198,9 @@ struct VarRef {
   int index;
 };
 
-// Owner and combined index of a variable node.
-bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
+// Owner and combined index of a variable node. `owner`, when given, is the
+// value of the owner child, already evaluated.
+bool Resolve(Ctx& c, const RToken& n, VarRef& ref, const RValue* owner = nullptr) {
   ref.id = n.ind;
   if (n.kind == TK_CONSTOWNERVAR) {
     ref.owner = n.ind2;
@@ -204,9 +211,12 @@ bool Resolve(Ctx& c, const RToken& n, VarRef& ref) {
   if (n.constowner) {
     ref.owner = n.ind2;
   } else {
-    if (!Eval(c, n.items[0], v)) return false;
-    if (v.kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
-    ref.owner = RoundToInt(v.val);
+    if (!owner) {
+      if (!Eval(c, n.items[0], v)) return false;
+      owner = &v;
+    }
+    if (owner->kind != RValue::kReal) return Fail(c, n.items[0].position, "Wrong type of variable index");
+    ref.owner = RoundToInt(owner->val);
   }
   ref.index = 0;
   for (int k = 1; k < n.itemnumb && k <= 2; ++k) {
@@ -553,6 +563,98 @@ RealEval BinaryEvaluator(const RToken& n) {
   return l.real == PLocal ? PLocalK<OP> : PBinaryK<OP>;
 }
 
+// Binary node n starts a chain of three links or more: walked in a loop
+// (see g_chain). Shorter ones recurse, at most two levels, at no cost.
+inline bool LongChain(const RToken& n) {
+  const RToken& left = n.items[0];
+  return left.kind == TK_BINARY && left.items[0].kind == TK_BINARY;
+}
+
+// Pure arithmetic on a long chain (see LongChain and g_chain): its links in
+// a loop, so a chain of any length needs no stack per link.
+__attribute__((noinline)) bool PChain(Ctx& c, const RToken& n, double& out) {
+  const size_t base = g_chain.size();
+  const RToken* link = &n;
+  while (link->kind == TK_BINARY && link->longchain) {
+    g_chain.push_back(link);
+    link = &link->items[0];
+  }
+  double acc;
+  bool ok = Operand(c, *link, acc);
+  for (size_t k = g_chain.size(); ok && k-- > base;) {
+    const RToken& node = *g_chain[k];
+    double r;
+    ok = Operand(c, node.items[1], r) && ApplyReal(node.ind, acc, r, acc);
+  }
+  g_chain.resize(base);
+  if (ok) out = acc;
+  return ok;
+}
+
+// The right operand of binary node n combined into out, which holds the
+// value of the left operand.
+inline bool Combine(Ctx& c, const RToken& n, RValue& out) {
+  const RToken& rn = n.items[1];
+  // Two reals: the operators that cannot fail are computed here (as pure
+  // arithmetic computes them); the rest, and every error, go to
+  // BinaryOperation.
+  if (rn.kind == TK_CONSTANT) {
+    if (out.kind == RValue::kReal && rn.value.kind == RValue::kReal && g_fastPaths &&
+        ApplyReal(n.ind, out.val, rn.value.val, out.val))
+      return true;
+    return BinaryOperation(*c.code, rn.position, n.ind, rn.value, out);
+  }
+  RValue right;
+  if (!Eval(c, rn, right)) return false;
+  if (out.kind == RValue::kReal && right.kind == RValue::kReal && g_fastPaths &&
+      ApplyReal(n.ind, out.val, right.val, out.val))
+    return true;
+  return BinaryOperation(*c.code, rn.position, n.ind, right, out);
+}
+
+// Eval of a long chain (see LongChain and g_chain).
+__attribute__((noinline)) bool EvalChain(Ctx& c, const RToken& n, RValue& out) {
+  const size_t base = g_chain.size();
+  const RToken* link = &n;
+  bool known = false;  // the left operand of the last link is in out
+  for (;;) {
+    g_chain.push_back(link);
+    const RToken& left = link->items[0];
+    if (left.kind != TK_BINARY) break;
+    double d;
+    if (left.pureroot && Operand(c, left, d)) {  // as Eval tries it first
+      out.SetReal(d);
+      known = true;
+      break;
+    }
+    link = &left;
+  }
+  bool ok = known || Eval(c, g_chain.back()->items[0], out);
+  for (size_t k = g_chain.size(); ok && k-- > base;) ok = Combine(c, *g_chain[k], out);
+  g_chain.resize(base);
+  return ok;
+}
+
+// Eval of a variable whose owner is a variable that is read first (a.b.c;
+// see g_chain).
+__attribute__((noinline)) bool EvalVariableChain(Ctx& c, const RToken& n, RValue& out) {
+  const size_t base = g_chain.size();
+  const RToken* link = &n;
+  while (link->kind == TK_VARIABLE && !link->constowner && link->items[0].kind == TK_VARIABLE) {
+    g_chain.push_back(link);
+    link = &link->items[0];
+  }
+  bool ok = Eval(c, *link, out);
+  for (size_t k = g_chain.size(); ok && k-- > base;) {
+    const RToken& node = *g_chain[k];
+    VarRef ref;
+    ok = Resolve(c, node, ref, &out) && ReadVar(c, node, ref, out);
+  }
+  g_chain.resize(base);
+  return ok;
+}
+
+
 // Evaluates a node: pure arithmetic is tried in place (an operand costs no
 // frame of the general evaluator), the rest goes to EvalGeneral.
 inline bool Eval(Ctx& c, const RToken& n, RValue& out) {
@@ -589,29 +691,15 @@ bool EvalGeneral(Ctx& c, const RToken& n, RValue& out) {
       return ReadVar(c, n, ref, out);
     }
     case TK_VARIABLE: {
+      if (!n.constowner && n.items[0].kind == TK_VARIABLE) return EvalVariableChain(c, n, out);
       VarRef ref;
       if (!Resolve(c, n, ref)) return false;
       return ReadVar(c, n, ref, out);
     }
-    case TK_BINARY: {
+    case TK_BINARY:
+      if (LongChain(n)) return EvalChain(c, n, out);
       if (!Eval(c, n.items[0], out)) return false;
-      const RToken& rn = n.items[1];
-      // Two reals: the operators that cannot fail are computed here (as pure
-      // arithmetic computes them); the rest, and every error, go to
-      // BinaryOperation.
-      if (rn.kind == TK_CONSTANT) {
-        if (out.kind == RValue::kReal && rn.value.kind == RValue::kReal && g_fastPaths &&
-            ApplyReal(n.ind, out.val, rn.value.val, out.val))
-          return true;
-        return BinaryOperation(*c.code, rn.position, n.ind, rn.value, out);
-      }
-      RValue right;
-      if (!Eval(c, rn, right)) return false;
-      if (out.kind == RValue::kReal && right.kind == RValue::kReal && g_fastPaths &&
-          ApplyReal(n.ind, out.val, right.val, out.val))
-        return true;
-      return BinaryOperation(*c.code, rn.position, n.ind, right, out);
-    }
+      return Combine(c, n, out);
     case TK_UNARY:
       if (!Eval(c, n.items[0], out)) return false;
       return UnaryOperation(*c.code, n.position, n.ind, out);
@@ -1051,19 +1139,26 @@ int Exec(Ctx& c, const RToken& n, RValue& result) {
       return n.fastassign ? FastAssign(c, n, result) : Assign(c, n, result);
     case TK_CALL:
       return CallFunction(c, n, result) ? C_NORMAL : C_ERROR;
-    case TK_IF: {
-      // Conditions do not write the result slot: only calls, assignments
-      // and return do.
-      const RToken& e = n.items[0];
-      double d;
-      int cond;
-      if (e.pure && Operand(c, e, d)) cond = d >= 0.5 ? 1 : 0;
-      else cond = IfCondition(c, e);
-      if (cond < 0) return C_ERROR;
-      if (cond) return Exec(c, n.items[1], result);
-      if (n.itemnumb > 2) return Exec(c, n.items[2], result);
-      return C_NORMAL;
-    }
+    case TK_IF:
+      // An else-if chain is followed in a loop.
+      for (const RToken* link = &n;;) {
+        // Conditions do not write the result slot: only calls, assignments
+        // and return do.
+        const RToken& e = link->items[0];
+        double d;
+        int cond;
+        if (e.pure && Operand(c, e, d)) {
+          cond = d >= 0.5 ? 1 : 0;
+        } else {
+          cond = IfCondition(c, e);
+        }
+        if (cond < 0) return C_ERROR;
+        if (cond) return Exec(c, link->items[1], result);
+        if (link->itemnumb <= 2) return C_NORMAL;
+        const RToken& other = link->items[2];
+        if (other.kind != TK_IF) return Exec(c, other, result);
+        link = &other;
+      }
     case TK_WHILE:
       return While(c, n, result);
     case TK_DO:
@@ -1265,6 +1360,7 @@ RealEval PureEvaluator(const RToken& n) {
     case TK_UNARY:
       return n.ind == SYM_MINUS ? PMinus : n.ind == SYM_NOT ? PNot : PPlus;
     case TK_BINARY:
+      if (n.longchain) return PChain;
       switch (n.ind) {
         case SYM_PLUS: return BinaryEvaluator<SYM_PLUS>(n);
         case SYM_MINUS: return BinaryEvaluator<SYM_MINUS>(n);

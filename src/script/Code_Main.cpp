@@ -10,6 +10,23 @@
 #include "script/Code_Variable.h"
 #include "script/Variable_Main.h"
 
+void RToken::ReleaseChildren() noexcept {
+  std::vector<RToken> pending;
+  pending.swap(items);
+  try {
+    while (!pending.empty()) {
+      RToken last = std::move(pending.back());
+      pending.pop_back();
+      for (RToken& child : last.items)
+        if (!child.items.empty()) pending.push_back(std::move(child));
+      // `last` now holds only leaves and emptied nodes: no deeper destruction.
+    }
+  } catch (...) {
+    // Out of memory while taking a tree apart: what is left is released the
+    // recursive way, which suffices for all but the longest chains.
+  }
+}
+
 void CCode::Create(const std::string& text, bool isexpression) {
   i_str = text;
   i_kind = isexpression ? 2 : 1;
@@ -30,8 +47,9 @@ void SetResourceBoundsForFuzzing(size_t maxstring, int maxindex) {
 }
 
 namespace {
-void CollectLocals(const RToken& n, std::vector<int>& ids) {
-  for (const RToken& child : n.items) CollectLocals(child, ids);
+// The walks below visit nodes in a loop (VisitAfterChildren, Contains):
+// operator chains make trees as deep as they are long.
+void CollectLocal(const RToken& n, std::vector<int>& ids) {
   bool local = (n.kind == TK_CONSTOWNERVAR && n.ind2 == OWNER_LOCAL) ||
                (n.kind == TK_VARIABLE && n.items[0].kind == TK_CONSTANT && n.items[0].value.IsReal() &&
                 n.items[0].value.val == static_cast<double>(OWNER_LOCAL));
@@ -41,11 +59,19 @@ void CollectLocals(const RToken& n, std::vector<int>& ids) {
     ids.push_back(n.ind);
   }
 }
-void AssignSlots(RToken& n, const std::vector<int>& ids) {
-  for (RToken& child : n.items) AssignSlots(child, ids);
-  if (n.kind != TK_CONSTOWNERVAR && n.kind != TK_VARIABLE) return;
-  for (size_t k = 0; k < ids.size(); ++k)
-    if (ids[k] == n.ind) n.slot = static_cast<int>(k);
+void CollectLocals(const RToken& root, std::vector<int>& ids) {
+  VisitAfterChildren(root, [&ids](const RToken& n) {
+    CollectLocal(n, ids);
+    return true;
+  });
+}
+void AssignSlots(RToken& root, const std::vector<int>& ids) {
+  VisitAfterChildren(root, [&ids](RToken& n) {
+    if (n.kind != TK_CONSTOWNERVAR && n.kind != TK_VARIABLE) return true;
+    for (size_t k = 0; k < ids.size(); ++k)
+      if (ids[k] == n.ind) n.slot = static_cast<int>(k);
+    return true;
+  });
 }
 bool PureOperator(int op) {
   switch (op) {
@@ -76,8 +102,7 @@ bool PlainBuiltin(int id) {
   return false;
 }
 
-void MarkPure(RToken& n) {
-  for (RToken& child : n.items) MarkPure(child);
+void MarkPureNode(RToken& n) {
   switch (n.kind) {
     case TK_CONSTANT: n.pure = n.value.IsReal(); break;
     case TK_CONSTOWNERVAR:
@@ -96,7 +121,10 @@ void MarkPure(RToken& n) {
       for (size_t k = 1; k < n.items.size(); ++k) n.pure = n.pure && n.items[k].pure;
       break;
     }
-    case TK_BINARY: n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure; break;
+    case TK_BINARY:
+      n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure;
+      n.longchain = n.pure && n.items[0].kind == TK_BINARY && n.items[0].items[0].kind == TK_BINARY;
+      break;
     case TK_UNARY: n.pure = (n.ind == SYM_MINUS || n.ind == SYM_PLUS || n.ind == SYM_NOT) && n.items[0].pure; break;
     case TK_ASSIGN: {
       const RToken& t = n.items[0];
@@ -112,10 +140,20 @@ void MarkPure(RToken& n) {
   n.real = n.pure ? PureEvaluator(n) : nullptr;
   for (RToken& child : n.items) child.pureroot = child.pure && !n.pure;
 }
-bool Contains(const RToken& n, int kind) {
-  if (n.kind == kind) return true;
-  for (const RToken& child : n.items)
-    if (Contains(child, kind)) return true;
+void MarkPure(RToken& root) {
+  VisitAfterChildren(root, [](RToken& n) {
+    MarkPureNode(n);
+    return true;
+  });
+}
+bool Contains(const RToken& root, int kind) {
+  std::vector<const RToken*> work{&root};
+  while (!work.empty()) {
+    const RToken* n = work.back();
+    work.pop_back();
+    if (n->kind == kind) return true;
+    for (const RToken& child : n->items) work.push_back(&child);
+  }
   return false;
 }
 bool Escapes(const RToken& n) { return Contains(n, TK_EXIT) || Contains(n, TK_BREAK) || Contains(n, TK_CONTINUE); }
@@ -139,9 +177,21 @@ void MarkDeadResults(RToken& n, bool killed) {
       }
       break;
     }
-    case TK_IF:
-      for (size_t i = 1; i < n.items.size(); ++i) MarkDeadResults(n.items[i], killed);
+    case TK_IF: {
+      // An else-if chain is followed in a loop.
+      RToken* link = &n;
+      for (;;) {
+        MarkDeadResults(link->items[1], killed);
+        if (link->items.size() < 3) break;
+        RToken& other = link->items[2];
+        if (other.kind != TK_IF) {
+          MarkDeadResults(other, killed);
+          break;
+        }
+        link = &other;
+      }
       break;
+    }
     case TK_WHILE: case TK_REPEAT:
       // The body runs again or the loop ends; only an exit inside it can end
       // the code right after a statement of the body.
@@ -170,8 +220,7 @@ bool SameVariable(const RToken& a, const RToken& b) {
          a.slot == b.slot;
 }
 
-void MarkAppends(RToken& n) {
-  for (RToken& child : n.items) MarkAppends(child);
+void MarkAppend(RToken& n) {
   if (n.kind != TK_ASSIGN || n.ind != SYM_ASSIGN) return;
   const RToken& target = n.items[0];
   const RToken& expr = n.items[1];
@@ -183,6 +232,12 @@ void MarkAppends(RToken& n) {
                          (target.ind2 == OWNER_UNQUALIFIED || target.ind2 == OWNER_SELF ||
                           target.ind2 == OWNER_OTHER || target.ind2 == OWNER_GLOBAL));
   n.appendself = plain && (local || !Contains(expr.items[1], TK_CALL));
+}
+void MarkAppends(RToken& root) {
+  VisitAfterChildren(root, [](RToken& n) {
+    MarkAppend(n);
+    return true;
+  });
 }
 }  // namespace
 

@@ -61,6 +61,9 @@ struct RToken {
   bool pure = false;
   bool pureroot = false;  // pure, and the parent is not
   RealEval real = nullptr;  // set on pure nodes
+  // Pure binary nodes whose left operand's left operand is binary too: pure
+  // arithmetic walks such a chain in a loop.
+  bool longchain = false;
   // Kind 7 nodes whose owner child is a real constant: the owner, rounded, is
   // kept in ind2 so that it need not be evaluated.
   bool constowner = false;
@@ -77,10 +80,23 @@ struct RToken {
 
   RToken() = default;
   RToken(int k, int pos) : kind(k), position(pos) {}
+  RToken(RToken&&) noexcept = default;
+  RToken& operator=(RToken&&) noexcept = default;
+  // Trees are moved, never copied.
+  RToken(const RToken&) = delete;
+  RToken& operator=(const RToken&) = delete;
+  // Long chains make trees far deeper than the machine stack allows for a
+  // recursive destruction: the children are taken apart with a work list.
+  ~RToken() {
+    if (!items.empty()) ReleaseChildren();
+  }
   void Add(RToken&& child) {
     items.push_back(std::move(child));
     itemnumb = static_cast<int>(items.size());
   }
+
+ private:
+  void ReleaseChildren() noexcept;
 };
 
 // The evaluator of a node marked pure (its children already have theirs);

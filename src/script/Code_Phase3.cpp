@@ -42,17 +42,13 @@ class Parser {
   size_t p_ = 0;
   int depth_ = 0;
 
-  // Counts nesting; chains of left-associative operators and of "." count
-  // one level per link, since they build trees as deep as the chain is long.
+  // Counts nesting: brackets, unary operators, nested statements. Chains
+  // (left-associative operators of one level, ".", else-if) cost nothing
+  // however long: every later pass follows them in a loop.
   struct DepthGuard {
     int& d;
-    int n = 1;
     explicit DepthGuard(int& depth) : d(depth) { ++d; }
-    void More() {
-      ++d;
-      ++n;
-    }
-    ~DepthGuard() { d -= n; }
+    ~DepthGuard() { --d; }
   };
 
   const RToken2& Cur() const { return t_[p_ < t_.size() ? p_ : t_.size() - 1]; }
@@ -87,133 +83,24 @@ class Parser {
     return true;
   }
 
+  // Each statement kind reads its parts in a function of its own, so that
+  // the frame that nested blocks recurse through stays small.
   bool StatementBody(RToken& s) {
     switch (Sym()) {
-      case SYM_FUNC:
-        return Call(s);
-      case SYM_BEGIN: {
-        KeywordStart(s, TK_BLOCK);
-        while (Sym() != SYM_END_BLOCK) {
-          if (Sym() == SYM_END) return Fail("Symbol } expected.");
-          RToken c;
-          if (!Statement(c)) return false;
-          s.Add(std::move(c));
-        }
-        Next();
-        return true;
-      }
-      case SYM_IF: {
-        KeywordStart(s, TK_IF);
-        RToken cond, then;
-        if (!Expr(cond)) return false;
-        if (Sym() == SYM_THEN) Next();
-        if (!Statement(then)) return false;
-        s.Add(std::move(cond));
-        s.Add(std::move(then));
-        if (Sym() == SYM_ELSE) {
-          Next();
-          RToken other;
-          if (!Statement(other)) return false;
-          s.Add(std::move(other));
-        }
-        return true;
-      }
-      case SYM_WHILE: {
-        KeywordStart(s, TK_WHILE);
-        RToken cond, body;
-        if (!Expr(cond)) return false;
-        if (Sym() == SYM_DO) Next();
-        if (!Statement(body)) return false;
-        s.Add(std::move(cond));
-        s.Add(std::move(body));
-        return true;
-      }
-      case SYM_DO: {
-        KeywordStart(s, TK_DO);
-        RToken body, cond;
-        if (!Statement(body)) return false;
-        if (Sym() != SYM_UNTIL) return Fail("Keyword until expected.");
-        Next();
-        if (!Expr(cond)) return false;
-        s.Add(std::move(body));
-        s.Add(std::move(cond));
-        return true;
-      }
-      case SYM_FOR: {
-        KeywordStart(s, TK_FOR);
-        if (Sym() != SYM_LPAREN) return Fail("Symbol ( expected.");
-        Next();
-        RToken init, cond, step, body;
-        if (!Statement(init)) return false;
-        if (Sym() == SYM_SEMI) Next();
-        if (!Expr(cond)) return false;
-        if (Sym() == SYM_SEMI) Next();
-        if (!Statement(step)) return false;
-        if (Sym() != SYM_RPAREN) return Fail("Symbol ) expected.");
-        Next();
-        if (!Statement(body)) return false;
-        s.Add(std::move(init));
-        s.Add(std::move(cond));
-        s.Add(std::move(step));
-        s.Add(std::move(body));
-        return true;
-      }
-      case SYM_REPEAT: {
-        KeywordStart(s, TK_REPEAT);
-        RToken count, body;
-        if (!Expr(count) || !Statement(body)) return false;
-        s.Add(std::move(count));
-        s.Add(std::move(body));
-        return true;
-      }
-      case SYM_EXIT:
-        return KeywordStart(s, TK_EXIT);
-      case SYM_BREAK:
-        return KeywordStart(s, TK_BREAK);
-      case SYM_CONTINUE:
-        return KeywordStart(s, TK_CONTINUE);
-      case SYM_WITH: {
-        KeywordStart(s, TK_WITH);
-        RToken owner, body;
-        if (!Expr(owner)) return false;
-        if (Sym() == SYM_DO) Next();
-        if (!Statement(body)) return false;
-        s.Add(std::move(owner));
-        s.Add(std::move(body));
-        return true;
-      }
-      case SYM_RETURN: {
-        KeywordStart(s, TK_RETURN);
-        RToken e;
-        if (!Expr(e)) return false;
-        s.Add(std::move(e));
-        return true;
-      }
-      case SYM_SWITCH: {
-        KeywordStart(s, TK_SWITCH);
-        RToken e;
-        if (!Expr(e)) return false;
-        s.Add(std::move(e));
-        if (Sym() != SYM_BEGIN) return Fail("Symbol { expected.");
-        Next();
-        while (Sym() != SYM_END_BLOCK) {
-          if (Sym() == SYM_END) return Fail("Symbol } expected.");
-          RToken c;
-          if (!Statement(c)) return false;
-          s.Add(std::move(c));
-        }
-        Next();
-        return true;
-      }
-      case SYM_CASE: {
-        KeywordStart(s, TK_CASE);
-        RToken e;
-        if (!Expr(e)) return false;
-        if (Sym() != SYM_COLON) return Fail("Symbol : expected.");
-        Next();
-        s.Add(std::move(e));
-        return true;
-      }
+      case SYM_FUNC: return Call(s);
+      case SYM_BEGIN: return Block(s);
+      case SYM_IF: return If(s);
+      case SYM_WHILE: return While(s);
+      case SYM_DO: return Do(s);
+      case SYM_FOR: return For(s);
+      case SYM_REPEAT: return Repeat(s);
+      case SYM_EXIT: return KeywordStart(s, TK_EXIT);
+      case SYM_BREAK: return KeywordStart(s, TK_BREAK);
+      case SYM_CONTINUE: return KeywordStart(s, TK_CONTINUE);
+      case SYM_WITH: return With(s);
+      case SYM_RETURN: return Return(s);
+      case SYM_SWITCH: return Switch(s);
+      case SYM_CASE: return Case(s);
       case SYM_DEFAULT: {
         KeywordStart(s, TK_DEFAULT);
         if (Sym() != SYM_COLON) return Fail("Symbol : expected.");
@@ -221,26 +108,163 @@ class Parser {
         return true;
       }
       case SYM_VARDECL:
-      case SYM_GLOBALVAR: {
-        KeywordStart(s, Sym() == SYM_VARDECL ? TK_VAR : TK_GLOBALVAR);
-        while (Sym() == SYM_VAR) {
-          if (Cur().ind < 100000) return Fail("Cannot redeclare a builtin variable.");
-          RToken name(TK_CONSTANT, Pos());
-          name.ind = Cur().ind;
-          s.Add(std::move(name));
-          Next();
-          if (Sym() == SYM_COMMA) Next();
-        }
-        return true;
-      }
+      case SYM_GLOBALVAR: return Declaration(s);
       case SYM_SEMI:
         s = RToken(TK_EMPTY, Pos());
         return true;
-      case SYM_END:
-        return Fail("Unexpected end of code reached.");
-      default:
-        return Assignment(s);
+      case SYM_END: return Fail("Unexpected end of code reached.");
+      default: return Assignment(s);
     }
+  }
+
+  [[gnu::noinline]] bool Block(RToken& s) {
+    KeywordStart(s, TK_BLOCK);
+    while (Sym() != SYM_END_BLOCK) {
+      if (Sym() == SYM_END) return Fail("Symbol } expected.");
+      RToken c;
+      if (!Statement(c)) return false;
+      s.Add(std::move(c));
+    }
+    Next();
+    return true;
+  }
+
+  // An else-if chain is read here in a loop, each if hung below the one
+  // before it as its else statement.
+  [[gnu::noinline]] bool If(RToken& s) {
+    KeywordStart(s, TK_IF);
+    RToken* link = &s;
+    for (;;) {
+      RToken cond, then;
+      if (!Expr(cond)) return false;
+      if (Sym() == SYM_THEN) Next();
+      if (!Statement(then)) return false;
+      link->Add(std::move(cond));
+      link->Add(std::move(then));
+      if (Sym() != SYM_ELSE) return true;
+      Next();
+      if (Sym() != SYM_IF) {
+        RToken other;
+        if (!Statement(other)) return false;
+        link->Add(std::move(other));
+        return true;
+      }
+      RToken next;
+      KeywordStart(next, TK_IF);
+      link->Add(std::move(next));
+      link = &link->items.back();
+    }
+  }
+
+  [[gnu::noinline]] bool While(RToken& s) {
+    KeywordStart(s, TK_WHILE);
+    RToken cond, body;
+    if (!Expr(cond)) return false;
+    if (Sym() == SYM_DO) Next();
+    if (!Statement(body)) return false;
+    s.Add(std::move(cond));
+    s.Add(std::move(body));
+    return true;
+  }
+
+  [[gnu::noinline]] bool Do(RToken& s) {
+    KeywordStart(s, TK_DO);
+    RToken body, cond;
+    if (!Statement(body)) return false;
+    if (Sym() != SYM_UNTIL) return Fail("Keyword until expected.");
+    Next();
+    if (!Expr(cond)) return false;
+    s.Add(std::move(body));
+    s.Add(std::move(cond));
+    return true;
+  }
+
+  [[gnu::noinline]] bool For(RToken& s) {
+    KeywordStart(s, TK_FOR);
+    if (Sym() != SYM_LPAREN) return Fail("Symbol ( expected.");
+    Next();
+    RToken init, cond, step, body;
+    if (!Statement(init)) return false;
+    if (Sym() == SYM_SEMI) Next();
+    if (!Expr(cond)) return false;
+    if (Sym() == SYM_SEMI) Next();
+    if (!Statement(step)) return false;
+    if (Sym() != SYM_RPAREN) return Fail("Symbol ) expected.");
+    Next();
+    if (!Statement(body)) return false;
+    s.Add(std::move(init));
+    s.Add(std::move(cond));
+    s.Add(std::move(step));
+    s.Add(std::move(body));
+    return true;
+  }
+
+  [[gnu::noinline]] bool Repeat(RToken& s) {
+    KeywordStart(s, TK_REPEAT);
+    RToken count, body;
+    if (!Expr(count) || !Statement(body)) return false;
+    s.Add(std::move(count));
+    s.Add(std::move(body));
+    return true;
+  }
+
+  [[gnu::noinline]] bool With(RToken& s) {
+    KeywordStart(s, TK_WITH);
+    RToken owner, body;
+    if (!Expr(owner)) return false;
+    if (Sym() == SYM_DO) Next();
+    if (!Statement(body)) return false;
+    s.Add(std::move(owner));
+    s.Add(std::move(body));
+    return true;
+  }
+
+  [[gnu::noinline]] bool Return(RToken& s) {
+    KeywordStart(s, TK_RETURN);
+    RToken e;
+    if (!Expr(e)) return false;
+    s.Add(std::move(e));
+    return true;
+  }
+
+  [[gnu::noinline]] bool Switch(RToken& s) {
+    KeywordStart(s, TK_SWITCH);
+    RToken e;
+    if (!Expr(e)) return false;
+    s.Add(std::move(e));
+    if (Sym() != SYM_BEGIN) return Fail("Symbol { expected.");
+    Next();
+    while (Sym() != SYM_END_BLOCK) {
+      if (Sym() == SYM_END) return Fail("Symbol } expected.");
+      RToken c;
+      if (!Statement(c)) return false;
+      s.Add(std::move(c));
+    }
+    Next();
+    return true;
+  }
+
+  [[gnu::noinline]] bool Case(RToken& s) {
+    KeywordStart(s, TK_CASE);
+    RToken e;
+    if (!Expr(e)) return false;
+    if (Sym() != SYM_COLON) return Fail("Symbol : expected.");
+    Next();
+    s.Add(std::move(e));
+    return true;
+  }
+
+  [[gnu::noinline]] bool Declaration(RToken& s) {
+    KeywordStart(s, Sym() == SYM_VARDECL ? TK_VAR : TK_GLOBALVAR);
+    while (Sym() == SYM_VAR) {
+      if (Cur().ind < 100000) return Fail("Cannot redeclare a builtin variable.");
+      RToken name(TK_CONSTANT, Pos());
+      name.ind = Cur().ind;
+      s.Add(std::move(name));
+      Next();
+      if (Sym() == SYM_COMMA) Next();
+    }
+    return true;
   }
 
   bool Assignment(RToken& s) {
@@ -308,8 +332,6 @@ class Parser {
         case 6: match = op >= SYM_TIMES && op <= SYM_MOD; break;
       }
       if (!match) return true;
-      g.More();
-      if (TooDeep()) return false;
       Next();
       RToken right;
       if (!Binary(right, level + 1)) return false;
@@ -345,8 +367,6 @@ class Parser {
     if (TooDeep()) return false;
     if (!Primary(e)) return false;
     while (Sym() == SYM_DOT) {
-      g.More();
-      if (TooDeep()) return false;
       Next();
       if (Sym() != SYM_VAR) return Fail("Variable name expected.");
       RToken var;

@@ -10,9 +10,12 @@ class PostPass {
  public:
   explicit PostPass(const CCode& code) : code_(code) {}
 
-  bool Walk(RToken& node) {
-    for (RToken& child : node.items)
-      if (!Walk(child)) return false;
+  bool Walk(RToken& root) {
+    return VisitAfterChildren(root, [this](RToken& node) { return Visit(node); });
+  }
+
+ private:
+  bool Visit(RToken& node) {
     switch (node.kind) {
       case TK_VAR:
         for (const RToken& name : node.items) locals_.insert(name.ind);
@@ -41,7 +44,9 @@ class PostPass {
       }
       case TK_BINARY: {
         if (node.items[0].kind != TK_CONSTANT || node.items[1].kind != TK_CONSTANT) return true;
-        RValue left = node.items[0].value;
+        // Moved, not copied: a long chain of string constants folds in
+        // linear time.
+        RValue left = std::move(node.items[0].value);
         if (!BinaryOperation(code_, node.items[1].position, node.ind, node.items[1].value, left)) return false;
         Fold(node, std::move(left));
         return true;
@@ -51,7 +56,6 @@ class PostPass {
     }
   }
 
- private:
   static void Fold(RToken& node, RValue&& v) {
     node.kind = TK_CONSTANT;
     node.value = std::move(v);

@@ -102,6 +102,29 @@ TEST_F(HostileRunTest, DeepNestingOnASmallShellStack) {
   EXPECT_EQ(r.out, "3\n");
 }
 
+// Long flat chains (a sum of 100,000 terms, a dot chain as long, 10,000
+// else-if branches) are no nesting: they compile and run in a step and
+// through --eval, on a small shell stack too.
+TEST_F(HostileRunTest, LongFlatChainsRunOnASmallShellStack) {
+  std::string sum = "a", dots = "d", branches = "if k == 0 y = 0";
+  for (int i = 1; i < 100000; ++i) {
+    sum += " + a";
+    dots += ".d";
+  }
+  for (int i = 1; i < 10000; ++i) branches += " else if k == " + std::to_string(i) + " y = " + std::to_string(i);
+  const std::string code = "a = 1; d = id; k = 9998; " + branches + "; x = " + sum + "; z = " + dots +
+                           " == id; show_debug_message(string(x) + ' ' + string(y) + ' ' + string(z))";
+  ROutput r = Play(Game(StepCode(code)), "--steps 1", "ulimit -s 256;");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_EQ(r.out, "100000 9998 1\n");
+
+  const fs::path eval = dir_ / "chains.code";
+  std::ofstream(eval) << "a = 2; k = 9998; " << branches << "; return string(" << sum << ") + ' ' + string(y)";
+  r = Capture("ulimit -s 256; timeout -s KILL 60 " + kBin + "/roomrun --eval " + eval.string() + " 2>&1");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, "\"200000 9998\"\n");  // --eval shows strings quoted
+}
+
 // Memory used up inside a step ends the game with the message and a
 // failure, at once: no second step on half-built state, no crash, no hang.
 // A sanitizer build cannot run under an address-space limit: then skipped.

@@ -236,9 +236,10 @@ TEST_F(ErrorsTest, HostileInputGivesErrorsNotCrashes) {
   RunOutcome r = RunCode("u = " + deep + "1");
   EXPECT_FALSE(r.compiled);
   EXPECT_NE(r.error.find("Code is nested too deeply."), std::string::npos);
+  // A long flat chain is no nesting (see Code_Chain_test).
   std::string chain = "u = 1";
   for (int i = 0; i < 5000; ++i) chain += "+1";
-  EXPECT_FALSE(RunCode(chain).compiled);
+  EXPECT_TRUE(RunCode(chain).ok);
   std::string blocks(3000, '{');
   EXPECT_FALSE(RunCode(blocks).compiled);
   std::string ifs;
