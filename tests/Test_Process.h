@@ -39,6 +39,16 @@ inline std::string ReadText(const std::filesystem::path& p) {
   return s.str();
 }
 
+// A program placed at `to`, so that what it writes beside itself (its trace)
+// lands in the test's folder: a hard link where the file system allows one,
+// since a sanitizer build of the runner is some 100 MB, else a copy.
+inline void PlaceProgram(const std::filesystem::path& from, const std::filesystem::path& to) {
+  std::filesystem::create_directories(to.parent_path());
+  std::error_code ec;
+  std::filesystem::create_hard_link(from, to, ec);
+  if (ec) std::filesystem::copy_file(from, to);
+}
+
 // A test with its own empty folder dir_, removed afterwards; the name holds
 // the process id and the test's name, so parallel test runs do not meet.
 class ScratchDirTest : public ::testing::Test {

@@ -119,6 +119,11 @@ class Parser {
 
   [[gnu::noinline]] bool Block(RToken& s) {
     KeywordStart(s, TK_BLOCK);
+    return StatementsToEnd(s);
+  }
+
+  // Statements added to s up to and past the closing brace.
+  bool StatementsToEnd(RToken& s) {
     while (Sym() != SYM_END_BLOCK) {
       if (Sym() == SYM_END) return Fail("Symbol } expected.");
       RToken c;
@@ -234,14 +239,7 @@ class Parser {
     s.Add(std::move(e));
     if (Sym() != SYM_BEGIN) return Fail("Symbol { expected.");
     Next();
-    while (Sym() != SYM_END_BLOCK) {
-      if (Sym() == SYM_END) return Fail("Symbol } expected.");
-      RToken c;
-      if (!Statement(c)) return false;
-      s.Add(std::move(c));
-    }
-    Next();
-    return true;
+    return StatementsToEnd(s);
   }
 
   [[gnu::noinline]] bool Case(RToken& s) {

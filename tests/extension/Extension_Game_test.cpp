@@ -1,5 +1,5 @@
 // Extension packages end to end: the fixture game packed with roompack and
-// played headless by a private copy of roomrun (so its trace can be read),
+// played headless by its own placing of roomrun (so its trace can be read),
 // and the packer's refusals of broken package descriptions.
 #include <gtest/gtest.h>
 
@@ -29,14 +29,10 @@ class ExtensionGame : public testproc::ScratchDirTest {
     fs::create_directories(dir_ / "tmpbase");
   }
   ROutput Pack() { return Capture(kBin + "/roompack " + proj_.string() + " -o " + (dir_ / "game.bin").string() + " 2>&1"); }
-  // Plays the packed game with a copy of the runner beside which the trace is written.
+  // Plays the packed game with its own placing of the runner, beside which the trace is written.
   ROutput Play(const std::string& switches) {
     const fs::path exe = dir_ / "bin" / "roomrun";
-    if (!fs::exists(exe)) {
-      fs::create_directories(exe.parent_path());
-      fs::copy_file(kBin + "/roomrun", exe);
-      fs::permissions(exe, fs::perms::owner_all);
-    }
+    if (!fs::exists(exe)) testproc::PlaceProgram(kBin + "/roomrun", exe);
     return Capture("cd " + dir_.string() + " && TMPDIR=" + (dir_ / "tmpbase").string() + " " + exe.string() +
                    " --headless --fast --VTTrace " + switches + " game.bin 2>" + (dir_ / "stderr.txt").string());
   }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Escape_Scratch.h"
 #include "runner/DataNew_Main.h"
 #include "runner/DataNew_Write.h"
 #include "runner/Support_File.h"
@@ -41,44 +42,26 @@ const RScratch& Scratch() {
     fs::create_directories(r.tmp);
     std::ofstream(r.victim) << "keep";
     fs::current_path(r.scratch);
-    SetMessageSink([](const std::string&) {});
-    TraceEnabled = false;
-    ErrorHooks().show_window = [](const std::string&, bool) { return false; };
-    ErrorHooks().trace = [](const std::string&) {};
+    escape::QuietRunner();
     std::atexit([] { fs::remove_all(Scratch().root); });
     return r;
   }();
   return s;
 }
 
-void Fail(const std::string& what) {
-  std::fprintf(stderr, "extension files escaped: %s\n", what.c_str());
-  std::abort();
-}
+[[noreturn]] void Fail(const std::string& what) { escape::Fail("extension files", what); }
 
 const char* const kNamePieces[] = {"..", ".", "/", "\\", "victim.txt", "link", "a", "C:", "x.dll", "",
                                    "../victim.txt", "../../victim.txt", "/tmp", "~", "\n", ":", "tmp"};
 
-std::string PickName(FuzzedDataProvider& in) {
-  std::string name;
-  const int parts = in.ConsumeIntegralInRange(0, 4);
-  for (int i = 0; i < parts; ++i) {
-    if (in.ConsumeBool()) name += kNamePieces[in.ConsumeIntegralInRange<size_t>(0, std::size(kNamePieces) - 1)];
-    else name += in.ConsumeRandomLengthString(12);
-  }
-  return name;
-}
+std::string PickName(FuzzedDataProvider& in) { return escape::PickName(in, kNamePieces); }
 
 void CheckRoot(const RScratch& s) {
   for (const fs::directory_entry& e : fs::directory_iterator(s.root))
     if (e.path() != s.scratch && e.path() != s.victim) Fail("found " + e.path().string());
   for (const fs::directory_entry& e : fs::directory_iterator(s.scratch))
     if (e.path() != s.tmp) Fail("found " + e.path().string());
-  std::ifstream in(s.victim);
-  std::string text;
-  std::getline(in, text);
-  if (text != "keep") Fail("the victim was changed");
-  if (!fs::is_symlink(s.tmp / "link")) Fail("the link was replaced");
+  escape::CheckVictim("extension files", s.victim, s.tmp / "link");
 }
 
 void ResetScratch(const RScratch& s) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Escape_Scratch.h"
 #include "runner/DataNew_Main.h"
 #include "runner/DataNew_Write.h"
 #include "runner/Support_File.h"
@@ -42,20 +43,14 @@ const RScratch& Scratch() {
     fs::create_directories(r.tmp);
     std::ofstream(r.victim) << "keep";
     fs::current_path(r.work);
-    SetMessageSink([](const std::string&) {});
-    TraceEnabled = false;
-    ErrorHooks().show_window = [](const std::string&, bool) { return false; };
-    ErrorHooks().trace = [](const std::string&) {};
+    escape::QuietRunner();
     std::atexit([] { fs::remove_all(Scratch().root); });
     return r;
   }();
   return s;
 }
 
-void Fail(const std::string& what) {
-  std::fprintf(stderr, "included files escaped: %s\n", what.c_str());
-  std::abort();
-}
+[[noreturn]] void Fail(const std::string& what) { escape::Fail("included files", what); }
 
 const char* const kNamePieces[] = {"..", ".", "/", "\\", "victim.txt", "link.txt", "a", "C:", "x.txt", "",
                                    "../victim.txt", "../../victim.txt", "/tmp", "~", "\n", ":"};
@@ -65,25 +60,13 @@ const char* const kInsideDirs[] = {"", "out", "out/deep/er", "../tmp", "./x/../y
 // Anything at all: only secure mode, where named folders are refused.
 const char* const kHostileDirs[] = {"..", "../..", "../../..", "/", "/tmp", "../../victim.txt", "link.txt/.."};
 
-std::string PickName(FuzzedDataProvider& in) {
-  std::string name;
-  const int parts = in.ConsumeIntegralInRange(0, 4);
-  for (int i = 0; i < parts; ++i) {
-    if (in.ConsumeBool()) name += kNamePieces[in.ConsumeIntegralInRange<size_t>(0, std::size(kNamePieces) - 1)];
-    else name += in.ConsumeRandomLengthString(12);
-  }
-  return name;
-}
+std::string PickName(FuzzedDataProvider& in) { return escape::PickName(in, kNamePieces); }
 
 void CheckRoot(const RScratch& s) {
   for (const fs::directory_entry& e : fs::directory_iterator(s.root)) {
     if (e.path() != s.scratch && e.path() != s.victim) Fail("found " + e.path().string());
   }
-  std::ifstream in(s.victim);
-  std::string text;
-  std::getline(in, text);
-  if (text != "keep") Fail("the victim was changed");
-  if (!fs::is_symlink(s.work / "link.txt")) Fail("the link was replaced");
+  escape::CheckVictim("included files", s.victim, s.work / "link.txt");
 }
 
 void ResetScratch(const RScratch& s) {

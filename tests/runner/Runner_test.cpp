@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "GameFixture.h"
+#include "../Test_Process.h"
 #include "runner/Support_File.h"
 
 namespace fs = std::filesystem;
@@ -490,8 +491,7 @@ TEST_F(RunnerTest, TraceFallsBackToTheCurrentFolderWhenBesideTheProgramCannotBeW
   // A folder where Trace.log should be stands for a runner's folder that
   // cannot be written (tests run as root, so permissions would not stop it).
   fs::create_directories(dir_ / "bin" / "Trace.log");
-  fs::copy_file(kRoomrun, dir_ / "bin" / "roomrun");
-  fs::permissions(dir_ / "bin" / "roomrun", fs::perms::owner_all);
+  testproc::PlaceProgram(kRoomrun, dir_ / "bin" / "roomrun");
   const std::string game = Write("g.game", MinimalGame());
   auto r = Run((dir_ / "bin" / "roomrun").string(), "--headless --VTTrace '" + game + "'");
   EXPECT_EQ(r.status, 0) << r.err;
