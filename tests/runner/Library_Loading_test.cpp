@@ -1,5 +1,6 @@
 // Which of the window, drawing, sound and font libraries a run of the runner
-// maps, as the dynamic linker reports them: only what the run needs.
+// maps, as the dynamic linker reports them (only what the run needs), and a
+// run whose library turns out to be unusable.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -58,6 +59,41 @@ TEST_F(LibraryLoadingTest, AHeadlessGameMapsTheWindowAndDrawingOnly) {
     if (lib.on_headless_game == EHeadless::kEither) continue;
     EXPECT_EQ(log.find(lib.soname_start) != std::string::npos, lib.on_headless_game == EHeadless::kMapped)
         << lib.soname_start;
+  }
+}
+
+// An empty library found first under the real one's soname: the run names
+// the library and what it lacks, the feature takes its usual failure path
+// and nothing crashes. The demo draws text and plays a MIDI piece.
+TEST_F(LibraryLoadingTest, AnUnusableLibraryIsNamedAndItsFeatureFailsCleanly) {
+  struct RCase {
+    const char* soname;
+    const char* purpose;
+    int status;
+    const char* feature_message;  // "" when the game plays on without it
+  } cases[] = {
+      {"libSDL2-2.0.so.0", "the window, input and sound output", 1,
+       "Cannot show the game: cannot open the display: libSDL2-2.0.so.0 has no function "},
+      {"libOpenGL.so.0", "drawing", 1, "Cannot show the game: no OpenGL library: libOpenGL.so.0 has no function "},
+      {"libfluidsynth.so.3", "MIDI music", 0, ""},
+      {"libfontconfig.so.1", "finding fonts", 0, ""},
+      {"libfreetype.so.6", "drawing text", 0, ""},
+  };
+  const std::string demo = std::string(ROOMRUN_SOURCE_DIR) + "/examples/demo";
+  for (const RCase& c : cases) {
+    const fs::path libdir = dir_ / c.soname;
+    fs::create_directories(libdir);
+    fs::copy_file(fs::path(ROOMRUN_TESTLIB_DIR) / "libempty.so", libdir / c.soname);
+    const fs::path err = dir_ / "stderr.txt";
+    auto r = testproc::Capture("cd '" + dir_.string() + "' && LD_LIBRARY_PATH='" + libdir.string() + "' '" + kRoomrun +
+                               "' --headless --fast --steps 5 '" + demo + "' 2>'" + err.string() + "'");
+    const std::string text = testproc::ReadText(err);
+    EXPECT_EQ(r.status, c.status) << c.soname << "\n" << text;
+    const std::string said = std::string("roomrun: cannot use ") + c.soname + " for " + c.purpose + ": " + c.soname +
+                             " has no function ";
+    EXPECT_NE(text.find(said), std::string::npos) << c.soname << "\n" << text;
+    EXPECT_EQ(text.find(said), text.rfind(said)) << c.soname << " said more than once\n" << text;
+    EXPECT_NE(text.find(c.feature_message), std::string::npos) << c.soname << "\n" << text;
   }
 }
 
