@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cstddef>
 #include <mutex>
-#include <string>
 
 // One shared library and the functions the runner takes from it. Everything
 // is looked up together, on the first call of any of its functions (or on
