@@ -3,7 +3,6 @@
 // run whose library turns out to be unusable.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -33,19 +32,23 @@ constexpr RLibraryName kOptionalLibraries[] = {
 
 class LibraryLoadingTest : public testproc::ScratchDirTest {
  protected:
-  // The dynamic linker's account of every library the run opened.
-  std::string LinkerLog(const std::string& args) {
+  // The dynamic linker's account of every library the run opened; the
+  // run's standard output goes to `out`.
+  std::string LinkerLog(const std::string& args, std::string* out = nullptr) {
     const fs::path log = dir_ / "ld.log";
     auto r = testproc::Capture("cd '" + dir_.string() + "' && LD_DEBUG=libs '" + kRoomrun + "' " + args + " 2>'" +
                                log.string() + "'");
     EXPECT_EQ(r.status, 0) << args << "\n" << testproc::ReadText(log);
+    if (out) *out = r.out;
     return testproc::ReadText(log);
   }
 };
 
 TEST_F(LibraryLoadingTest, EvalMapsNoneOfThem) {
   std::ofstream(dir_ / "p.txt") << "s = string(6 * 7) + chr(33); return s;";
-  const std::string log = LinkerLog("--eval p.txt");
+  std::string out;
+  const std::string log = LinkerLog("--eval p.txt", &out);
+  EXPECT_EQ(out, "\"42!\"\n");
   ASSERT_NE(log.find("libc.so"), std::string::npos) << "the dynamic linker said nothing";
   for (const RLibraryName& lib : kOptionalLibraries)
     EXPECT_EQ(log.find(lib.soname_start), std::string::npos) << lib.soname_start << " was mapped";
