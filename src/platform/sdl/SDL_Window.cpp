@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Library_Loader.h"
 #include "platform/gl/GL_Device.h"
 #include "platform/sdl/SDL_Joystick.h"
 #include "platform/sdl/SDL_Keys.h"
@@ -74,6 +75,11 @@ bool CSdlGameWindow::StartVideo(std::string& error) {
 
 std::unique_ptr<IRenderDevice> CSdlGameWindow::Open(std::string& error) {
   if (!StartVideo(error)) return nullptr;
+  // The render device's functions: without them the window is of no use.
+  if (!GlLibrary().Load()) {
+    error = std::string("no OpenGL library: ") + GlLibrary().Error();
+    return nullptr;
+  }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
