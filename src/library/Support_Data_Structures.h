@@ -119,7 +119,8 @@ class RealSlotTable {
     return -1;
   }
   // Stores v for k unless k is present (keep = true) or always (keep = false).
-  void put(double k, uint32_t v, bool keep) {
+  // True when k was present.
+  bool put(double k, uint32_t v, bool keep) {
     if (k == 0) k = 0;
     if ((size_ + 1) * 2 > cells_.size()) Grow();
     size_t mask = cells_.size() - 1;
@@ -127,10 +128,11 @@ class RealSlotTable {
     for (; cells_[i].used; i = (i + 1) & mask)
       if (cells_[i].key == k) {
         if (!keep) cells_[i].val = v;
-        return;
+        return true;
       }
     cells_[i] = Cell{k, v, 1};
     ++size_;
+    return false;
   }
   void erase(double k) {
     if (size_ == 0) return;
@@ -220,18 +222,20 @@ class TextSlotTable {
     return -1;
   }
   // Stores slot v for text k unless k is present (keep = true) or always.
+  // True when k was present.
   template <typename TextOf>
-  void put(const std::string& k, uint32_t h, uint32_t v, bool keep, TextOf text_of) {
+  bool put(const std::string& k, uint32_t h, uint32_t v, bool keep, TextOf text_of) {
     if ((size_ + 1) * 4 > cells_.size() * 3) Grow();  // eight cells share a cache line
     size_t mask = cells_.size() - 1;
     size_t i = h & mask;
     for (; cells_[i].slot1 != 0; i = (i + 1) & mask)
       if (cells_[i].hash == h && text_of(cells_[i].slot1 - 1) == k) {
         if (!keep) cells_[i].slot1 = v + 1;
-        return;
+        return true;
       }
     cells_[i] = Cell{h, v + 1};
     ++size_;
+    return false;
   }
   template <typename TextOf>
   void erase(const std::string& k, uint32_t h, TextOf text_of) {
@@ -284,7 +288,7 @@ class CDS_Map {
  public:
   static constexpr int kHeader = 401;
 
-  int Size() const { return static_cast<int>(i_entries.size() - i_free.size()); }
+  int Size() const { return static_cast<int>(i_entries.size() - i_free.size() - i_deleted.size()); }
   // Key and value at position p of the sorted sequence (0 <= p < Size()).
   const RValue& Key(int p) const {
     Settle();
@@ -325,8 +329,13 @@ class CDS_Map {
   // Joins the waiting adds to the sequence, with the precision they were
   // made under, exactly as one insertion after another would have placed them.
   void Settle() const {
-    if (!i_pending.empty()) SettlePending();
+    if (!i_pending.empty() || !i_deleted.empty()) SettlePending();
   }
+  // Drops the deleted entries from the sequence and the waiting adds.
+  void DropDeleted() const;
+  // Deletes through the indexes without touching the sequence; false when
+  // the key is not one they can delete alone.
+  bool DeleteByIndex(const RValue& key);
   void SettlePending() const;
   bool MergePending(const std::vector<uint32_t>& pending) const;
   // Inserts the entry in slot into the sequence after the keys equal to it.
@@ -358,7 +367,15 @@ class CDS_Map {
   }
 
   std::vector<Entry> i_entries;   // the store; freed slots are listed in i_free
-  std::vector<uint32_t> i_free;
+  mutable std::vector<uint32_t> i_free;
+  // Slots deleted through the indexes whose positions are still in the
+  // sequence (or among the waiting adds): they leave it together when
+  // something next needs the order, so a run of deletes costs one pass
+  // instead of a shift of the sequence each. They join i_free only then.
+  mutable std::vector<uint32_t> i_deleted;
+  // Some key may be held more than once (an add found it present). Then a
+  // delete must find the next copy in the sequence, and goes that way.
+  mutable bool i_copies = false;
   mutable std::vector<Position> i_order;  // ascending key order
   mutable std::vector<uint32_t> i_pending;  // slots added but not yet in i_order, oldest first
   mutable double i_pending_precision = 0;  // DS_Precision when the first of them was added
