@@ -197,6 +197,16 @@ std::string FormatFixed(double x, int dec, int maxsig) {
 }
 
 std::string RealToString(double x) {
+  // Whole numbers are what code most often turns into text (keys, scores,
+  // counters): found without the rounding below.
+  if (x > -kTwo52 && x < kTwo52) {
+    const auto i = static_cast<int64_t>(x);
+    if (static_cast<double>(i) == x) {
+      char buf[24];
+      auto res = std::to_chars(buf, buf + sizeof buf, i);
+      return std::string(buf, res.ptr);
+    }
+  }
   if (!std::isfinite(x) || std::fabs(x) >= kTwo63) return "ERROR";
   double r = RoundEven(x);
   if (r == x) {

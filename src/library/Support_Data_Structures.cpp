@@ -420,7 +420,12 @@ void CDS_Map::RebuildIndex() {
   }
 }
 
-bool CDS_Map::UsesIndex(const RValue& key) const { return i_indexed && key.IsString() && ValidUtf8(key.str); }
+bool CDS_Map::IndexHash(const std::string& key, uint32_t& h) const {
+  if (!i_indexed) return false;
+  bool ascii;
+  h = TextSlotTable::Hash(key, &ascii);
+  return ascii || ValidUtf8(key);
+}
 
 int CDS_Map::Lower(const RValue& key) const {
   int first = 0, last = static_cast<int>(i_order.size()) - 1;
@@ -468,7 +473,8 @@ int CDS_Map::FindExact(const RValue& key) const {
 }
 
 int CDS_Map::FindExactSlot(const RValue& key) const {
-  if (UsesIndex(key)) return static_cast<int>(i_index.find(key.str, TextSlotTable::Hash(key.str), TextOf()));
+  uint32_t h;
+  if (key.IsString() && IndexHash(key.str, h)) return static_cast<int>(i_index.find(key.str, h, TextOf()));
   Settle();
   if (key.IsReal() && RealIndexUsable()) {
     int64_t slot = i_rindex.find(key.val);
@@ -576,13 +582,14 @@ void CDS_Map::SettlePending() const {
 void CDS_Map::Add(const RValue& key, const RValue& value) {
   if (!i_pending.empty() && !SamePrecision(i_pending_precision, DS_Precision)) Settle();
   // Keys that the hash indexes serve wait; the others are placed at once.
-  bool wait = key.IsString() ? i_indexed && ValidUtf8(key.str) : std::isfinite(key.val) && RealIndexUsable();
+  uint32_t h = 0;
+  bool wait = key.IsString() ? IndexHash(key.str, h) : std::isfinite(key.val) && RealIndexUsable();
   if (wait) {
     if (i_pending.empty()) i_pending_precision = DS_Precision;
     uint32_t slot = NewEntry(key, value);
     i_pending.push_back(slot);
     // An earlier equal text stays the first; waiting ones come after it.
-    if (key.IsString() && i_index.put(key.str, TextSlotTable::Hash(key.str), slot, true, TextOf())) i_copies = true;
+    if (key.IsString() && i_index.put(key.str, h, slot, true, TextOf())) i_copies = true;
     return;
   }
   Settle();
@@ -607,8 +614,8 @@ bool CDS_Map::DeleteByIndex(const RValue& key) {
   // Without copies the entry the index leads to is the only one equal to
   // the key, so nothing else in the sequence or the indexes changes.
   if (i_copies) return false;
-  if (UsesIndex(key)) {
-    const uint32_t h = TextSlotTable::Hash(key.str);
+  uint32_t h;
+  if (key.IsString() && IndexHash(key.str, h)) {
     int64_t slot = i_index.find(key.str, h, TextOf());
     if (slot >= 0) {
       i_index.erase(key.str, h, TextOf());

@@ -860,6 +860,20 @@ TEST(DataStructureMap, OddTextsAndKeysFollowTheSearch) {
   EXPECT_TRUE(map.Exists(RValue(std::string(1, '\xC9'))));
   map.Delete(S("\xEF\xBF\xBD"));
   EXPECT_EQ(map.Size(), 0);
+  // The same for a stray byte at every place of texts of every length up
+  // to three words, whatever part of the text the byte is read with.
+  for (size_t n = 1; n <= 24; ++n)
+    for (size_t at = 0; at < n; ++at) {
+      std::string odd(n, 'a'), same(n, 'a');
+      odd[at] = '\xC8';
+      same.replace(at, 1, "\xEF\xBF\xBD");
+      CDS_Map m;
+      m.Add(RValue(odd), R(7));
+      ASSERT_EQ(m.FindValue(RValue(same)).val, 7) << n << " " << at;
+      ASSERT_TRUE(m.Exists(RValue(odd))) << n << " " << at;
+      m.Delete(RValue(same));
+      ASSERT_EQ(m.Size(), 0) << n << " " << at;
+    }
 }
 
 TEST(DataStructureMap, RealKeysFoundAsTheSearchFindsThem) {
