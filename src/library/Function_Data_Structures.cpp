@@ -63,10 +63,12 @@ DSTable<CDS_Map> maps;
 DSTable<CDS_Priority> priorities;
 DSTable<CDS_Grid> grids;
 
+__attribute__((noinline)) void ReportNoStructure() { ReportActionError(kNoStructure, false); }
+
 template <typename T>
-T* Lookup(const DSTable<T>& table, const RValue& id) {
+inline T* Lookup(const DSTable<T>& table, const RValue& id) {
   T* p = table.Find(id.val);
-  if (p == nullptr) ReportActionError(kNoStructure, false);
+  if (p == nullptr) [[unlikely]] ReportNoStructure();
   return p;
 }
 

@@ -663,12 +663,6 @@ void CDS_Map::Delete(const RValue& key) {
   i_free.push_back(slot);
 }
 
-bool CDS_Map::Exists(const RValue& key) const { return FindExactSlot(key) >= 0; }
-
-const RValue* CDS_Map::FindValuePointer(const RValue& key) const {
-  int slot = FindExactSlot(key);
-  return slot >= 0 ? &i_entries[static_cast<size_t>(slot)].val : nullptr;
-}
 
 RValue CDS_Map::FindValue(const RValue& key) const {
   const RValue* v = FindValuePointer(key);

@@ -318,10 +318,17 @@ class CDS_Map {
   void Add(const RValue& key, const RValue& value);
   void Replace(const RValue& key, const RValue& value);
   void Delete(const RValue& key);
-  bool Exists(const RValue& key) const;
+  bool Exists(const RValue& key) const {
+    int slot;
+    return QuickFind(key, slot) ? slot >= 0 : FindExactSlot(key) >= 0;
+  }
   RValue FindValue(const RValue& key) const;
   // The value FindValue gives, in place; nullptr when the key is absent.
-  const RValue* FindValuePointer(const RValue& key) const;
+  const RValue* FindValuePointer(const RValue& key) const {
+    int slot;
+    if (!QuickFind(key, slot)) slot = FindExactSlot(key);
+    return slot >= 0 ? &i_entries[static_cast<size_t>(slot)].val : nullptr;
+  }
   RValue FindPrevious(const RValue& key) const;
   RValue FindNext(const RValue& key) const;
   RValue FindFirst() const;
@@ -360,6 +367,16 @@ class CDS_Map {
   int FindExact(const RValue& key) const;
   // Slot of the first entry whose key equals key, or -1.
   int FindExactSlot(const RValue& key) const;
+  // FindExactSlot's answer for a real key held exactly while the map is
+  // settled and its real index current (most lookups of real keys), without
+  // a call; false when the full way must answer.
+  bool QuickFind(const RValue& key, int& slot) const {
+    if (!key.IsReal() || !i_pending.empty() || !i_deleted.empty() || !i_rseparated || i_rprecision != DS_Precision)
+      return false;
+    const int64_t s = i_rindex.find(key.val);
+    slot = static_cast<int>(s);
+    return s >= 0;
+  }
   // Whether the text index serves text key (the map is indexed and the key
   // valid UTF-8), giving the key's hash on the way.
   bool IndexHash(const std::string& key, uint32_t& h) const;
