@@ -63,10 +63,12 @@ DSTable<CDS_Map> maps;
 DSTable<CDS_Priority> priorities;
 DSTable<CDS_Grid> grids;
 
+__attribute__((noinline)) void ReportNoStructure() { ReportActionError(kNoStructure, false); }
+
 template <typename T>
-T* Lookup(const DSTable<T>& table, const RValue& id) {
+inline T* Lookup(const DSTable<T>& table, const RValue& id) {
   T* p = table.Find(id.val);
-  if (p == nullptr) ReportActionError(kNoStructure, false);
+  if (p == nullptr) [[unlikely]] ReportNoStructure();
   return p;
 }
 
@@ -216,12 +218,15 @@ ROUTINE(F_ds_map_exists) {
 }
 ROUTINE(F_ds_map_find_value) {
   GET(maps, ds);
-  // Copied straight into the result, which keeps its text buffer.
+  // Copied straight into the result, which keeps its text buffer; a real
+  // takes no text (a real's text means nothing).
   const RValue* v = ds->FindValuePointer(args[1]);
-  if (v != nullptr)
-    result = *v;
-  else
-    result = RValue();
+  if (v == nullptr || v->IsReal()) {
+    result.SetReal(v ? v->val : 0);
+  } else {
+    result.kind = RValue::kString;
+    result.str = v->str;
+  }
 }
 ROUTINE(F_ds_map_find_previous) {
   GET(maps, ds);

@@ -196,13 +196,36 @@ std::string FormatFixed(double x, int dec, int maxsig) {
   return out;
 }
 
+namespace {
+// Whole numbers are what code most often turns into text (keys, scores,
+// counters): their digits without the rounding of the general way. The
+// length, or 0 when x is not a whole number below 2^52.
+size_t WholeText(double x, char (&buf)[24]) {
+  if (!(x > -kTwo52 && x < kTwo52)) return 0;
+  const auto i = static_cast<int64_t>(x);
+  if (static_cast<double>(i) != x) return 0;
+  return static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, i).ptr - buf);
+}
+}  // namespace
+
+void RealToText(double x, std::string& out) {
+  char buf[24];
+  if (size_t n = WholeText(x, buf)) {
+    out.assign(buf, n);
+    return;
+  }
+  out = RealToString(x);
+}
+
 std::string RealToString(double x) {
+  char buf[24];
+  if (size_t n = WholeText(x, buf)) return std::string(buf, n);
   if (!std::isfinite(x) || std::fabs(x) >= kTwo63) return "ERROR";
   double r = RoundEven(x);
   if (r == x) {
-    char buf[32];
-    auto res = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(r));
-    return std::string(buf, res.ptr);
+    char digits[32];
+    auto res = std::to_chars(digits, digits + sizeof digits, static_cast<int64_t>(r));
+    return std::string(digits, res.ptr);
   }
   return FormatFixed(x, 2, 10);
 }
@@ -481,7 +504,8 @@ ROUTINE(F_string) {
     result.SetString(args[0].str);
     return;
   }
-  result.SetString(RealToString(args[0].val));
+  result.kind = RValue::kString;
+  RealToText(args[0].val, result.str);
 }
 ROUTINE(F_string_format) {
   std::string text;

@@ -59,6 +59,8 @@ using ::Utf8ToUtf16;
 // The text of a real as string() gives it: an integer when the real is integral,
 // otherwise fixed notation with two decimals; "ERROR" beyond the 64-bit range.
 std::string RealToString(double x);
+// The same text, into out (whose buffer is kept).
+void RealToText(double x, std::string& out);
 // Fixed notation with dec decimals, rounded half away from zero on the exact
 // binary value to at most dec decimals and at most maxsig significant digits.
 std::string FormatFixed(double x, int dec, int maxsig);

@@ -346,6 +346,8 @@ bool ValidUtf8(const std::string& s) {
 void CDS_Map::Clear() {
   i_entries.clear();
   i_free.clear();
+  i_deleted.clear();
+  i_copies = false;
   i_order.clear();
   i_pending.clear();
   i_index.clear();
@@ -377,7 +379,7 @@ void CDS_Map::ValidateReals() const {
   i_rseparated = ok;
   if (!ok) return;
   for (const Position& e : i_order)
-    if (!e.is_text) i_rindex.put(e.real, e.slot, true);  // keeps the first copy
+    if (!e.is_text && i_rindex.put(e.real, e.slot, true)) i_copies = true;  // keeps the first copy
 }
 
 namespace {
@@ -398,6 +400,8 @@ void CDS_Map::Assign(const CDS_Map& other) {
   for (const Position& e : other.i_order) entries.push_back(other.i_entries[e.slot]);
   i_entries = std::move(entries);
   i_free.clear();
+  i_deleted.clear();
+  i_copies = false;
   i_pending.clear();
   i_order.resize(i_entries.size());
   for (size_t k = 0; k < i_order.size(); ++k) i_order[k] = MakePosition(static_cast<uint32_t>(k), i_entries[k].key);
@@ -411,11 +415,17 @@ void CDS_Map::RebuildIndex() {
   if (!i_indexed) return;
   for (const Position& e : i_order) {
     const RValue& k = i_entries[e.slot].key;
-    if (k.IsString()) i_index.put(k.str, TextSlotTable::Hash(k.str), e.slot, true, TextOf());  // keeps the first of equal keys
+    // Keeps the first of equal keys.
+    if (k.IsString() && i_index.put(k.str, TextSlotTable::Hash(k.str), e.slot, true, TextOf())) i_copies = true;
   }
 }
 
-bool CDS_Map::UsesIndex(const RValue& key) const { return i_indexed && key.IsString() && ValidUtf8(key.str); }
+bool CDS_Map::IndexHash(const std::string& key, uint32_t& h) const {
+  if (!i_indexed) return false;
+  bool ascii;
+  h = TextSlotTable::Hash(key, &ascii);
+  return ascii || ValidUtf8(key);
+}
 
 int CDS_Map::Lower(const RValue& key) const {
   int first = 0, last = static_cast<int>(i_order.size()) - 1;
@@ -463,7 +473,8 @@ int CDS_Map::FindExact(const RValue& key) const {
 }
 
 int CDS_Map::FindExactSlot(const RValue& key) const {
-  if (UsesIndex(key)) return static_cast<int>(i_index.find(key.str, TextSlotTable::Hash(key.str), TextOf()));
+  uint32_t h;
+  if (key.IsString() && IndexHash(key.str, h)) return static_cast<int>(i_index.find(key.str, h, TextOf()));
   Settle();
   if (key.IsReal() && RealIndexUsable()) {
     int64_t slot = i_rindex.find(key.val);
@@ -497,8 +508,8 @@ void CDS_Map::Place(uint32_t slot) const {
     if (!std::isfinite(key.val) || near) {
       i_rseparated = false;
       i_rindex.clear();
-    } else {
-      i_rindex.put(key.val, slot, true);
+    } else if (i_rindex.put(key.val, slot, true)) {
+      i_copies = true;
     }
     return;
   }
@@ -537,11 +548,22 @@ bool CDS_Map::MergePending(const std::vector<uint32_t>& pending) const {
   }
   i_order = std::move(merged);
   for (uint32_t slot : pending)
-    if (i_entries[slot].key.IsReal()) i_rindex.put(i_entries[slot].key.val, slot, true);
+    if (i_entries[slot].key.IsReal() && i_rindex.put(i_entries[slot].key.val, slot, true)) i_copies = true;
   return true;
 }
 
+void CDS_Map::DropDeleted() const {
+  std::vector<char> gone(i_entries.size(), 0);
+  for (uint32_t slot : i_deleted) gone[slot] = 1;
+  std::erase_if(i_order, [&](const Position& e) { return gone[e.slot] != 0; });
+  std::erase_if(i_pending, [&](uint32_t slot) { return gone[slot] != 0; });
+  i_free.insert(i_free.end(), i_deleted.begin(), i_deleted.end());
+  i_deleted.clear();
+}
+
 void CDS_Map::SettlePending() const {
+  if (!i_deleted.empty()) DropDeleted();
+  if (i_pending.empty()) return;
   // The adds are placed under the precision they were made with.
   const double precision = DS_Precision;
   DS_Precision = i_pending_precision;
@@ -560,13 +582,14 @@ void CDS_Map::SettlePending() const {
 void CDS_Map::Add(const RValue& key, const RValue& value) {
   if (!i_pending.empty() && !SamePrecision(i_pending_precision, DS_Precision)) Settle();
   // Keys that the hash indexes serve wait; the others are placed at once.
-  bool wait = key.IsString() ? i_indexed && ValidUtf8(key.str) : std::isfinite(key.val) && RealIndexUsable();
+  uint32_t h = 0;
+  bool wait = key.IsString() ? IndexHash(key.str, h) : std::isfinite(key.val) && RealIndexUsable();
   if (wait) {
     if (i_pending.empty()) i_pending_precision = DS_Precision;
     uint32_t slot = NewEntry(key, value);
     i_pending.push_back(slot);
     // An earlier equal text stays the first; waiting ones come after it.
-    if (key.IsString()) i_index.put(key.str, TextSlotTable::Hash(key.str), slot, true, TextOf());
+    if (key.IsString() && i_index.put(key.str, h, slot, true, TextOf())) i_copies = true;
     return;
   }
   Settle();
@@ -578,7 +601,8 @@ void CDS_Map::Add(const RValue& key, const RValue& value) {
     i_index.clear();
     return;
   }
-  i_index.put(key.str, TextSlotTable::Hash(key.str), slot, true, TextOf());  // an earlier equal key stays the first
+  // An earlier equal key stays the first.
+  if (i_index.put(key.str, TextSlotTable::Hash(key.str), slot, true, TextOf())) i_copies = true;
 }
 
 void CDS_Map::Replace(const RValue& key, const RValue& value) {
@@ -586,7 +610,33 @@ void CDS_Map::Replace(const RValue& key, const RValue& value) {
   if (slot >= 0) i_entries[static_cast<size_t>(slot)].val = value;
 }
 
+bool CDS_Map::DeleteByIndex(const RValue& key) {
+  // Without copies the entry the index leads to is the only one equal to
+  // the key, so nothing else in the sequence or the indexes changes.
+  if (i_copies) return false;
+  uint32_t h;
+  if (key.IsString() && IndexHash(key.str, h)) {
+    int64_t slot = i_index.find(key.str, h, TextOf());
+    if (slot >= 0) {
+      i_index.erase(key.str, h, TextOf());
+      i_entries[static_cast<size_t>(slot)] = Entry{};
+      i_deleted.push_back(static_cast<uint32_t>(slot));
+    }
+    return true;
+  }
+  if (!key.IsReal()) return false;
+  Settle();
+  if (!RealIndexUsable()) return false;
+  int64_t slot = i_rindex.find(key.val);
+  if (slot < 0) return false;  // a key equal within the precision may still be held
+  i_rindex.erase(key.val);
+  i_entries[static_cast<size_t>(slot)] = Entry{};
+  i_deleted.push_back(static_cast<uint32_t>(slot));
+  return true;
+}
+
 void CDS_Map::Delete(const RValue& key) {
+  if (DeleteByIndex(key)) return;
   int p = FindExact(key);
   if (p < 0) return;
   uint32_t slot = i_order[static_cast<size_t>(p)].slot;
@@ -613,12 +663,6 @@ void CDS_Map::Delete(const RValue& key) {
   i_free.push_back(slot);
 }
 
-bool CDS_Map::Exists(const RValue& key) const { return FindExactSlot(key) >= 0; }
-
-const RValue* CDS_Map::FindValuePointer(const RValue& key) const {
-  int slot = FindExactSlot(key);
-  return slot >= 0 ? &i_entries[static_cast<size_t>(slot)].val : nullptr;
-}
 
 RValue CDS_Map::FindValue(const RValue& key) const {
   const RValue* v = FindValuePointer(key);

@@ -119,7 +119,8 @@ class RealSlotTable {
     return -1;
   }
   // Stores v for k unless k is present (keep = true) or always (keep = false).
-  void put(double k, uint32_t v, bool keep) {
+  // True when k was present.
+  bool put(double k, uint32_t v, bool keep) {
     if (k == 0) k = 0;
     if ((size_ + 1) * 2 > cells_.size()) Grow();
     size_t mask = cells_.size() - 1;
@@ -127,10 +128,11 @@ class RealSlotTable {
     for (; cells_[i].used; i = (i + 1) & mask)
       if (cells_[i].key == k) {
         if (!keep) cells_[i].val = v;
-        return;
+        return true;
       }
     cells_[i] = Cell{k, v, 1};
     ++size_;
+    return false;
   }
   void erase(double k) {
     if (size_ == 0) return;
@@ -185,23 +187,38 @@ class RealSlotTable {
 // and a probe compares whole texts only when the hashes agree.
 class TextSlotTable {
  public:
-  static uint32_t Hash(const std::string& s) {
-    // Eight bytes at a time, each word folded in by a multiply; the tail is
-    // read as one zero-padded word.
+  // *ascii (when given) tells whether every byte is below 0x80: the bytes
+  // pass through here anyway, and such a text needs no UTF-8 check.
+  static uint32_t Hash(const std::string& s, bool* ascii = nullptr) {
+    // Eight bytes at a time, each word folded in by a multiply. A tail of 4
+    // to 7 bytes is read as two overlapping 4-byte words, a shorter one byte
+    // by byte (the length, in the seed, tells the cases apart): fixed-size
+    // loads, no copy of a variable length.
     const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
     size_t n = s.size();
     uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    uint64_t high = 0;
     for (; n >= 8; p += 8, n -= 8) {
       uint64_t w;
       __builtin_memcpy(&w, p, 8);
+      high |= w;
       h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
       h ^= h >> 31;
     }
     if (n > 0) {
-      uint64_t w = 0;
-      __builtin_memcpy(&w, p, n);
+      uint64_t w;
+      if (n >= 4) {
+        uint32_t a, b;
+        __builtin_memcpy(&a, p, 4);
+        __builtin_memcpy(&b, p + n - 4, 4);
+        w = a | (uint64_t{b} << 32);
+      } else {
+        w = p[0] | (uint64_t{p[n / 2]} << 8) | (uint64_t{p[n - 1]} << 16);
+      }
+      high |= w;
       h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
     }
+    if (ascii) *ascii = (high & 0x8080808080808080ull) == 0;
     h ^= h >> 29;
     h *= 0x94D049BB133111EBull;
     return static_cast<uint32_t>(h >> 32);
@@ -220,18 +237,20 @@ class TextSlotTable {
     return -1;
   }
   // Stores slot v for text k unless k is present (keep = true) or always.
+  // True when k was present.
   template <typename TextOf>
-  void put(const std::string& k, uint32_t h, uint32_t v, bool keep, TextOf text_of) {
+  bool put(const std::string& k, uint32_t h, uint32_t v, bool keep, TextOf text_of) {
     if ((size_ + 1) * 4 > cells_.size() * 3) Grow();  // eight cells share a cache line
     size_t mask = cells_.size() - 1;
     size_t i = h & mask;
     for (; cells_[i].slot1 != 0; i = (i + 1) & mask)
       if (cells_[i].hash == h && text_of(cells_[i].slot1 - 1) == k) {
         if (!keep) cells_[i].slot1 = v + 1;
-        return;
+        return true;
       }
     cells_[i] = Cell{h, v + 1};
     ++size_;
+    return false;
   }
   template <typename TextOf>
   void erase(const std::string& k, uint32_t h, TextOf text_of) {
@@ -284,7 +303,7 @@ class CDS_Map {
  public:
   static constexpr int kHeader = 401;
 
-  int Size() const { return static_cast<int>(i_entries.size() - i_free.size()); }
+  int Size() const { return static_cast<int>(i_entries.size() - i_free.size() - i_deleted.size()); }
   // Key and value at position p of the sorted sequence (0 <= p < Size()).
   const RValue& Key(int p) const {
     Settle();
@@ -299,10 +318,17 @@ class CDS_Map {
   void Add(const RValue& key, const RValue& value);
   void Replace(const RValue& key, const RValue& value);
   void Delete(const RValue& key);
-  bool Exists(const RValue& key) const;
+  bool Exists(const RValue& key) const {
+    int slot;
+    return QuickFind(key, slot) ? slot >= 0 : FindExactSlot(key) >= 0;
+  }
   RValue FindValue(const RValue& key) const;
   // The value FindValue gives, in place; nullptr when the key is absent.
-  const RValue* FindValuePointer(const RValue& key) const;
+  const RValue* FindValuePointer(const RValue& key) const {
+    int slot;
+    if (!QuickFind(key, slot)) slot = FindExactSlot(key);
+    return slot >= 0 ? &i_entries[static_cast<size_t>(slot)].val : nullptr;
+  }
   RValue FindPrevious(const RValue& key) const;
   RValue FindNext(const RValue& key) const;
   RValue FindFirst() const;
@@ -325,8 +351,13 @@ class CDS_Map {
   // Joins the waiting adds to the sequence, with the precision they were
   // made under, exactly as one insertion after another would have placed them.
   void Settle() const {
-    if (!i_pending.empty()) SettlePending();
+    if (!i_pending.empty() || !i_deleted.empty()) SettlePending();
   }
+  // Drops the deleted entries from the sequence and the waiting adds.
+  void DropDeleted() const;
+  // Deletes through the indexes without touching the sequence; false when
+  // the key is not one they can delete alone.
+  bool DeleteByIndex(const RValue& key);
   void SettlePending() const;
   bool MergePending(const std::vector<uint32_t>& pending) const;
   // Inserts the entry in slot into the sequence after the keys equal to it.
@@ -336,7 +367,19 @@ class CDS_Map {
   int FindExact(const RValue& key) const;
   // Slot of the first entry whose key equals key, or -1.
   int FindExactSlot(const RValue& key) const;
-  bool UsesIndex(const RValue& key) const;
+  // FindExactSlot's answer for a real key held exactly while the map is
+  // settled and its real index current (most lookups of real keys), without
+  // a call; false when the full way must answer.
+  bool QuickFind(const RValue& key, int& slot) const {
+    if (!key.IsReal() || !i_pending.empty() || !i_deleted.empty() || !i_rseparated || i_rprecision != DS_Precision)
+      return false;
+    const int64_t s = i_rindex.find(key.val);
+    slot = static_cast<int>(s);
+    return s >= 0;
+  }
+  // Whether the text index serves text key (the map is indexed and the key
+  // valid UTF-8), giving the key's hash on the way.
+  bool IndexHash(const std::string& key, uint32_t& h) const;
   void RebuildIndex();
 
   // One position of the sorted sequence: the entry's slot, with a copy of a
@@ -358,7 +401,15 @@ class CDS_Map {
   }
 
   std::vector<Entry> i_entries;   // the store; freed slots are listed in i_free
-  std::vector<uint32_t> i_free;
+  mutable std::vector<uint32_t> i_free;
+  // Slots deleted through the indexes whose positions are still in the
+  // sequence (or among the waiting adds): they leave it together when
+  // something next needs the order, so a run of deletes costs one pass
+  // instead of a shift of the sequence each. They join i_free only then.
+  mutable std::vector<uint32_t> i_deleted;
+  // Some key may be held more than once (an add found it present). Then a
+  // delete must find the next copy in the sequence, and goes that way.
+  mutable bool i_copies = false;
   mutable std::vector<Position> i_order;  // ascending key order
   mutable std::vector<uint32_t> i_pending;  // slots added but not yet in i_order, oldest first
   mutable double i_pending_precision = 0;  // DS_Precision when the first of them was added

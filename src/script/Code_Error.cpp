@@ -13,6 +13,7 @@ std::string error_last;
 bool error_occurred = false;
 
 bool g_errorPending = false;
+bool g_errorTerminating = false;
 
 namespace {
 std::string g_text;
@@ -30,7 +31,6 @@ void MaterializeScriptLines() {
   g_scriptLines.clear();
 }
 bool g_logFresh = true;
-bool g_terminating = false;
 bool g_headlessAbort = true;
 RErrorHooks g_hooks;
 
@@ -73,14 +73,13 @@ void ErrorFlushRepeats() {
   g_lastShown.clear();
 }
 void SetHeadlessErrorChoice(bool abort) { g_headlessAbort = abort; }
-bool ErrorTerminating() { return g_terminating; }
 
 void ErrorResetForTests() {
   g_errorPending = false;
   g_text.clear();
   g_scriptLines.clear();
   g_logFresh = true;
-  g_terminating = false;
+  g_errorTerminating = false;
   error_last.clear();
   error_occurred = false;
   g_lastShown.clear();
@@ -183,7 +182,7 @@ void RecordCodeError(const CCode& code, int position, const std::string& message
 void ReportError(const std::string& text, bool fatal) {
   if (g_hooks.trace) g_hooks.trace(text);
   else TraceWrite(text);
-  if (g_terminating) return;
+  if (g_errorTerminating) return;
   if (opt_aborterrors) fatal = true;
   if (opt_showerrors) {
     if (fatal) ShowWindow(text, false);
@@ -202,7 +201,7 @@ void ReportError(const std::string& text, bool fatal) {
   error_last = text;
   error_occurred = true;
   if (fatal) {
-    g_terminating = true;
+    g_errorTerminating = true;
     if (g_hooks.fatal) g_hooks.fatal();
   }
 }

@@ -37,7 +37,8 @@ std::string FormatCodeError(const std::string& source, bool isexpression, int po
 extern std::string error_last;
 extern bool error_occurred;
 // Set by a fatal report; later reports are dropped.
-bool ErrorTerminating();
+extern bool g_errorTerminating;
+inline bool ErrorTerminating() { return g_errorTerminating; }
 
 // ---- hooks for the parts that come later ----
 struct RErrorHooks {

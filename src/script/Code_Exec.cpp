@@ -379,8 +379,8 @@ bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
   int id = n.ind;
   if (id < kScriptFunctionBase) {
     out.SetReal(0);
-    if (id >= 0 && id < FunctionCount()) {
-      const RFunction& f = FunctionGet(id);
+    if (id >= 0 && id < g_builtinCount) {
+      const RFunction& f = g_builtinTable[id];
       if (f.f_routine) f.f_routine(c.self, c.other, argc, out, args);
       // A fatal error stops the code: nothing after it may undo the end.
       if (ErrorTerminating()) ok = false;

@@ -22,11 +22,16 @@ std::unordered_map<std::string, int>& Index() {
 RExtensionHooks g_ext;
 }  // namespace
 
+const RFunction* g_builtinTable = nullptr;
+int g_builtinCount = 0;
+
 void FunctionAdd(const std::string& name, BuiltinRoutine routine, int argnumb) {
   auto& table = Table();
   // The first registration of a name wins, as a linear search from the start would find it.
   Index().emplace(name, static_cast<int>(table.size()));
   table.push_back(RFunction{name, routine, argnumb});
+  g_builtinTable = table.data();
+  g_builtinCount = static_cast<int>(table.size());
 }
 
 int FunctionFindBuiltin(std::string_view name) {

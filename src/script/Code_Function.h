@@ -32,6 +32,9 @@ void FunctionAdd(const std::string& name, BuiltinRoutine routine, int argnumb);
 int FunctionFindBuiltin(std::string_view name);
 int FunctionCount();
 const RFunction& FunctionGet(int id);
+// The table as every call in code reads it: FunctionAdd keeps these current.
+extern const RFunction* g_builtinTable;
+extern int g_builtinCount;
 
 // The full lookup of the compiler: scripts (100000 + index), then extension
 // package functions (500000 + id), then built-ins; -1 when absent.

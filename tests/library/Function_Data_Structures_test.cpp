@@ -742,6 +742,69 @@ TEST(DataStructureMap, AddsJoinedTogetherPlaceKeysAsOneByOne) {
   DS_Precision = 1e-8;
 }
 
+TEST(DataStructureMap, DeletesThatWaitLeaveTheMapAsDeletingAtOnce) {
+  // Deletes of keys held once wait until the order is next needed. Against a
+  // sorted model (adds after equal keys, a delete takes the first equal one):
+  // runs of deletes read back at different moments, deleted keys added again
+  // (into fresh slots), keys that are absent, near-equal within the
+  // precision, -0, an invalid text, and a copy added late, after which the
+  // deletes must find the next copy again.
+  PrecisionGuard guard;
+  const char* texts[] = {"k0", "k1", "k2", "k10", "k11", "", "\xC3\xA9", "\xF0\x9F\x98\x80", "zz", "a"};
+  auto pick = [&](int round) -> RValue {
+    int r = RandomInt(12);
+    if (r < 5) return RValue(texts[RandomInt(10)]);
+    if (r == 5 && round % 3 == 1) return RValue(std::string(1, '\xFF'));
+    if (r == 6 && round % 3 == 2) return RValue(RandomInt(6) + 0.4e-8);  // near a held key
+    if (r == 7) return RValue(-0.0);
+    return RValue(static_cast<double>(RandomInt(12)));
+  };
+  for (int round = 0; round < 9; ++round) {
+    DS_Precision = 1e-8;
+    RandomSetSeed(300 + round);
+    CDS_Map map;
+    std::vector<std::pair<RValue, double>> model;
+    auto first_equal = [&](const RValue& key) {
+      return std::find_if(model.begin(), model.end(), [&](const auto& e) { return DS_Compare(e.first, key) == 0; });
+    };
+    for (int step = 0; step < 1200; ++step) {
+      const bool late = step > 900;  // copies allowed from here on
+      RValue key = pick(round);
+      const int op = RandomInt(10);
+      if (op < 4) {
+        if (!late && first_equal(key) != model.end()) continue;
+        map.Add(key, RValue(static_cast<double>(step)));
+        auto at = std::find_if(model.begin(), model.end(), [&](const auto& e) { return DS_Compare(e.first, key) > 0; });
+        model.insert(at, {key, static_cast<double>(step)});
+      } else if (op < 8) {
+        map.Delete(key);
+        auto at = first_equal(key);
+        if (at != model.end()) model.erase(at);
+      } else if (op == 8) {
+        RValue probe = pick(round);
+        auto at = first_equal(probe);
+        ASSERT_EQ(map.Exists(probe), at != model.end()) << round << " " << step;
+        ASSERT_EQ(map.FindValue(probe).val, at != model.end() ? at->second : 0.0) << round << " " << step;
+      } else {
+        // A walk in key order, as the game makes one.
+        ASSERT_EQ(map.Size(), static_cast<int>(model.size())) << round << " " << step;
+        RValue k = map.FindFirst();
+        for (size_t p = 0; p < model.size(); ++p) {
+          ASSERT_EQ(DS_Compare(map.Key(static_cast<int>(p)), model[p].first), 0) << round << " " << step;
+          ASSERT_EQ(map.Value(static_cast<int>(p)).val, model[p].second) << round << " " << step;
+          if (p > 0 && DS_Compare(model[p - 1].first, model[p].first) != 0) k = map.FindNext(k);
+          ASSERT_EQ(DS_Compare(k, model[p].first), 0) << round << " " << step;
+        }
+      }
+    }
+    ASSERT_EQ(map.Size(), static_cast<int>(model.size()));
+    CDS_Map copy;
+    copy.Assign(map);
+    EXPECT_EQ(copy.WriteToString(), map.WriteToString());
+    for (size_t p = 0; p < model.size(); ++p) EXPECT_EQ(map.Value(static_cast<int>(p)).val, model[p].second);
+  }
+}
+
 TEST(DataStructureMap, TextKeysFoundAsTheSearchFindsThem) {
   // Random adds and deletes over text and real keys; every lookup must agree
   // with a scan for the first equal key in the sorted sequence.
@@ -797,6 +860,20 @@ TEST(DataStructureMap, OddTextsAndKeysFollowTheSearch) {
   EXPECT_TRUE(map.Exists(RValue(std::string(1, '\xC9'))));
   map.Delete(S("\xEF\xBF\xBD"));
   EXPECT_EQ(map.Size(), 0);
+  // The same for a stray byte at every place of texts of every length up
+  // to three words, whatever part of the text the byte is read with.
+  for (size_t n = 1; n <= 24; ++n)
+    for (size_t at = 0; at < n; ++at) {
+      std::string odd(n, 'a'), same(n, 'a');
+      odd[at] = '\xC8';
+      same.replace(at, 1, "\xEF\xBF\xBD");
+      CDS_Map m;
+      m.Add(RValue(odd), R(7));
+      ASSERT_EQ(m.FindValue(RValue(same)).val, 7) << n << " " << at;
+      ASSERT_TRUE(m.Exists(RValue(odd))) << n << " " << at;
+      m.Delete(RValue(same));
+      ASSERT_EQ(m.Size(), 0) << n << " " << at;
+    }
 }
 
 TEST(DataStructureMap, RealKeysFoundAsTheSearchFindsThem) {
