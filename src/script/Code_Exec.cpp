@@ -595,8 +595,10 @@ __attribute__((noinline)) bool PChain(Ctx& c, const RToken& n, double& out) {
 
 // An operand of a general operator: a call (as in `f(a) + f(b)`) without the
 // dispatch of EvalGeneral.
+inline bool IsScriptCall(const RToken& n) { return n.ind >= kScriptFunctionBase && n.ind < kExtensionFunctionBase; }
 inline bool EvalOperand(Ctx& c, const RToken& n, RValue& out) {
-  return n.kind == TK_CALL ? CallFunction(c, n, out) : Eval(c, n, out);
+  if (n.kind != TK_CALL) return Eval(c, n, out);
+  return IsScriptCall(n) ? CallScript(c, n, out) : CallFunction(c, n, out);
 }
 
 // The right operand of binary node n combined into out, which holds the
@@ -712,7 +714,7 @@ bool EvalGeneral(Ctx& c, const RToken& n, RValue& out) {
       if (!Eval(c, n.items[0], out)) return false;
       return UnaryOperation(*c.code, n.position, n.ind, out);
     case TK_CALL:
-      return CallFunction(c, n, out);
+      return IsScriptCall(n) ? CallScript(c, n, out) : CallFunction(c, n, out);
     default:
       return Fail(c, n.position, "(Sub-)expression expected.");
   }
@@ -1249,10 +1251,27 @@ StmtExec ForExecutor(const RToken& n) {
   return ForLoop<PureCondition, RunExec>;
 }
 
+// `local = e` where e is no pure arithmetic (a call, a string, ...): the
+// steps of Assign for this shape, the value first, then the store.
+int SetLocal(Ctx& c, const RToken& n, RValue& result) {
+  if (!EvalOperand(c, n.items[1], result)) return C_ERROR;
+  const RToken& target = n.items[0];
+  LocalSlot& s = c.lslots[target.slot];
+  s.defined = true;
+  s.var.ind = target.ind;
+  StorePlain(s.var.simplevalue, result, n.resultdead);
+  return C_NORMAL;
+}
+
 // The routine of an assignment: with the fast paths on, one per kind of
 // fast assignment and operator.
 StmtExec AssignExecutor(const RToken& n) {
-  if (!g_fastPaths || !n.fastassign) return Assign;
+  if (!g_fastPaths) return Assign;
+  const RToken& target = n.items[0];
+  if (!n.fastassign && n.ind == SYM_ASSIGN && !n.appendself && !n.items[1].pure && target.kind == TK_CONSTOWNERVAR &&
+      target.ind2 == OWNER_LOCAL && target.slot >= 0)
+    return SetLocal;
+  if (!n.fastassign) return Assign;
   if (n.fastassign == 1) {
     if (n.ind == SYM_ASSIGN) return FastSetLocal;
     return n.ind == SYM_ADDASSIGN ? FastCombineLocal<SYM_PLUS> : FastCombineLocal<SYM_MINUS>;
