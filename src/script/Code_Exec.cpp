@@ -593,9 +593,9 @@ __attribute__((noinline)) bool PChain(Ctx& c, const RToken& n, double& out) {
   return ok;
 }
 
+inline bool IsScriptCall(const RToken& n) { return n.ind >= kScriptFunctionBase && n.ind < kExtensionFunctionBase; }
 // An operand of a general operator: a call (as in `f(a) + f(b)`) without the
 // dispatch of EvalGeneral.
-inline bool IsScriptCall(const RToken& n) { return n.ind >= kScriptFunctionBase && n.ind < kExtensionFunctionBase; }
 inline bool EvalOperand(Ctx& c, const RToken& n, RValue& out) {
   if (n.kind != TK_CALL) return Eval(c, n, out);
   return IsScriptCall(n) ? CallScript(c, n, out) : CallFunction(c, n, out);
