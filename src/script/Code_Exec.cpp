@@ -184,12 +184,14 @@ bool UnknownVariable(const Ctx& c, const RToken& n, int id, int index) {
 }
 
 bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count);
+bool CallInFrame(Ctx& c, int index, RArgFrame& f, int count, RValue& out);
 
 inline bool Eval(Ctx& c, const RToken& n, RValue& out);
 bool EvalGeneral(Ctx& c, const RToken& n, RValue& out);
 inline bool Operand(Ctx& c, const RToken& n, double& out);
 inline bool Finite(double d, double& out);
-int Exec(Ctx& c, const RToken& n, RValue& result);
+// Runs a statement: one indirect call to the routine its node carries.
+inline int Exec(Ctx& c, const RToken& n, RValue& result) { return n.exec(c, n, result); }
 
 // ---- variables ----
 struct VarRef {
@@ -362,7 +364,7 @@ bool CallScript(Ctx& c, const RToken& n, RValue& out) {
       return false;
     }
   }
-  return RunInFrame(n.ind - kScriptFunctionBase, c.self, c.other, out, true, f, count);
+  return CallInFrame(c, n.ind - kScriptFunctionBase, f, count, out);
 }
 
 bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
@@ -591,6 +593,14 @@ __attribute__((noinline)) bool PChain(Ctx& c, const RToken& n, double& out) {
   return ok;
 }
 
+inline bool IsScriptCall(const RToken& n) { return n.ind >= kScriptFunctionBase && n.ind < kExtensionFunctionBase; }
+// An operand of a general operator: a call (as in `f(a) + f(b)`) without the
+// dispatch of EvalGeneral.
+inline bool EvalOperand(Ctx& c, const RToken& n, RValue& out) {
+  if (n.kind != TK_CALL) return Eval(c, n, out);
+  return IsScriptCall(n) ? CallScript(c, n, out) : CallFunction(c, n, out);
+}
+
 // The right operand of binary node n combined into out, which holds the
 // value of the left operand.
 inline bool Combine(Ctx& c, const RToken& n, RValue& out) {
@@ -605,7 +615,7 @@ inline bool Combine(Ctx& c, const RToken& n, RValue& out) {
     return BinaryOperation(*c.code, rn.position, n.ind, rn.value, out);
   }
   RValue right;
-  if (!Eval(c, rn, right)) return false;
+  if (!EvalOperand(c, rn, right)) return false;
   if (out.kind == RValue::kReal && right.kind == RValue::kReal && g_fastPaths &&
       ApplyReal(n.ind, out.val, right.val, out.val))
     return true;
@@ -698,13 +708,13 @@ bool EvalGeneral(Ctx& c, const RToken& n, RValue& out) {
     }
     case TK_BINARY:
       if (LongChain(n)) return EvalChain(c, n, out);
-      if (!Eval(c, n.items[0], out)) return false;
+      if (!EvalOperand(c, n.items[0], out)) return false;
       return Combine(c, n, out);
     case TK_UNARY:
       if (!Eval(c, n.items[0], out)) return false;
       return UnaryOperation(*c.code, n.position, n.ind, out);
     case TK_CALL:
-      return CallFunction(c, n, out);
+      return IsScriptCall(n) ? CallScript(c, n, out) : CallFunction(c, n, out);
     default:
       return Fail(c, n.position, "(Sub-)expression expected.");
   }
@@ -885,59 +895,74 @@ __attribute__((noinline)) int Assign(Ctx& c, const RToken& n, RValue& result) {
   return C_NORMAL;
 }
 
-// The shortest path of an assignment (see RToken::fastassign); anything it
-// cannot finish goes to Assign, which starts from scratch (the value is pure,
-// so computing it twice has no effect).
-inline int FastAssign(Ctx& c, const RToken& n, RValue& result) {
+// The shortest paths of an assignment (see RToken::fastassign), one per kind
+// of target and operator; anything they cannot finish goes to Assign, which
+// starts from scratch (the value is pure, so computing it twice has no
+// effect).
+int FastSetLocal(Ctx& c, const RToken& n, RValue& result) {
   const RToken& target = n.items[0];
   double d;
-  RValue* v;
-  if (n.fastassign == 1) {
-    LocalSlot& s = c.lslots[target.slot];
-    if (n.ind == SYM_ASSIGN) {
-      if (!Operand(c, n.items[1], d)) return Assign(c, n, result);
-      s.defined = true;
-      s.var.ind = target.ind;
-      s.var.simplevalue.SetReal(d);
-      result.SetReal(d);
-      return C_NORMAL;
-    }
-    if (!s.defined) return Assign(c, n, result);
-    v = &s.var.simplevalue;
-  } else {
-    CVariableList& list = GlobalIsDeclared(target.ind) ? GlobalVars() : c.self->i_vars;
-    RVariable* var = list.Find(target.ind, target.cache);
-    if (!var) return Assign(c, n, result);
-    v = &var->simplevalue;
-    if (n.ind == SYM_ASSIGN) {
-      if (!Operand(c, n.items[1], d)) return Assign(c, n, result);
-      v->SetReal(d);
-      result.SetReal(d);
-      return C_NORMAL;
-    }
-  }
-  if (v->kind != RValue::kReal || !Operand(c, n.items[1], d)) return Assign(c, n, result);
-  if (!Finite(n.ind == SYM_ADDASSIGN ? v->val + d : v->val - d, v->val)) return Assign(c, n, result);
-  result.SetReal(v->val);
+  if (!Operand(c, n.items[1], d)) return Assign(c, n, result);
+  LocalSlot& s = c.lslots[target.slot];
+  s.defined = true;
+  s.var.ind = target.ind;
+  s.var.simplevalue.SetReal(d);
+  result.SetReal(d);
+  return C_NORMAL;
+}
+template <int OP>
+int FastCombineLocal(Ctx& c, const RToken& n, RValue& result) {
+  LocalSlot& s = c.lslots[n.items[0].slot];
+  RValue& v = s.var.simplevalue;
+  double d;
+  if (!s.defined || v.kind != RValue::kReal || !Operand(c, n.items[1], d) || !Apply<OP>(v.val, d, v.val))
+    return Assign(c, n, result);
+  result.SetReal(v.val);
+  return C_NORMAL;
+}
+inline RVariable* FindUser(Ctx& c, const RToken& target) {
+  CVariableList& list = GlobalIsDeclared(target.ind) ? GlobalVars() : c.self->i_vars;
+  return list.Find(target.ind, target.cache);
+}
+int FastSetUser(Ctx& c, const RToken& n, RValue& result) {
+  RVariable* var = FindUser(c, n.items[0]);
+  double d;
+  if (!var || !Operand(c, n.items[1], d)) return Assign(c, n, result);
+  var->simplevalue.SetReal(d);
+  result.SetReal(d);
+  return C_NORMAL;
+}
+template <int OP>
+int FastCombineUser(Ctx& c, const RToken& n, RValue& result) {
+  RVariable* var = FindUser(c, n.items[0]);
+  double d;
+  if (!var || var->simplevalue.kind != RValue::kReal || !Operand(c, n.items[1], d) ||
+      !Apply<OP>(var->simplevalue.val, d, var->simplevalue.val))
+    return Assign(c, n, result);
+  result.SetReal(var->simplevalue.val);
   return C_NORMAL;
 }
 
-// One statement of a list: assignments without the general dispatch.
-inline int Statement(Ctx& c, const RToken& s, RValue& result) {
-  if (s.fastassign) return FastAssign(c, s, result);
-  return s.kind == TK_ASSIGN ? Assign(c, s, result) : Exec(c, s, result);
-}
-
-// A condition: -1 error, 0 false, 1 true.
-inline int Condition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
-  double d;
-  if (e.pure && Operand(c, e, d)) return d >= 0.5 ? 1 : 0;
+// A condition that pure arithmetic did not settle: -1 error, 0 false, 1 true.
+inline int GeneralCondition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
   if (!EvalGeneral(c, e, scratch)) return -1;
   if (scratch.kind != RValue::kReal) {
     Fail(c, e.position, msg);
     return -1;
   }
   return scratch.val >= 0.5 ? 1 : 0;
+}
+// A condition: -1 error, 0 false, 1 true.
+inline int Condition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
+  double d;
+  if (e.pure && Operand(c, e, d)) return d >= 0.5 ? 1 : 0;
+  return GeneralCondition(c, e, scratch, msg);
+}
+// The condition of a loop known to be pure at compile time.
+inline int PureCondition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
+  double d;
+  if (e.real(c, e, d)) return d >= 0.5 ? 1 : 0;
+  return GeneralCondition(c, e, scratch, msg);
 }
 
 // The condition of an if that pure arithmetic could not settle.
@@ -1062,16 +1087,18 @@ __attribute__((noinline)) int Switch(Ctx& c, const RToken& n, RValue& result) {
   return C_NORMAL;
 }
 
-// The loops are kept out of Exec so that its frame stays small: Exec is
-// entered for every statement, a loop once per run of it.
-__attribute__((noinline)) int While(Ctx& c, const RToken& n, RValue& result) {
+// The loops. Those whose condition is pure arithmetic have routines of
+// their own (chosen at compile time), with the same steps and errors.
+template <auto COND>
+int WhileLoop(Ctx& c, const RToken& n, RValue& result) {
   RValue scratch;
+  const RToken& body = n.items[1];
   for (;;) {
-    int cond = Condition(c, n.items[0], scratch, "Boolean expression expected");
+    int cond = COND(c, n.items[0], scratch, "Boolean expression expected");
     if (cond < 0) return C_ERROR;
     if (!cond) return C_NORMAL;
     if (!Spend(c, n.position)) return C_ERROR;
-    int r = Exec(c, n.items[1], result);
+    int r = Exec(c, body, result);
     if (r == C_NORMAL || r == C_CONTINUE) continue;
     return r == C_BREAK ? C_NORMAL : r;
   }
@@ -1092,17 +1119,23 @@ __attribute__((noinline)) int Do(Ctx& c, const RToken& n, RValue& result) {
   }
 }
 
-__attribute__((noinline)) int For(Ctx& c, const RToken& n, RValue& result) {
+// A for loop; STEP runs the step statement: its own routine in general, or
+// one of the fast assignments called directly when the loop's condition is
+// pure and the step is such an assignment to a local.
+template <auto COND, StmtExec STEP>
+int ForLoop(Ctx& c, const RToken& n, RValue& result) {
   RValue scratch;
+  const RToken& body = n.items[3];
+  const RToken& step = n.items[2];
   int r = Exec(c, n.items[0], scratch);
   while (r == C_NORMAL) {
-    int cond = Condition(c, n.items[1], scratch, "Expression expected");
+    int cond = COND(c, n.items[1], scratch, "Expression expected");
     if (cond < 0) return C_ERROR;
     if (!cond) return C_NORMAL;
     if (!Spend(c, n.position)) return C_ERROR;
-    r = Statement(c, n.items[3], result);
+    r = Exec(c, body, result);
     if (r == C_NORMAL || r == C_CONTINUE) {
-      r = Statement(c, n.items[2], scratch);
+      r = STEP(c, step, scratch);
       continue;
     }
     return r == C_BREAK ? C_NORMAL : r;
@@ -1127,76 +1160,124 @@ __attribute__((noinline)) int Repeat(Ctx& c, const RToken& n, RValue& result) {
   return C_NORMAL;
 }
 
-int Exec(Ctx& c, const RToken& n, RValue& result) {
-  switch (n.kind) {
-    case TK_BLOCK:
-      for (const RToken& s : n.items) {
-        int r = Statement(c, s, result);
-        if (r != C_NORMAL) return r;
-      }
-      return C_NORMAL;
-    case TK_ASSIGN:
-      return n.fastassign ? FastAssign(c, n, result) : Assign(c, n, result);
-    case TK_CALL:
-      return CallFunction(c, n, result) ? C_NORMAL : C_ERROR;
-    case TK_IF:
-      // An else-if chain is followed in a loop.
-      for (const RToken* link = &n;;) {
-        // Conditions do not write the result slot: only calls, assignments
-        // and return do.
-        const RToken& e = link->items[0];
-        double d;
-        int cond;
-        if (e.pure && Operand(c, e, d)) {
-          cond = d >= 0.5 ? 1 : 0;
-        } else {
-          cond = IfCondition(c, e);
-        }
-        if (cond < 0) return C_ERROR;
-        if (cond) return Exec(c, link->items[1], result);
-        if (link->itemnumb <= 2) return C_NORMAL;
-        const RToken& other = link->items[2];
-        if (other.kind != TK_IF) return Exec(c, other, result);
-        link = &other;
-      }
-    case TK_WHILE:
-      return While(c, n, result);
-    case TK_DO:
-      return Do(c, n, result);
-    case TK_FOR:
-      return For(c, n, result);
-    case TK_REPEAT:
-      return Repeat(c, n, result);
-    case TK_EXIT:
-      return C_EXIT;
-    case TK_BREAK:
-      return C_BREAK;
-    case TK_CONTINUE:
-      return C_CONTINUE;
-    case TK_RETURN:
-      return Eval(c, n.items[0], result) ? C_EXIT : C_ERROR;
-    case TK_WITH:
-      return With(c, n, result);
-    case TK_SWITCH:
-      return Switch(c, n, result);
-    case TK_CASE:
-      Fail(c, n.position, "Case statement only allowed inside switch statement.");
-      return C_ERROR;
-    case TK_DEFAULT:
-      Fail(c, n.position, "Default statement only allowed inside switch statement.");
-      return C_ERROR;
-    case TK_VAR:
-      return C_NORMAL;
-    case TK_GLOBALVAR:
-      for (const RToken& name : n.items) GlobalDeclare(name.ind);
-      return C_NORMAL;
-    case TK_EMPTYPROGRAM:
-      // An empty code does nothing.
-      return C_NORMAL;
-    default:
-      Fail(c, n.position, "Statement expected.");
-      return C_ERROR;
+// ---- statement routines (see StatementExecutor) ----
+int RunExec(Ctx& c, const RToken& n, RValue& result) { return Exec(c, n, result); }
+
+int XBlock(Ctx& c, const RToken& n, RValue& result) {
+  for (const RToken& s : n.items) {
+    int r = Exec(c, s, result);
+    if (r != C_NORMAL) return r;
   }
+  return C_NORMAL;
+}
+int XBlockOne(Ctx& c, const RToken& n, RValue& result) { return Exec(c, n.items[0], result); }
+
+int XCall(Ctx& c, const RToken& n, RValue& result) { return CallFunction(c, n, result) ? C_NORMAL : C_ERROR; }
+int XCallScript(Ctx& c, const RToken& n, RValue& result) { return CallScript(c, n, result) ? C_NORMAL : C_ERROR; }
+
+// An if or an else-if chain, followed in a loop.
+int XIf(Ctx& c, const RToken& n, RValue& result) {
+  for (const RToken* link = &n;;) {
+    // Conditions do not write the result slot: only calls, assignments and
+    // return do.
+    const RToken& e = link->items[0];
+    double d;
+    int cond;
+    if (e.pure && Operand(c, e, d)) {
+      cond = d >= 0.5 ? 1 : 0;
+    } else {
+      cond = IfCondition(c, e);
+    }
+    if (cond < 0) return C_ERROR;
+    if (cond) return Exec(c, link->items[1], result);
+    if (link->itemnumb <= 2) return C_NORMAL;
+    const RToken& other = link->items[2];
+    if (other.kind != TK_IF) return Exec(c, other, result);
+    link = &other;
+  }
+}
+// An if whose condition is pure and whose else part is no further if.
+int XIfPure(Ctx& c, const RToken& n, RValue& result) {
+  const RToken& e = n.items[0];
+  double d;
+  int cond = e.real(c, e, d) ? (d >= 0.5 ? 1 : 0) : IfCondition(c, e);
+  if (cond < 0) return C_ERROR;
+  if (cond) return Exec(c, n.items[1], result);
+  if (n.itemnumb <= 2) return C_NORMAL;
+  return Exec(c, n.items[2], result);
+}
+
+int XReturn(Ctx& c, const RToken& n, RValue& result) { return Eval(c, n.items[0], result) ? C_EXIT : C_ERROR; }
+int XReturnPure(Ctx& c, const RToken& n, RValue& result) {
+  const RToken& e = n.items[0];
+  double d;
+  if (e.real(c, e, d)) {
+    result.SetReal(d);
+    return C_EXIT;
+  }
+  return EvalGeneral(c, e, result) ? C_EXIT : C_ERROR;
+}
+
+int XExit(Ctx&, const RToken&, RValue&) { return C_EXIT; }
+int XBreak(Ctx&, const RToken&, RValue&) { return C_BREAK; }
+int XContinue(Ctx&, const RToken&, RValue&) { return C_CONTINUE; }
+int XNothing(Ctx&, const RToken&, RValue&) { return C_NORMAL; }
+int XGlobalVar(Ctx&, const RToken& n, RValue&) {
+  for (const RToken& name : n.items) GlobalDeclare(name.ind);
+  return C_NORMAL;
+}
+int XCase(Ctx& c, const RToken& n, RValue&) {
+  Fail(c, n.position, "Case statement only allowed inside switch statement.");
+  return C_ERROR;
+}
+int XDefault(Ctx& c, const RToken& n, RValue&) {
+  Fail(c, n.position, "Default statement only allowed inside switch statement.");
+  return C_ERROR;
+}
+int XNotStatement(Ctx& c, const RToken& n, RValue&) {
+  Fail(c, n.position, "Statement expected.");
+  return C_ERROR;
+}
+
+// The routine of a for loop by its shape.
+StmtExec ForExecutor(const RToken& n) {
+  if (!g_fastPaths || !n.items[1].pure) return ForLoop<Condition, RunExec>;
+  const RToken& step = n.items[2];
+  if (step.fastassign == 1) {
+    if (step.ind == SYM_ASSIGN) return ForLoop<PureCondition, FastSetLocal>;
+    if (step.ind == SYM_ADDASSIGN) return ForLoop<PureCondition, FastCombineLocal<SYM_PLUS>>;
+    return ForLoop<PureCondition, FastCombineLocal<SYM_MINUS>>;
+  }
+  return ForLoop<PureCondition, RunExec>;
+}
+
+// `local = e` where e is no pure arithmetic (a call, a string, ...): the
+// steps of Assign for this shape, the value first, then the store.
+int SetLocal(Ctx& c, const RToken& n, RValue& result) {
+  if (!EvalOperand(c, n.items[1], result)) return C_ERROR;
+  const RToken& target = n.items[0];
+  LocalSlot& s = c.lslots[target.slot];
+  s.defined = true;
+  s.var.ind = target.ind;
+  StorePlain(s.var.simplevalue, result, n.resultdead);
+  return C_NORMAL;
+}
+
+// The routine of an assignment: with the fast paths on, one per kind of
+// fast assignment and operator.
+StmtExec AssignExecutor(const RToken& n) {
+  if (!g_fastPaths) return Assign;
+  const RToken& target = n.items[0];
+  if (!n.fastassign && n.ind == SYM_ASSIGN && !n.appendself && !n.items[1].pure && target.kind == TK_CONSTOWNERVAR &&
+      target.ind2 == OWNER_LOCAL && target.slot >= 0)
+    return SetLocal;
+  if (!n.fastassign) return Assign;
+  if (n.fastassign == 1) {
+    if (n.ind == SYM_ASSIGN) return FastSetLocal;
+    return n.ind == SYM_ADDASSIGN ? FastCombineLocal<SYM_PLUS> : FastCombineLocal<SYM_MINUS>;
+  }
+  if (n.ind == SYM_ASSIGN) return FastSetUser;
+  return n.ind == SYM_ADDASSIGN ? FastCombineUser<SYM_PLUS> : FastCombineUser<SYM_MINUS>;
 }
 
 __attribute__((noinline)) void ArgCountError(const std::string& name, bool atleast, int required, int supplied) {
@@ -1212,6 +1293,44 @@ int g_execDepth = 0;
 // (a vector's storage does not move when the outer vector grows).
 std::vector<std::vector<LocalSlot>> g_slotPool;
 
+__attribute__((noinline)) LocalSlot* GrowSlots(size_t depth, size_t nslots) {
+  if (g_slotPool.size() <= depth) g_slotPool.resize(depth + 1);
+  auto& pool = g_slotPool[depth];
+  if (pool.size() < nslots) pool.resize(nslots);
+  return pool.data();
+}
+inline LocalSlot* SlotsFor(size_t depth, size_t nslots) {
+  if (depth < g_slotPool.size()) {
+    auto& pool = g_slotPool[depth];
+    if (pool.size() >= nslots) return pool.data();
+  }
+  return GrowSlots(depth, nslots);
+}
+
+// Runs the tree of a compiled program or expression with fresh locals; every
+// check of the code, the instances and the limits was made by the caller.
+inline bool RunTree(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
+  const size_t nslots = code->i_localIds.size();
+  LocalSlot* slots = nslots ? SlotsFor(static_cast<size_t>(g_execDepth), nslots) : nullptr;
+  Ctx c{self, other, nullptr, code, slots};
+  ++g_execDepth;
+  bool ok;
+  if (code->i_kind == 2) ok = Eval(c, code->i_token, result);
+  else ok = Exec(c, code->i_token, result) != C_ERROR;
+  --g_execDepth;
+  for (size_t k = 0; k < nslots; ++k) {
+    LocalSlot& s = slots[k];
+    if (!s.defined) continue;
+    s.defined = false;
+    s.var.simplevalue.SetReal(0);
+    if (!s.var.value.empty()) s.var.value.clear();
+  }
+  if (c.locals) FreeLocals(c.locals);
+  return ok;
+}
+
+// The outer entry: every check that a code run from outside the interpreter
+// needs.
 inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
   ErrorClear();
   EnsureFrames();
@@ -1240,31 +1359,8 @@ inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RV
     }
     --g_budget;
   }
-  size_t nslots = code->i_localIds.size();
-  LocalSlot* slots = nullptr;
-  if (nslots) {
-    if (g_slotPool.size() <= static_cast<size_t>(g_execDepth)) g_slotPool.resize(static_cast<size_t>(g_execDepth) + 1);
-    auto& pool = g_slotPool[static_cast<size_t>(g_execDepth)];
-    if (pool.size() < nslots) pool.resize(nslots);
-    slots = pool.data();
-  }
-  Ctx c{self, other, nullptr, code, slots};
-  ++g_execDepth;
-  bool ok;
-  if (code->i_kind == 2) ok = Eval(c, code->i_token, result);
-  else ok = Exec(c, code->i_token, result) != C_ERROR;
-  --g_execDepth;
-  for (size_t k = 0; k < nslots; ++k) {
-    LocalSlot& s = slots[k];
-    if (!s.defined) continue;
-    s.defined = false;
-    s.var.simplevalue.SetReal(0);
-    if (!s.var.value.empty()) s.var.value.clear();
-  }
-  if (c.locals) FreeLocals(c.locals);
-  return ok;
+  return RunTree(self, other, code, result);
 }
-
 
 const CCode kNotCompiled;
 
@@ -1296,6 +1392,37 @@ bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bo
       ArgCountError(name, atleast, code->i_Args, count);
       ok = false;
     }
+  }
+  g_frame = caller;
+  --g_frameDepth;
+  return ok;
+}
+
+// A script call made by the interpreter (self and other are the caller's,
+// frames and stack limit are set up, the argument frame f is reserved and
+// filled): the common case runs the script's tree directly; a missing or
+// uncompiled script, a low stack, a spent step budget or a wrong argument count
+// under opt_argerrors take RunInFrame, which has every check and error.
+bool CallInFrame(Ctx& c, int index, RArgFrame& f, int count, RValue& out) {
+  const std::string* name = nullptr;
+  const CScript* script = g_fastPaths ? ScriptGetNamed(index, name) : nullptr;
+  const CCode* code = script ? script->s_code.get() : nullptr;
+  if (!code || !code->i_compiled || code->i_kind == 3 || StackLow() || g_budget == 0 ||
+      (opt_argerrors && (code->i_ArgArray ? count < code->i_Args : count != code->i_Args)))
+    return RunInFrame(index, c.self, c.other, out, true, f, count);
+  if (g_budget > 0) --g_budget;
+  RArgFrame* const caller = g_frame;
+  f.count = count;
+  f.name = name;
+  for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
+  f.dirty = count;
+  g_frame = &f;
+  out.SetReal(0);
+  ErrorClear();
+  const bool ok = RunTree(c.self, c.other, code, out);
+  if (!ok) [[unlikely]] {
+    out.SetString("ERROR");
+    AddScriptLine(*name);
   }
   g_frame = caller;
   --g_frameDepth;
@@ -1382,5 +1509,32 @@ RealEval PureEvaluator(const RToken& n) {
       }
     default:
       return nullptr;
+  }
+}
+
+StmtExec StatementExecutor(const RToken& n) {
+  const bool fast = g_fastPaths;
+  switch (n.kind) {
+    case TK_BLOCK: return fast && n.items.size() == 1 ? XBlockOne : XBlock;
+    case TK_ASSIGN: return AssignExecutor(n);
+    case TK_CALL:
+      return fast && n.ind >= kScriptFunctionBase && n.ind < kExtensionFunctionBase ? XCallScript : XCall;
+    case TK_IF:
+      return fast && n.items[0].pure && (n.itemnumb <= 2 || n.items[2].kind != TK_IF) ? XIfPure : XIf;
+    case TK_WHILE: return fast && n.items[0].pure ? WhileLoop<PureCondition> : WhileLoop<Condition>;
+    case TK_DO: return Do;
+    case TK_FOR: return ForExecutor(n);
+    case TK_REPEAT: return Repeat;
+    case TK_EXIT: return XExit;
+    case TK_BREAK: return XBreak;
+    case TK_CONTINUE: return XContinue;
+    case TK_RETURN: return fast && n.items[0].pure ? XReturnPure : XReturn;
+    case TK_WITH: return With;
+    case TK_SWITCH: return Switch;
+    case TK_CASE: return XCase;
+    case TK_DEFAULT: return XDefault;
+    case TK_VAR: case TK_EMPTYPROGRAM: return XNothing;
+    case TK_GLOBALVAR: return XGlobalVar;
+    default: return XNotStatement;
   }
 }

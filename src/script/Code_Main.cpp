@@ -239,6 +239,12 @@ void MarkAppends(RToken& root) {
     return true;
   });
 }
+void MarkStatements(RToken& root) {
+  VisitAfterChildren(root, [](RToken& n) {
+    n.exec = StatementExecutor(n);
+    return true;
+  });
+}
 }  // namespace
 
 bool CCode::Compile() {
@@ -268,6 +274,7 @@ bool CCode::Compile() {
     MarkDeadResults(i_token, false);
     MarkAppends(i_token);
   }
+  MarkStatements(i_token);
   if (i_kind == 2 && i_token.kind == TK_CONSTANT) {
     i_value = i_token.value;
     i_kind = 3;

@@ -43,6 +43,10 @@ struct RExecContext;
 // compiled: false when a value on the way is missing or not a real, or an
 // operation would fail (the interpreter then takes the general path).
 using RealEval = bool (*)(RExecContext& c, const RToken& n, double& out);
+// The routine that runs a node as a statement, chosen when the code is
+// compiled; returns the statement's completion (normal, exit, break,
+// continue or error).
+using StmtExec = int (*)(RExecContext& c, const RToken& n, RValue& result);
 
 struct RToken {
   int kind = -1;
@@ -61,6 +65,7 @@ struct RToken {
   bool pure = false;
   bool pureroot = false;  // pure, and the parent is not
   RealEval real = nullptr;  // set on pure nodes
+  StmtExec exec = nullptr;  // set on every node of compiled code
   // Pure binary nodes whose left operand's left operand is binary too: pure
   // arithmetic walks such a chain in a loop.
   bool longchain = false;
@@ -102,6 +107,10 @@ struct RToken {
 // The evaluator of a node marked pure (its children already have theirs);
 // defined by the interpreter.
 RealEval PureEvaluator(const RToken& n);
+// The statement routine of a node (after every other mark is set): the
+// general routine of its kind, or with the fast paths on a specialised one
+// for its shape; defined by the interpreter.
+StmtExec StatementExecutor(const RToken& n);
 
 class CCode {
  public:

@@ -62,6 +62,13 @@ CScript* ScriptGet(int index) {
   return Scripts().scripts[static_cast<size_t>(index)].get();
 }
 
+CScript* ScriptGetNamed(int index, const std::string*& name) {
+  const List& l = Scripts();
+  if (static_cast<size_t>(index) >= l.scripts.size()) return nullptr;
+  name = &l.names[static_cast<size_t>(index)];
+  return l.scripts[static_cast<size_t>(index)].get();
+}
+
 bool ScriptsCompileAll() {
   List& l = Scripts();
   for (size_t i = 0; i < l.scripts.size(); ++i) {

@@ -16,6 +16,8 @@ int ScriptFind(std::string_view name);
 // "<undefined>" for an empty or out-of-range index.
 const std::string& ScriptGetName(int index);
 CScript* ScriptGet(int index);
+// ScriptGet and ScriptGetName in one look-up (for the interpreter's calls).
+CScript* ScriptGetNamed(int index, const std::string*& name);
 // Compiles every script in index order; the first failure is reported as the
 // fatal error "COMPILATION ERROR in Script: " + name and false returned.
 bool ScriptsCompileAll();

@@ -375,4 +375,74 @@ TEST_F(LangTest, OwnerWritesReachEveryInstanceOfAnObject) {
   EXPECT_TRUE(c.i_vars.GetVar(id, 0, v));
   for (CInstance* i : {&a, &b, &c}) EXPECT_TRUE(i->i_vars.GetVar(u, 0, v));
 }
+// Every statement shape that has a routine of its own runs as the general
+// routines run it: the same value or the same error text, with the fast paths
+// on and off, also where the shortcut must give up half-way (a string or a
+// missing variable in a loop's step or condition, a failing call stored in a
+// local) and under a step budget counted per loop turn and per script call.
+TEST_F(LangTest, StatementRoutinesAgreeWithTheGeneralOnes) {
+  ScriptAdd("twice", "return argument0 * 2");
+  ScriptAdd("fails", "return argument0 + nosuch");
+  ScriptAdd("deep", "if (argument0 <= 0) return 0; return deep(argument0 - 1) + 1");
+  ScriptAdd("noret", "var t; t = argument0");
+  struct Run {
+    const char* code;
+    long long budget;  // -1: none
+  };
+  const Run runs[] = {
+      {"var i, s; s = 0; for (i = 0; i < 10; i += 1) s += i * 2 - 1; return s", -1},
+      {"var i, s; s = 0; for (i = 10; i > 0; i -= 3) { s += i; } return s", -1},
+      {"var i, s; s = 0; for (i = 0; i < 5; i = i + 2) s += i; return s", -1},
+      {"var i, s; s = ''; for (i = 0; i < 3; i += 1) { s += 'a'; if (i == 1) i = 'x'; } return s", -1},
+      {"var i; for (i = 0; i < 3; i += 1) { if (i == 1) break; } return i", -1},
+      {"var i, n; n = 0; for (i = 0; i < 6; i += 1) { if (i mod 2) continue; n += 1; } return n", -1},
+      {"var i; for (i = 0; i < j; i += 1) {} return i", -1},
+      {"var i; i = 0; while (i < 5) i += 1; return i", -1},
+      {"var i; i = 0; while (i < 3) { i += 1; if (i == 2) i = 'z'; } return i", -1},
+      {"u = 0; while (u < nosuch) u += 1", -1},
+      {"var a; a = 3; if (a > 2) return 'big'; return 'small'", -1},
+      {"if (nosuch > 2) u = 1", -1},
+      {"a = 'text'; if (a) u = 1", -1},
+      {"var a; a = 'x'; return a < 2", -1},
+      {"var a; a = 4; return a * 2 + 1", -1},
+      {"var a; return a + 1", -1},
+      {"var a; a = twice(4); return a", -1},
+      {"var a; a = fails(1); return a", -1},
+      {"var a; a = noret(5); return a", -1},
+      {"var a; a = 'p' + 'q'; b = a; return b", -1},
+      {"u = 1; u += 2; u -= 0.5; v = u; return v", -1},
+      {"u = 'a'; u += 2", -1},
+      {"return deep(20)", -1},
+      {"return twice(3) + twice(4) * twice(1)", -1},
+      {"twice(1); fails(2)", -1},
+      {"return deep(30)", 10},
+      {"var i; for (i = 0; i < 100; i += 1) twice(i)", 50},
+      {"var i; i = 0; while (1) i += 1", 40},
+  };
+  struct Outcome {
+    bool ok;
+    std::string value, error;
+  };
+  for (const Run& run : runs) {
+    Outcome seen[2];
+    for (int fast = 0; fast < 2; ++fast) {
+      SetFastPaths(fast == 1);
+      for (int i = 0; i < ScriptCount(); ++i) {
+        ScriptGet(i)->s_code.reset();
+        ASSERT_TRUE(ScriptGet(i)->Compile()) << ErrorText();
+      }
+      GlobalClear();
+      ErrorClear();
+      SetExecutionBudget(run.budget);
+      RunOutcome r = RunCode(run.code);
+      SetExecutionBudget(-1);
+      ASSERT_TRUE(r.compiled) << run.code << "\n" << r.error;
+      seen[fast] = {r.ok, r.ok ? Show(r.value) : "", r.error};
+    }
+    SetFastPaths(true);
+    EXPECT_EQ(seen[1].ok, seen[0].ok) << run.code << "\n" << seen[1].error << "\n" << seen[0].error;
+    EXPECT_EQ(seen[1].value, seen[0].value) << run.code;
+    EXPECT_EQ(seen[1].error, seen[0].error) << run.code;
+  }
+}
 }  // namespace
