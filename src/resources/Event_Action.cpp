@@ -221,13 +221,14 @@ __attribute__((noinline)) void ClearSlots(RArgFrame& frame) {
   const int touched = std::min(frame.dirty, 16);
   for (int i = 0; i < touched; ++i) frame.slots[i] = RValue();
 }
-__attribute__((noinline)) void ResetResult(RValue& result) { result = RValue(); }
 }  // namespace
 
 // No arguments and a clean frame (every slot real 0): nothing is kept but
 // the frame's count and name, and the slots the code wrote go back to 0.
 void CPlainCodeRun::Perform(CInstance* self, CInstance* other) {
-  if (result_.kind != RValue::kReal || result_.val != 0) ResetResult(result_);
+  // Each code starts from real 0, as PerformAction's fresh result; a real
+  // may keep stale text, which is never observed.
+  result_.SetReal(0);
   argument_relative = relative_;
   ExecuteCodeReport(self, other, code_, result_);
   RArgFrame& after = CurrentArgs();

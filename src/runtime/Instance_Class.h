@@ -30,35 +30,35 @@ class alignas(64) CInstance {
   CInstance& operator=(const CInstance&) = delete;
 
   // The fields every step reads or writes for every instance come first,
-  // ordered by the passes that touch them, so that a pass over many
-  // instances loads as few cache lines per instance as it can: the first
-  // line serves the previous-position, time-line and removal passes and the
-  // position writes of the step code; the second motion and animation; the
-  // third the bounding box and the variables.
-  int i_spriteindex = -1;
+  // grouped by the passes over all instances that touch them, so that each
+  // pass loads one cache line per instance: the first line serves the
+  // previous-position and time-line passes (and the position the step code
+  // reads and writes), the second the removal, motion and animation passes
+  // (and the check for destroyed instances in every phase); the third holds
+  // the bounding box and the variables.
   int i_maskindex = -1;
   int i_timelineindex = -1;
-  bool i_marked = false;  // destroyed, waiting for removal at the end of the step
   bool i_deactivated = false;
-  bool i_visible = true, i_solid = false;
+  bool i_visible = true, i_solid = false, i_persistent = false;
+  bool i_timelinerunning = false, i_timelineloop = false;
   double i_x = 0, i_y = 0;
   double i_xprevious = 0, i_yprevious = 0;
   double i_pathposition = 0, i_pathpositionprevious = 0;
 
+  bool i_marked = false;  // destroyed, waiting for removal at the end of the step
+  int i_spriteindex = -1;
+  int i_pathindex = -1;
+  int i_id = 0;
   double i_hspeed = 0, i_vspeed = 0;
   double i_friction = 0;
   double i_gravity = 0;
   double i_imageindex = 0;
   double i_imagespeed = 1;
-  int i_pathindex = -1;
-  int i_id = 0;
-  int i_objectindex = -1;
-  bool i_persistent = false;
-  bool i_timelinerunning = false, i_timelineloop = false;
 
   TRect i_bbox{-100000, -100000, -100000, -100000};
   CVariableList i_vars;
   CObject* i_object = nullptr;  // not owned
+  int i_objectindex = -1;
 
   double i_imagescalex = 1;
   double i_imagescaley = 1;

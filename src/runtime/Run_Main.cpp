@@ -162,7 +162,9 @@ void TimeLines() {
   const int n = l->Count();
   for (int i = 0; i < n && !RoomChangePending(); ++i) {
     CInstance* inst = l->At(i);
-    if (inst == nullptr || inst->i_marked || inst->i_timelineindex < 0 || !inst->i_timelinerunning ||
+    // The time line first: it shares its cache line with the position the
+    // pass before wrote.
+    if (inst == nullptr || inst->i_timelineindex < 0 || inst->i_marked || !inst->i_timelinerunning ||
         inst->i_timelinespeed == 0)
       continue;
     const CTimeLine* tl = GetTimeLine(inst->i_timelineindex);
