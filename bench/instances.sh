@@ -32,6 +32,8 @@
 #        NO_BUILD=1 bench/instances.sh   (uses BUILD_DIR as it is)
 #        ROOMRUN=path/to/roomrun bench/instances.sh   (that runner instead of
 #        the one built, e.g. to compare two versions)
+# bench/instances_callgrind.sh counts the step's instructions per instance,
+# which do not move with the machine's load.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-release}

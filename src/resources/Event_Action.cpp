@@ -199,32 +199,54 @@ RValue CInterpreterActionHost::EvaluateArgument(CAction& act, int i, CInstance* 
   return act.act_argvalue[k];
 }
 
+CPlainCodeRun::CPlainCodeRun(const CAction& act) {
+  if (act.act_exetype != kExeCode || !act.act_codecode || act.act_argumentcount > 0) return;
+  const RArgFrame& frame = CurrentArgs();
+  if (frame.dirty > 0) return;
+  code_ = act.act_codecode.get();
+  relative_ = (act.act_userelative && act.act_relative) ? 1 : 0;
+  savedcount_ = frame.count;
+  savedname_ = frame.name;
+  savedrel_ = argument_relative;
+}
+
+CPlainCodeRun::~CPlainCodeRun() {
+  if (code_ != nullptr) argument_relative = savedrel_;
+}
+
 namespace {
-// The usual case, an event's code run from the main loop: no arguments and a
-// clean frame (every slot real 0), so nothing is kept but the frame's count
-// and name, and the slots the code wrote go back to 0.
-void PerformPlainCode(CAction& act, CInstance* self, CInstance* other, RValue& result) {
-  RArgFrame& frame = CurrentArgs();
-  const int savedcount = frame.count;
-  const std::string* savedname = frame.name;
-  const double savedrel = argument_relative;
-  argument_relative = (act.act_userelative && act.act_relative) ? 1 : 0;
-  ExecuteCodeReport(self, other, act.act_codecode.get(), result);
-  RArgFrame& after = CurrentArgs();
-  const int touched = std::min(after.dirty, 16);
-  for (int i = 0; i < touched; ++i) after.slots[i] = RValue();
-  after.count = savedcount;
-  after.dirty = 0;
-  after.name = savedname;
-  argument_relative = savedrel;
+// Out of line: the rare code that writes its arguments would otherwise make
+// every plain perform save and restore registers.
+__attribute__((noinline)) void ClearSlots(RArgFrame& frame) {
+  const int touched = std::min(frame.dirty, 16);
+  for (int i = 0; i < touched; ++i) frame.slots[i] = RValue();
 }
 }  // namespace
 
+// No arguments and a clean frame (every slot real 0): nothing is kept but
+// the frame's count and name, and the slots the code wrote go back to 0.
+void CPlainCodeRun::Perform(CInstance* self, CInstance* other) {
+  // Each code starts from real 0, as PerformAction's fresh result; a real
+  // may keep stale text, which is never observed.
+  result_.SetReal(0);
+  argument_relative = relative_;
+  ExecuteCodeReport(self, other, code_, result_);
+  RArgFrame& after = CurrentArgs();
+  if (after.dirty > 0) ClearSlots(after);
+  after.count = savedcount_;
+  after.dirty = 0;
+  after.name = savedname_;
+}
+
 RValue CInterpreterActionHost::PerformAction(CAction& act, CInstance* self, CInstance* other) {
   RValue result;
-  if (act.act_exetype == kExeCode && act.act_codecode && act.act_argumentcount <= 0 && CurrentArgs().dirty <= 0) {
-    PerformPlainCode(act, self, other, result);
-    return result;
+  {
+    CPlainCodeRun plain(act);
+    if (plain.Ready()) {
+      plain.Perform(self, other);
+      result = std::move(plain.Result());
+      return result;
+    }
   }
   PerformActionGeneral(act, self, other, result);
   return result;

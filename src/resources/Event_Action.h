@@ -4,12 +4,14 @@
 // running code with its arguments) and which instances exist belong to the
 // language and the runtime; they reach the action list through this
 // interface.
+#include <string>
 #include <vector>
 
 #include "resources/Event_Class.h"
 #include "script/RValue.h"
 
 class CInstance;
+class CCode;
 
 class IActionHost {
  public:
@@ -77,3 +79,33 @@ inline CAction* SingleSelfAction(CEvent* event) {
   return &a;
 }
 void RunSingleAction(CAction& act, CInstance* self, CInstance* other);
+
+// The interpreter host's PerformAction of one code action without arguments
+// for many instances in a row, as a step phase runs it: the argument frame's
+// count and name and argument_relative are kept once for the whole run
+// instead of once per instance, and what each code wrote to the frame is
+// cleared after it, so every instance starts as PerformAction would start
+// it. Usable only while the frame is clean (Ready); the caller keeps the
+// pending check and the action's place, as RunSingleAction does.
+class CPlainCodeRun {
+ public:
+  explicit CPlainCodeRun(const CAction& act);
+  ~CPlainCodeRun();
+  CPlainCodeRun(const CPlainCodeRun&) = delete;
+  CPlainCodeRun& operator=(const CPlainCodeRun&) = delete;
+
+  // False when the action has arguments or is no compiled code, or the
+  // frame holds something: then PerformAction is the way.
+  bool Ready() const { return code_ != nullptr; }
+  void Perform(CInstance* self, CInstance* other);
+  // The last code's result.
+  RValue& Result() { return result_; }
+
+ private:
+  const CCode* code_ = nullptr;
+  double relative_ = 0;
+  int savedcount_ = 0;
+  const std::string* savedname_ = nullptr;
+  double savedrel_ = 0;
+  RValue result_;
+};

@@ -45,7 +45,7 @@ int IndexedMax(int type) {
   }
 }
 
-class CRuntimeActionHost : public CInterpreterActionHost {
+class CRuntimeActionHost final : public CInterpreterActionHost {
  public:
   void SetCurrentAction(int index) override { event_action = index; }
 };
@@ -174,6 +174,8 @@ const std::vector<int>& EventReceivers(int type, int number) {
   if (number < 0 || size_t(number) >= t.size()) return kNone;
   return t[size_t(number)];
 }
+
+bool RuntimeActionHostInstalled() { return GetActionHost() == &g_host; }
 
 void InstallEventDispatch() {
   SetActionHost(&g_host);

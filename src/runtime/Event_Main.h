@@ -63,3 +63,7 @@ const std::vector<int>& EventReceivers(int type, int number);
 
 // Installs the action host and the error-place hook of the dispatcher.
 void InstallEventDispatch();
+// True while that host is the installed one: it performs actions as the
+// interpreter host does, so a step phase may run a plain code action with
+// CPlainCodeRun instead.
+bool RuntimeActionHostInstalled();

@@ -286,8 +286,7 @@ void CInstance::Adapt_Speed() {
   if (i_gravity != 0) AddTo_Speed(i_gravity, i_gravitydir);
 }
 
-int CInstance::ImageNumber() const {
-  if (i_spriteindex < 0) return 0;
+int CInstance::SpriteFrames() const {
   const CSprite* spr = GetSprite(i_spriteindex);
   return spr ? spr->i_numb : 0;
 }
@@ -296,14 +295,9 @@ bool CInstance::HasShape() const { return SpriteExists(i_spriteindex) || SpriteE
 
 std::vector<CInstance*>* g_bboxChanges = nullptr;
 
-namespace {
-// Out of line: the vector's growth would otherwise make every box
-// computation save and restore registers.
-__attribute__((noinline)) void NoteBoxChange(CInstance* inst) { g_bboxChanges->push_back(inst); }
-}  // namespace
+void CInstance::NoteBoxChange() { g_bboxChanges->push_back(this); }
 
-void CInstance::Compute_BoundingBox() {
-  if (g_bboxChanges) NoteBoxChange(this);
+void CInstance::Compute_ShapeBox() {
   const int shape = i_maskindex >= 0 ? i_maskindex : i_spriteindex;
   const CSprite* spr = shape >= 0 ? GetSprite(shape) : nullptr;
   if (spr == nullptr) {
@@ -313,8 +307,8 @@ void CInstance::Compute_BoundingBox() {
   Compute_SpriteBox(*spr);
 }
 
-// Kept apart so that the shapeless case above, which every position write of
-// an instance without a sprite takes, stays a short function.
+// Kept apart so that the cheap cases of the box (no shape, or a shape index
+// naming no sprite) stay short functions.
 void CInstance::Compute_SpriteBox(const CSprite& sprite) {
   const CSprite* spr = &sprite;
   const double L = spr->i_bbox.left, T = spr->i_bbox.top, R = spr->i_bbox.right, B = spr->i_bbox.bottom;

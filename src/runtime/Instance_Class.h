@@ -19,7 +19,7 @@ class CInstance;
 // it: the collision phase keeps its broad phase current this way.
 extern std::vector<CInstance*>* g_bboxChanges;
 
-class CInstance {
+class alignas(64) CInstance {
  public:
   CInstance();
   // A bare instance (identity only), used by the language's tools and tests;
@@ -29,42 +29,53 @@ class CInstance {
   CInstance(const CInstance&) = delete;
   CInstance& operator=(const CInstance&) = delete;
 
-  int i_id = 0;
+  // The fields every step reads or writes for every instance come first,
+  // grouped by the passes over all instances that touch them, so that each
+  // pass loads one cache line per instance: the first line serves the
+  // previous-position and time-line passes (and the position the step code
+  // reads and writes), the second the removal, motion and animation passes
+  // (and the check for destroyed instances in every phase); the third holds
+  // the bounding box and the variables.
+  int i_maskindex = -1;
+  int i_timelineindex = -1;
+  bool i_deactivated = false;
+  bool i_visible = true, i_solid = false, i_persistent = false;
+  bool i_timelinerunning = false, i_timelineloop = false;
+  double i_x = 0, i_y = 0;
+  double i_xprevious = 0, i_yprevious = 0;
+  double i_pathposition = 0, i_pathpositionprevious = 0;
+
+  bool i_marked = false;  // destroyed, waiting for removal at the end of the step
   int i_spriteindex = -1;
+  int i_pathindex = -1;
+  int i_id = 0;
+  double i_hspeed = 0, i_vspeed = 0;
+  double i_friction = 0;
+  double i_gravity = 0;
   double i_imageindex = 0;
   double i_imagespeed = 1;
+
+  TRect i_bbox{-100000, -100000, -100000, -100000};
+  CVariableList i_vars;
+  CObject* i_object = nullptr;  // not owned
+  int i_objectindex = -1;
+
   double i_imagescalex = 1;
   double i_imagescaley = 1;
   double i_imageangle = 0;
   double i_imagealpha = 1;
   unsigned i_imageblend = 0xFFFFFF;
-  int i_maskindex = -1;
   double i_depth = 0;
-  double i_x = 0, i_y = 0;
   double i_xstart = 0, i_ystart = 0;
-  double i_xprevious = 0, i_yprevious = 0;
   double i_direction = 0;
   double i_speed = 0;
-  double i_friction = 0;
   double i_gravitydir = 270;
-  double i_gravity = 0;
-  double i_hspeed = 0, i_vspeed = 0;
-  TRect i_bbox{-100000, -100000, -100000, -100000};
-  bool i_visible = true, i_solid = false, i_persistent = false;
-  int i_objectindex = -1;
-  CObject* i_object = nullptr;  // not owned
   std::array<int, 12> i_timer{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-  CVariableList i_vars;
-  bool i_marked = false;  // destroyed, waiting for removal at the end of the step
-  bool i_deactivated = false;
-  int i_pathindex = -1;
-  double i_pathposition = 0, i_pathpositionprevious = 0, i_pathspeed = 0;
+  double i_pathspeed = 0;
   double i_pathscale = 1, i_pathorientation = 0;
   int i_pathend = 0;
   double i_pathxstart = 0, i_pathystart = 0;
-  int i_timelineindex = -1;
   double i_timelineposition = 0, i_timelinespeed = 1;
-  bool i_timelinerunning = false, i_timelineloop = false;
   std::string i_initcode;
 
   // Sets the object (with its sprite, mask, depth and flags), position, id
@@ -104,7 +115,13 @@ class CInstance {
   // step along it and returns true when the end was reached in this step.
   void Assign_Path(int path, bool relative, int endaction, double orientation, double scale, double speed);
   bool Adapt_Path();
-  void Compute_BoundingBox();
+  // Inline for the shapeless case (no sprite and no mask), which every
+  // position write of such an instance takes.
+  void Compute_BoundingBox() {
+    if (g_bboxChanges) NoteBoxChange();
+    if (i_maskindex < 0 && i_spriteindex < 0) i_bbox = TRect{-100000, -100000, -100000, -100000};
+    else Compute_ShapeBox();
+  }
   void Compute_DirectionSpeed();
   void Compute_HVSpeed();
   int Get_Alarm(int i) const { return (i >= 0 && i < 12) ? i_timer[size_t(i)] : -1; }
@@ -112,7 +129,7 @@ class CInstance {
     if (i >= 0 && i < 12) i_timer[size_t(i)] = v;
   }
   // Frame count of the instance's sprite, 0 without one.
-  int ImageNumber() const;
+  int ImageNumber() const { return i_spriteindex < 0 ? 0 : SpriteFrames(); }
   // True when the sprite or the mask sprite exists.
   bool HasShape() const;
 
@@ -128,4 +145,9 @@ class CInstance {
 
  private:
   __attribute__((noinline)) void Compute_SpriteBox(const CSprite& sprite);
+  // Out of line: the vector's growth would otherwise make every box
+  // computation save and restore registers.
+  __attribute__((noinline)) void NoteBoxChange();
+  void Compute_ShapeBox();
+  int SpriteFrames() const;
 };

@@ -84,20 +84,38 @@ void ForEachReceiver(int type, int number, F&& fn) {
 
 // The direct lists hold only instances of their own object, so the event
 // is found once per object, and its context is published once for all of
-// them. An event that is one action on self (the usual code action) skips
-// the list walk; that is asked again for every instance, since the code may
-// change the object's events.
+// them. An event that is one code action on self (the usual step event)
+// runs through one CPlainCodeRun for all of them: what RunSingleAction does
+// per instance with the runtime's host, the pending check, the action's
+// place and the action, with the argument frame kept once. Events are
+// fixed once loaded, so the action found for the first instance is the
+// action of every one.
 void PerformPhase(int type, int number) {
   for (int o : EventReceivers(type, number)) {
     int supplier = -1;
     CEvent* ev = FindEventWithSupplier(o, type, number, supplier);
     if (ev == nullptr) continue;
     CEventContextScope context(supplier, type, number);
-    const bool go_on = ForEachInstanceOf(o, [&](CInstance* inst) {
-      if (CAction* single = SingleSelfAction(ev)) RunSingleAction(*single, inst, inst);
-      else RunActionList(inst, inst, ev);
-      return !RoomChangePending();
-    });
+    CAction* single = SingleSelfAction(ev);
+    bool go_on;
+    if (single == nullptr) {
+      go_on = ForEachInstanceOf(o, [&](CInstance* inst) {
+        RunActionList(inst, inst, ev);
+        return !RoomChangePending();
+      });
+    } else if (CPlainCodeRun plain(*single); plain.Ready() && RuntimeActionHostInstalled()) {
+      go_on = ForEachInstanceOf(o, [&](CInstance* inst) {
+        if (RoomChangePending()) return false;
+        event_action = 0;
+        plain.Perform(inst, inst);
+        return !RoomChangePending();
+      });
+    } else {
+      go_on = ForEachInstanceOf(o, [&](CInstance* inst) {
+        RunSingleAction(*single, inst, inst);
+        return !RoomChangePending();
+      });
+    }
     if (!go_on) return;
   }
 }
@@ -144,7 +162,9 @@ void TimeLines() {
   const int n = l->Count();
   for (int i = 0; i < n && !RoomChangePending(); ++i) {
     CInstance* inst = l->At(i);
-    if (inst == nullptr || inst->i_marked || inst->i_timelineindex < 0 || !inst->i_timelinerunning ||
+    // The time line first: it shares its cache line with the position the
+    // pass before wrote.
+    if (inst == nullptr || inst->i_timelineindex < 0 || inst->i_marked || !inst->i_timelinerunning ||
         inst->i_timelinespeed == 0)
       continue;
     const CTimeLine* tl = GetTimeLine(inst->i_timelineindex);
@@ -414,8 +434,8 @@ void DoStep() {
   if (!WindowActive()) IO_Clear();
   CRoomInstances* l = Lists();
   if (l == nullptr) return;
-  for (int i = 0; i < l->Count(); ++i) {
-    CInstance* inst = l->At(i);
+  // Nothing runs in this pass, so the list can be walked in place.
+  for (const std::unique_ptr<CInstance>& inst : l->r_instance) {
     inst->i_xprevious = inst->i_x;
     inst->i_yprevious = inst->i_y;
     inst->i_pathpositionprevious = inst->i_pathposition;

@@ -259,6 +259,30 @@ TEST_F(GameRunTest, StepEventOfManyInstancesKeepsContextArgumentsAndStops) {
             "100002 3 0 0 0\nuser 7 11\n3 0\n");
 }
 
+TEST_F(GameRunTest, StepEventOfManyInstancesKeepsActionStateCreationAndDestruction) {
+  // Four instances run one relative code action as their step event. Each
+  // sees argument_relative 1 and event_action 0 although the one before ran
+  // a two-action user event inside (which leaves event_action 1 behind, and
+  // writes argument0) and returned a value; the first destroys the third,
+  // which is skipped, and creates a fifth, which waits for the next step;
+  // the end step event, a plain action, sees argument_relative 0 again and a
+  // clean argument0.
+  const std::string game = OneObjectGame(R"J([
+    {"event": "step", "actions": [{"relative": true, "code_text": "show_debug_message(string(id) + ' rel ' + string(argument_relative) + ' act ' + string(event_action)); event_user(2); if (id == 100001 && instance_exists(100003)) { with (100003) instance_destroy(); instance_create(9, 9, obj) } return 'done'"}]},
+    {"event": "other", "number": 12, "actions": [{"code_text": "argument1 = 'x'"}, {"code_text": "argument0 = 5"}]},
+    {"event": "step", "number": "end", "actions": [{"code_text": "show_debug_message(string(id) + ' end rel ' + string(argument_relative) + ' ' + string(argument0))"}]}
+  ])J",
+                                         R"J(, "code_text": "instance_create(1, 1, obj); instance_create(2, 2, obj); instance_create(3, 3, obj)")J");
+  ROutput r = Play(game, "--steps 2");
+  EXPECT_EQ(r.status, 0) << Stderr();
+  EXPECT_EQ(r.out,
+            "100001 rel 1 act 0\n100002 rel 1 act 0\n100004 rel 1 act 0\n"
+            "100001 end rel 0 0\n100002 end rel 0 0\n100004 end rel 0 0\n100005 end rel 0 0\n"
+            "100001 rel 1 act 0\n100002 rel 1 act 0\n100004 rel 1 act 0\n100005 rel 1 act 0\n"
+            "100001 end rel 0 0\n100002 end rel 0 0\n100004 end rel 0 0\n100005 end rel 0 0\n")
+      << Stderr();
+}
+
 TEST_F(GameRunTest, MotionAnimationAndOutsideEvents) {
   const std::string game = OneObjectGame(R"J([
     {"event": "create", "actions": [{"code_text": "hspeed = 3; vspeed = -3; gravity = 0.5; gravity_direction = 270; image_speed = 0.5"}]},
