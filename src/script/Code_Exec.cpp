@@ -186,7 +186,7 @@ bool UnknownVariable(const Ctx& c, const RToken& n, int id, int index) {
 bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count);
 bool CallInFrame(Ctx& c, int index, RArgFrame& f, int count, RValue& out);
 
-inline bool Eval(Ctx& c, const RToken& n, RValue& out);
+__attribute__((always_inline)) inline bool Eval(Ctx& c, const RToken& n, RValue& out);
 bool EvalGeneral(Ctx& c, const RToken& n, RValue& out);
 inline bool Operand(Ctx& c, const RToken& n, double& out);
 inline bool Finite(double d, double& out);
@@ -702,7 +702,7 @@ __attribute__((noinline)) bool EvalVariableChain(Ctx& c, const RToken& n, RValue
 
 // Evaluates a node: pure arithmetic is tried in place (an operand costs no
 // frame of the general evaluator), the rest goes to EvalGeneral.
-inline bool Eval(Ctx& c, const RToken& n, RValue& out) {
+__attribute__((always_inline)) inline bool Eval(Ctx& c, const RToken& n, RValue& out) {
   if (n.pureroot && n.kind != TK_CONSTANT) {
     double d;
     if (Operand(c, n, d)) {
