@@ -186,7 +186,7 @@ bool UnknownVariable(const Ctx& c, const RToken& n, int id, int index) {
 bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count);
 bool CallInFrame(Ctx& c, int index, RArgFrame& f, int count, RValue& out);
 
-inline bool Eval(Ctx& c, const RToken& n, RValue& out);
+__attribute__((always_inline)) inline bool Eval(Ctx& c, const RToken& n, RValue& out);
 bool EvalGeneral(Ctx& c, const RToken& n, RValue& out);
 inline bool Operand(Ctx& c, const RToken& n, double& out);
 inline bool Finite(double d, double& out);
@@ -486,9 +486,19 @@ inline bool LocalValue(const Ctx& c, const RToken& n, double& out) {
 bool PLocal(Ctx& c, const RToken& n, double& out) { return LocalValue(c, n, out); }
 bool PArgument(Ctx&, const RToken& n, double& out) { return RealOf(g_frame->slots[n.ind - g_arg0], out); }
 // An unqualified user variable: a global when declared so, else self's.
-bool PUser(Ctx& c, const RToken& n, double& out) {
+__attribute__((noinline)) RVariable* FindUserSlow(Ctx& c, const RToken& n) {
   CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
-  const RVariable* var = list.Find(n.ind, n.cache);
+  return list.Find(n.ind, n.cache);
+}
+// The common case (self's variable where the node found it last) inline; the
+// globalvar test comes first, as a declared global hides self's variable.
+inline RVariable* FindUser(Ctx& c, const RToken& n) {
+  if (!GlobalIsDeclared(n.ind)) [[likely]]
+    if (RVariable* v = c.self->i_vars.Cached(n.ind, n.cache)) return v;
+  return FindUserSlow(c, n);
+}
+bool PUser(Ctx& c, const RToken& n, double& out) {
+  const RVariable* var = FindUser(c, n);
   return var && RealOf(var->simplevalue, out);
 }
 // A built-in variable of self whose reading is a plain field read (see
@@ -505,6 +515,30 @@ bool PBuiltin(Ctx& c, const RToken& n, double& out) {
   RValue v;
   return BuiltinGetVar(c.self, n.ind, 0, v) && RealOf(v, out);
 }
+// The index of a one-dimensional element when pure arithmetic gives one
+// inside the array limits; false otherwise (the general path then rounds and
+// reports as usual).
+inline bool PureIndex(Ctx& c, const RToken& idx, int& out) {
+  double d;
+  if (!Operand(c, idx, d) || !(d > -1.0 && d < 2147483647.0)) return false;
+  const int i = static_cast<int>(RoundHalfEven(d));
+  if (i < 0 || i >= g_maxArrayIndex) return false;
+  out = i;
+  return true;
+}
+// The variable of an element node that is a local or an unqualified user
+// variable (see MarkPureNode); null while it does not exist.
+inline RVariable* ArrayVar(Ctx& c, const RToken& n) {
+  if (n.ind2 == OWNER_LOCAL) {
+    LocalSlot& s = c.lslots[n.slot];
+    return s.defined ? &s.var : nullptr;
+  }
+  return FindUser(c, n);
+}
+// An existing element of a one-dimensional array: [0] is the simple value.
+inline RValue* RowElement(RVariable& var, int index) {
+  return index == 0 ? &var.simplevalue : FirstRow(var, index);
+}
 // An array element of a local or an unqualified user variable.
 bool PElement(Ctx& c, const RToken& n, double& out) {
   int index = 0;
@@ -515,18 +549,19 @@ bool PElement(Ctx& c, const RToken& n, double& out) {
     if (i < 0 || i >= g_maxArrayIndex) return false;
     index = index * kArrayDim + static_cast<int>(i);
   }
-  const RVariable* var;
-  if (n.ind2 == OWNER_LOCAL) {
-    const LocalSlot& s = c.lslots[n.slot];
-    if (!s.defined) return false;
-    var = &s.var;
-  } else {
-    CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
-    var = list.Find(n.ind, n.cache);
-    if (!var) return false;
-  }
+  const RVariable* var = ArrayVar(c, n);
+  if (!var) return false;
   const RValue* v = FirstRow(*var, index);
   if (!v) v = CVariableList::Element(*var, index);
+  return v && RealOf(*v, out);
+}
+// The same with one index, the common shape.
+bool PElement1(Ctx& c, const RToken& n, double& out) {
+  int index;
+  if (!PureIndex(c, n.items[1], index)) return false;
+  RVariable* var = ArrayVar(c, n);
+  if (!var) return false;
+  const RValue* v = RowElement(*var, index);
   return v && RealOf(*v, out);
 }
 bool PMinus(Ctx& c, const RToken& n, double& out) {
@@ -667,7 +702,7 @@ __attribute__((noinline)) bool EvalVariableChain(Ctx& c, const RToken& n, RValue
 
 // Evaluates a node: pure arithmetic is tried in place (an operand costs no
 // frame of the general evaluator), the rest goes to EvalGeneral.
-inline bool Eval(Ctx& c, const RToken& n, RValue& out) {
+__attribute__((always_inline)) inline bool Eval(Ctx& c, const RToken& n, RValue& out) {
   if (n.pureroot && n.kind != TK_CONSTANT) {
     double d;
     if (Operand(c, n, d)) {
@@ -691,8 +726,7 @@ bool EvalGeneral(Ctx& c, const RToken& n, RValue& out) {
           return true;
         }
       } else if (n.ind2 == OWNER_UNQUALIFIED && n.ind >= kBuiltinVarLimit && g_fastPaths) {
-        CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
-        if (const RVariable* v = list.Find(n.ind, n.cache)) {
+        if (const RVariable* v = FindUser(c, n)) {
           CopyValue(out, v->simplevalue);
           return true;
         }
@@ -920,10 +954,6 @@ int FastCombineLocal(Ctx& c, const RToken& n, RValue& result) {
   result.SetReal(v.val);
   return C_NORMAL;
 }
-inline RVariable* FindUser(Ctx& c, const RToken& target) {
-  CVariableList& list = GlobalIsDeclared(target.ind) ? GlobalVars() : c.self->i_vars;
-  return list.Find(target.ind, target.cache);
-}
 int FastSetUser(Ctx& c, const RToken& n, RValue& result) {
   RVariable* var = FindUser(c, n.items[0]);
   double d;
@@ -940,6 +970,30 @@ int FastCombineUser(Ctx& c, const RToken& n, RValue& result) {
       !Apply<OP>(var->simplevalue.val, d, var->simplevalue.val))
     return Assign(c, n, result);
   result.SetReal(var->simplevalue.val);
+  return C_NORMAL;
+}
+
+// `a[i] = e`, `a[i] += e`, `a[i] -= e` with e pure, on an element that
+// exists of a one-dimensional array of a local or an unqualified user
+// variable: the index once, the element changed in place. Anything else
+// (a missing variable or element, a text, an index out of the limits, a
+// failing operation) goes to Assign from scratch: the index and e are pure,
+// and nothing was changed.
+template <int OP>
+int FastElement(Ctx& c, const RToken& n, RValue& result) {
+  const RToken& target = n.items[0];
+  double d;
+  int index;
+  if (!Operand(c, n.items[1], d) || !PureIndex(c, target.items[1], index)) return Assign(c, n, result);
+  RVariable* var = ArrayVar(c, target);
+  RValue* e = var ? RowElement(*var, index) : nullptr;
+  if (!e) return Assign(c, n, result);
+  if constexpr (OP == SYM_ASSIGN) {
+    e->SetReal(d);
+  } else if (e->kind != RValue::kReal || !Apply<OP>(e->val, d, e->val)) {
+    return Assign(c, n, result);
+  }
+  result.SetReal(e->val);
   return C_NORMAL;
 }
 
@@ -1271,6 +1325,12 @@ StmtExec AssignExecutor(const RToken& n) {
   if (!n.fastassign && n.ind == SYM_ASSIGN && !n.appendself && !n.items[1].pure && target.kind == TK_CONSTOWNERVAR &&
       target.ind2 == OWNER_LOCAL && target.slot >= 0)
     return SetLocal;
+  if (!n.fastassign && !n.appendself && n.items[1].pure && target.kind == TK_VARIABLE && target.pure &&
+      target.items.size() == 2) {
+    if (n.ind == SYM_ASSIGN) return FastElement<SYM_ASSIGN>;
+    if (n.ind == SYM_ADDASSIGN) return FastElement<SYM_PLUS>;
+    if (n.ind == SYM_SUBASSIGN) return FastElement<SYM_MINUS>;
+  }
   if (!n.fastassign) return Assign;
   if (n.fastassign == 1) {
     if (n.ind == SYM_ASSIGN) return FastSetLocal;
@@ -1483,7 +1543,7 @@ RealEval PureEvaluator(const RToken& n) {
       if (n.ind < kBuiltinVarLimit) return IsArgumentVariable(n.ind) ? PArgument : PBuiltin;
       return PUser;
     case TK_VARIABLE:
-      return PElement;
+      return n.items.size() == 2 ? PElement1 : PElement;
     case TK_UNARY:
       return n.ind == SYM_MINUS ? PMinus : n.ind == SYM_NOT ? PNot : PPlus;
     case TK_BINARY:

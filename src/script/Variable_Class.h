@@ -4,6 +4,7 @@
 // combined index c = i * 32000 + j addresses element [i, j], and c == 0 is the
 // plain value itself.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "script/RValue.h"
@@ -45,9 +46,17 @@ class CVariableList {
   // position where the id was found last); it is checked before use, so any
   // value is safe.
   RVariable* Find(int id, int& cache) {
-    if (static_cast<unsigned>(cache) < v_vars.size() && v_vars[static_cast<size_t>(cache)].ind == id)
-      return &v_vars[static_cast<size_t>(cache)];
+    if (RVariable* v = Cached(id, cache)) return v;
     return FindSlow(id, cache);
+  }
+  // The variable at the cached position when it is the one; no search.
+  RVariable* Cached(int id, int cache) {
+    // Bounds in bytes: size() would divide by the element size.
+    const size_t at = static_cast<unsigned>(cache);
+    const size_t bytes = static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(v_vars.end())) -
+                                             reinterpret_cast<const char*>(v_vars.data()));
+    if (at * sizeof(RVariable) < bytes && v_vars.data()[at].ind == id) return v_vars.data() + at;
+    return nullptr;
   }
   RVariable* FindSlow(int id, int& cache);
   RVariable& FindOrAdd(int id, int& cache);

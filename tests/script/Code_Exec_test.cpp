@@ -418,6 +418,33 @@ TEST_F(LangTest, StatementRoutinesAgreeWithTheGeneralOnes) {
       {"return deep(30)", 10},
       {"var i; for (i = 0; i < 100; i += 1) twice(i)", 50},
       {"var i; i = 0; while (1) i += 1", 40},
+      // Elements of one-dimensional arrays: set, add, subtract in place, and
+      // every case that gives up (missing variable or element, text,
+      // indexes rounded, negative or too large, a failing operation).
+      {"var a, i, s; for (i = 0; i < 10; i += 1) a[i] = i * 2; s = 0;"
+       " for (i = 0; i < 10; i += 1) { a[i mod 4] = a[i mod 4] + i; s += a[(i * 3) mod 10]; a[i] -= 1; } return s", -1},
+      {"arr[0] = 1; arr[0] += 2; arr[0] -= 0.5; return arr[0]", -1},
+      {"var a; a[5] = 1; a[3] = 2; a[4] += 1; return a[3] + a[4] + a[5]", -1},
+      {"var a; a[1] = 1; a[10] = 2; a[10] += 1; a[12] += 1", -1},
+      {"nosuch[2] += 1", -1},
+      {"var a; a[1] -= 1", -1},
+      {"a[1] = 'x'; a[1] += 1", -1},
+      {"a[1] = 'x'; a[1] -= 1", -1},
+      {"a[1] = 'x'; a[1] = 3; a[1] += 0.5; return a[1]", -1},
+      {"a[0] = 1; a[-1] = 2", -1},
+      {"a[0] = 1; a[1 - 1.7] += 1", -1},
+      {"a[0] = 1; a[32000] = 1", -1},
+      {"a[0] = 1; a[-0.5] = 4; a[2.5] = 5; return a[0] * 10 + a[2]", -1},
+      {"var b, k; b = 10; for (k = 0; k < 8; k += 1) b = b * b;"
+       " b = b * 10000000000 * 10000000000 * 10000000000 * 10000000000 * 10000000000 * 100; a[1] = b; a[1] += b", -1},
+      {"var z; z = 0; a[1] = 1; a[1] -= 1 / z", -1},
+      {"var z; z = 0; a[1] = 1; a[1 / z] = 2", -1},
+      {"a[0] = 1; a[nosuch] = 2", -1},
+      {"a[1] = 1; a[1] = a[2] + 1", -1},
+      {"a[1, 2] = 3; a[1, 2] += 1; return a[1, 2]", -1},
+      {"globalvar g; g[3] = 1; g[3] += 4; g[0] = g[3] * 2; return g[0] + g[3]", -1},
+      {"a = 5; a[0] += 1; a[2] = 1; return a[2] + a", -1},
+      {"var i; a[0] = 0; for (i = 0; i < 50; i += 1) a[i mod 3] += i", 30},
   };
   struct Outcome {
     bool ok;
