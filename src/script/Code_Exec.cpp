@@ -1424,6 +1424,16 @@ inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RV
 
 const CCode kNotCompiled;
 
+// Makes the reserved frame f current for a script's run: slots from count on
+// read as real 0, as a fresh frame's would.
+inline void EnterFrame(RArgFrame& f, int count, const std::string* name) {
+  f.count = count;
+  f.name = name;
+  for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
+  f.dirty = count;
+  g_frame = &f;
+}
+
 // Runs script `index` in the reserved frame f, whose slots 0..count-1 hold
 // the arguments, and releases the frame.
 bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count) {
@@ -1435,11 +1445,7 @@ bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bo
   }
   RArgFrame* const caller = g_frame;
   const std::string& name = ScriptGetName(index);
-  f.count = count;
-  f.name = &name;
-  for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
-  f.dirty = count;
-  g_frame = &f;
+  EnterFrame(f, count, &name);
   result.SetReal(0);
   const CCode* code = script->s_code.get();
   bool ok = RunCompiled(self, other, code ? code : &kNotCompiled, result);
@@ -1472,11 +1478,7 @@ bool CallInFrame(Ctx& c, int index, RArgFrame& f, int count, RValue& out) {
     return RunInFrame(index, c.self, c.other, out, true, f, count);
   if (g_budget > 0) --g_budget;
   RArgFrame* const caller = g_frame;
-  f.count = count;
-  f.name = name;
-  for (int k = count; k < f.dirty; ++k) f.slots[k].SetReal(0);
-  f.dirty = count;
-  g_frame = &f;
+  EnterFrame(f, count, name);
   out.SetReal(0);
   ErrorClear();
   const bool ok = RunTree(c.self, c.other, code, out);
