@@ -1,7 +1,5 @@
 #include "resources/Action_Class.h"
 
-#include <iostream>
-
 #include "runner/Support_Stream.h"
 #include "runner/Support_Various.h"
 #include "script/Code_Error.h"

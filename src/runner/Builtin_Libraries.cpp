@@ -50,5 +50,8 @@ void RegisterBuiltins() {
   if (done) return;
   done = true;
   RegisterLanguage();
+  size_t count = 0;
+  for (const RFunctionLibrary* library : kLibraries) count += library->functions.size();
+  FunctionReserve(count);
   for (const RFunctionLibrary* library : kLibraries) FunctionAddLibrary(*library);
 }

@@ -63,7 +63,7 @@ void ListFunctions(std::FILE* out) {
   RegisterBuiltins();
   for (int id = 0; id < FunctionCount(); ++id) {
     const RFunction& f = FunctionGet(id);
-    std::fprintf(out, "%s %d %s\n", f.f_name.c_str(), f.f_argnumb, f.f_library);
+    std::fprintf(out, "%.*s %d %s\n", int(f.f_name.size()), f.f_name.data(), f.f_argnumb, f.f_library);
   }
 }
 
@@ -71,7 +71,7 @@ void ListVariables(std::FILE* out) {
   RegisterBuiltins();
   for (int id = 0; id < BuiltinVariableCount(); ++id) {
     const RBuiltinVariable& v = BuiltinVariableGet(id);
-    std::fprintf(out, "%s%s\n", v.name.c_str(), v.writable ? "" : " (read-only)");
+    std::fprintf(out, "%.*s%s\n", int(v.name.size()), v.name.data(), v.writable ? "" : " (read-only)");
   }
 }
 

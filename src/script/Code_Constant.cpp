@@ -1,6 +1,6 @@
 #include "script/Code_Constant.h"
 
-#include <unordered_map>
+#include <deque>
 #include <vector>
 
 #include "resources/Background_Main.h"
@@ -12,13 +12,14 @@
 #include "resources/Sprite_Main.h"
 #include "resources/TimeLine_Main.h"
 #include "resources/Trigger_Main.h"
+#include "script/Name_Index.h"
 #include "script/Script_Main.h"
 
 namespace {
 struct Table {
-  std::vector<std::string> names;
   std::vector<RValue> values;
-  std::unordered_map<std::string, int> newest;  // name -> newest position
+  CNameIndex newest;  // name -> newest position
+  std::deque<std::string> copies;  // the names of the game's own constants
 };
 Table& Constants() {
   static Table t;
@@ -40,11 +41,21 @@ int FindResource(std::string_view name) {
 
 void SetResourceNameLookup(ResourceNameLookup lookup) { g_resourceLookup = lookup; }
 
+namespace {
+// `name` is static text or a copy the table keeps.
+template <class Value>
+void AddEntry(std::string_view name, const Value& value) {
+  Table& t = Constants();
+  t.newest.Assign(name, static_cast<int>(t.values.size()));
+  t.values.emplace_back(value);
+}
+}  // namespace
+
 void ConstantAdd(const std::string& name, const RValue& value) {
   Table& t = Constants();
-  t.newest[name] = static_cast<int>(t.names.size());
-  t.names.push_back(name);
-  t.values.push_back(value);
+  // A name defined again needs no second copy: the index keeps the first.
+  const std::string_view* key = t.newest.FindKey(name);
+  AddEntry(key ? *key : std::string_view(t.copies.emplace_back(name)), value);
 }
 
 void ConstantAddReal(const std::string& name, double value) { ConstantAdd(name, RValue(value)); }
@@ -61,17 +72,20 @@ bool ConstantFind(std::string_view name, RValue& out) {
     return true;
   }
   Table& t = Constants();
-  auto it = t.newest.find(std::string(name));
-  if (it == t.newest.end()) return false;
-  out = t.values[static_cast<size_t>(it->second)];
+  const int at = t.newest.Find(name);
+  if (at < 0) return false;
+  out = t.values[static_cast<size_t>(at)];
   return true;
 }
 
-int ConstantCount() { return static_cast<int>(Constants().names.size()); }
+int ConstantCount() { return static_cast<int>(Constants().values.size()); }
 
 void ConstantsAddBuiltins() {
   static bool done = false;
   if (done) return;
   done = true;
-  for (int i = 0; i < kBuiltinConstantCount; ++i) ConstantAddReal(kBuiltinConstants[i].name, kBuiltinConstants[i].value);
+  Table& t = Constants();
+  t.values.reserve(t.values.size() + size_t(kBuiltinConstantCount));
+  t.newest.Reserve(t.newest.Size() + size_t(kBuiltinConstantCount));
+  for (int i = 0; i < kBuiltinConstantCount; ++i) AddEntry(kBuiltinConstants[i].name, kBuiltinConstants[i].value);
 }

@@ -1,10 +1,11 @@
 #include "script/Code_Function.h"
 
-#include <unordered_map>
+#include <deque>
 
 #include "script/Code_Constant.h"
 #include "script/Function_Library.h"
 #include "script/Code_Main.h"
+#include "script/Name_Index.h"
 #include "script/Script_Main.h"
 #include "script/Variable_BuiltIn.h"
 
@@ -15,30 +16,38 @@ std::vector<RFunction>& Table() {
   static std::vector<RFunction> table;
   return table;
 }
-std::unordered_map<std::string, int>& Index() {
-  static std::unordered_map<std::string, int> index;
+CNameIndex& Index() {
+  static CNameIndex index;
   return index;
 }
 RExtensionHooks g_ext;
+
+// The libraries' names are static text; a name added on its own is copied
+// here once, for the rest of the run.
+void AddEntry(std::string_view name, BuiltinRoutine routine, int argnumb, const char* library) {
+  auto& table = Table();
+  // The first registration of a name wins, as a linear search from the start would find it.
+  Index().Insert(name, static_cast<int>(table.size()));
+  table.push_back(RFunction{name, routine, argnumb, library});
+  g_builtinTable = table.data();
+  g_builtinCount = static_cast<int>(table.size());
+}
 }  // namespace
 
 const RFunction* g_builtinTable = nullptr;
 int g_builtinCount = 0;
 
-void FunctionAdd(const std::string& name, BuiltinRoutine routine, int argnumb) {
-  auto& table = Table();
-  // The first registration of a name wins, as a linear search from the start would find it.
-  Index().emplace(name, static_cast<int>(table.size()));
-  table.push_back(RFunction{name, routine, argnumb});
-  g_builtinTable = table.data();
-  g_builtinCount = static_cast<int>(table.size());
+void FunctionAdd(std::string_view name, BuiltinRoutine routine, int argnumb) {
+  static std::deque<std::string> copies;
+  AddEntry(copies.emplace_back(name), routine, argnumb, "");
 }
 
-int FunctionFindBuiltin(std::string_view name) {
-  auto& index = Index();
-  auto it = index.find(std::string(name));
-  return it == index.end() ? -1 : it->second;
+void FunctionReserve(size_t count) {
+  Table().reserve(Table().size() + count);
+  Index().Reserve(Index().Size() + count);
 }
+
+int FunctionFindBuiltin(std::string_view name) { return Index().Find(name); }
 
 int FunctionCount() { return static_cast<int>(Table().size()); }
 
@@ -69,10 +78,7 @@ bool ExtensionFunctionCall(int id, CInstance* self, CInstance* other, RValue& re
 }
 
 void FunctionAddLibrary(const RFunctionLibrary& library) {
-  for (const RBuiltin& f : library.functions) {
-    FunctionAdd(f.name, f.routine, f.argc);
-    Table().back().f_library = library.name;
-  }
+  for (const RBuiltin& f : library.functions) AddEntry(f.name, f.routine, f.argc, library.name);
   if (library.install) library.install();
 }
 

@@ -19,7 +19,7 @@ using BuiltinRoutine = void (*)(CInstance* self, CInstance* other, int argc,
                                 RValue& result, RValue* args);
 
 struct RFunction {
-  std::string f_name;
+  std::string_view f_name;  // static text: the library's table, or a copy kept for the run
   BuiltinRoutine f_routine = nullptr;
   int f_argnumb = 0;  // -1: any number from 0 to 16
   const char* f_library = "";  // the function library that registered it
@@ -27,7 +27,7 @@ struct RFunction {
 
 constexpr int kMaxFunctionArgs = 16;
 
-void FunctionAdd(const std::string& name, BuiltinRoutine routine, int argnumb);
+void FunctionAdd(std::string_view name, BuiltinRoutine routine, int argnumb);
 // Built-in table only: id or -1.
 int FunctionFindBuiltin(std::string_view name);
 int FunctionCount();

@@ -68,7 +68,7 @@ int UserVariableCount() { return static_cast<int>(Names().names.size()); }
 
 std::string VariableGetName(int id) {
   if (id < kUserVarBase) {
-    if (id >= 0 && id < BuiltinVariableCount()) return BuiltinVariableGet(id).name;
+    if (id >= 0 && id < BuiltinVariableCount()) return std::string(BuiltinVariableGet(id).name);
     return "<unknown built-in variable>";
   }
   auto& t = Names();

@@ -4,11 +4,12 @@
 // libraries are registered is kept in runner/Builtin_Libraries.cpp.
 #include <cstddef>
 #include <span>
+#include <string_view>
 
 #include "script/Code_Function.h"
 
 struct RBuiltin {
-  const char* name;
+  std::string_view name;  // its length is counted when the table is compiled
   BuiltinRoutine routine;
   int argc;  // -1: any number from 0 to 16
 };
@@ -22,3 +23,5 @@ struct RFunctionLibrary {
 // Adds every function of the library to the table, in table order, then
 // runs its install routine.
 void FunctionAddLibrary(const RFunctionLibrary& library);
+// Room for `count` more functions, so that registering them allocates nothing.
+void FunctionReserve(size_t count);

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <iterator>
 #include <string>
-#include <unordered_map>
 
 #include "resources/Background_Main.h"
 #include "resources/Room_Main.h"
@@ -25,6 +25,7 @@
 #include "script/Code_Main.h"
 #include "script/Code_Operator.h"
 #include "script/Code_Text.h"
+#include "script/Name_Index.h"
 #include "runner/Option_Main.h"
 
 double argument_relative = 0;
@@ -203,8 +204,23 @@ struct Impl {
   BuiltinGetter getter;
   BuiltinSetter setter;
 };
-std::unordered_map<std::string, Impl>& Provided() {
-  static std::unordered_map<std::string, Impl> provided;
+// The implementations by name: the names are static text (the tables below
+// and the callers of BuiltinVariableProvide).
+struct Provided {
+  CNameIndex index;  // name -> position in impls
+  std::vector<Impl> impls;
+  void Add(std::string_view name, Impl impl, bool replace) {
+    const int at = index.Find(name);
+    if (at >= 0) {
+      if (replace) impls[size_t(at)] = impl;
+      return;
+    }
+    index.Insert(name, int(impls.size()));
+    impls.push_back(impl);
+  }
+};
+Provided& ProvidedVariables() {
+  static Provided provided;
   return provided;
 }
 
@@ -270,7 +286,7 @@ bool GetZero(CInstance*, int, RValue& out) { return GetConst(out, 0); }
 bool GetMinusOne(CInstance*, int, RValue& out) { return GetConst(out, -1); }
 
 struct Own {
-  const char* name;
+  std::string_view name;
   BuiltinGetter getter;
   BuiltinSetter setter;
 };
@@ -741,21 +757,23 @@ const Own kRun[] = {
 }  // namespace
 
 void BuiltinVariableProvide(const char* name, BuiltinGetter getter, BuiltinSetter setter) {
-  Provided()[name] = Impl{getter, setter};
+  ProvidedVariables().Add(name, Impl{getter, setter}, true);
 }
 
 void RegisterBuiltinVariables() {
   static bool done = false;
   if (done) return;
   done = true;
-  auto& provided = Provided();
-  for (const Own& own : kOwn) provided.emplace(own.name, Impl{own.getter, own.setter});
-  for (const Own& own : kRun) provided.emplace(own.name, Impl{own.getter, own.setter});
+  Provided& provided = ProvidedVariables();
+  provided.index.Reserve(provided.index.Size() + std::size(kOwn) + std::size(kRun));
+  provided.impls.reserve(provided.impls.size() + std::size(kOwn) + std::size(kRun));
+  for (const Own& own : kOwn) provided.Add(own.name, Impl{own.getter, own.setter}, false);
+  for (const Own& own : kRun) provided.Add(own.name, Impl{own.getter, own.setter}, false);
   for (int k = 0; k < kBuiltinVariableNameCount; ++k) {
-    auto it = provided.find(kBuiltinVariableNames[k]);
-    if (it == provided.end() || it->second.getter == nullptr) continue;
-    BuiltinVariableAdd(kBuiltinVariableNames[k], it->second.getter, it->second.setter,
-                       it->second.setter != nullptr);
+    const int at = provided.index.Find(kBuiltinVariableNames[k]);
+    if (at < 0 || provided.impls[size_t(at)].getter == nullptr) continue;
+    const Impl& impl = provided.impls[size_t(at)];
+    BuiltinVariableAdd(kBuiltinVariableNames[k], impl.getter, impl.setter, impl.setter != nullptr);
   }
   // Getters that read one real field of the instance; a module that
   // provided its own getter for such a name keeps it.

@@ -8,6 +8,7 @@
 #include "runtime/Instance_Class.h"
 #include "runtime/Instance_Source.h"
 #include "script/Code_Variable.h"
+#include "script/Name_Index.h"
 
 std::vector<char> g_globalDeclared(10000, 0);
 
@@ -16,8 +17,8 @@ CVariableList g_globals;
 
 
 std::vector<RBuiltinVariable>& Builtins() { return BuiltinVariableTable(); }
-std::unordered_map<std::string, int>& BuiltinIndex() {
-  static std::unordered_map<std::string, int> index;
+CNameIndex& BuiltinIndex() {
+  static CNameIndex index;
   return index;
 }
 
@@ -47,23 +48,23 @@ void GlobalClear() {
   g_globalDeclared.assign(10000, 0);
 }
 
-int BuiltinVariableAdd(const std::string& name, BuiltinGetter getter, BuiltinSetter setter, bool writable) {
+int BuiltinVariableAdd(std::string_view name, BuiltinGetter getter, BuiltinSetter setter, bool writable) {
   auto& table = Builtins();
   if (table.size() >= kMaxBuiltinVariables) {
     std::fprintf(stderr, "INTERNAL ERROR: Adding too many variables\n");
     return 0;
   }
   int id = static_cast<int>(table.size());
+  if (table.empty()) {
+    table.reserve(kMaxBuiltinVariables);
+    BuiltinIndex().Reserve(kMaxBuiltinVariables);
+  }
   table.push_back(RBuiltinVariable{name, getter, setter, writable});
-  BuiltinIndex().emplace(name, id);  // the first entry of a name wins, as a linear search would
+  BuiltinIndex().Insert(name, id);  // the first entry of a name wins, as a linear search would
   return id;
 }
 
-int BuiltinVariableFind(std::string_view name) {
-  auto& index = BuiltinIndex();
-  auto it = index.find(std::string(name));
-  return it == index.end() ? -1 : it->second;
-}
+int BuiltinVariableFind(std::string_view name) { return BuiltinIndex().Find(name); }
 
 int BuiltinVariableCount() { return static_cast<int>(Builtins().size()); }
 

@@ -34,7 +34,7 @@ using BuiltinGetter = bool (*)(CInstance* inst, int index, RValue& out);
 using BuiltinSetter = bool (*)(CInstance* inst, int index, const RValue& value);
 
 struct RBuiltinVariable {
-  std::string name;
+  std::string_view name;  // static text: the table of names
   BuiltinGetter getter = nullptr;
   BuiltinSetter setter = nullptr;
   bool writable = false;
@@ -55,7 +55,8 @@ inline std::vector<RBuiltinVariable>& BuiltinVariableTable() { return g_builtinV
 
 // Appends an entry and returns its id; a full table gives id 0 and the
 // message "INTERNAL ERROR: Adding too many variables".
-int BuiltinVariableAdd(const std::string& name, BuiltinGetter getter, BuiltinSetter setter, bool writable);
+// The name is static text (it is kept, not copied).
+int BuiltinVariableAdd(std::string_view name, BuiltinGetter getter, BuiltinSetter setter, bool writable);
 int BuiltinVariableFind(std::string_view name);
 int BuiltinVariableCount();
 const RBuiltinVariable& BuiltinVariableGet(int id);

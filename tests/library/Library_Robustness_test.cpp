@@ -40,7 +40,7 @@ TEST(LibraryRobustness, HostileArgumentsNeverCrash) {
   libtest::Errors([&] {
     for (int id = first; id <= last; ++id) {
       const RFunction& f = FunctionGet(id);
-      std::string name = f.f_name;
+      std::string name(f.f_name);
       if (name == "ds_stack_destroy" || name == "ds_queue_destroy" || name == "ds_list_destroy" ||
           name == "ds_map_destroy" || name == "ds_priority_destroy" || name == "ds_grid_destroy")
         continue;  // keep the structures alive for the others

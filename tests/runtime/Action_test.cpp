@@ -129,7 +129,7 @@ TEST_F(ActionTest, EveryActionIsRegisteredWithItsCountOrWaitsForItsModule) {
   }
   // No action_ name outside the list.
   for (int id = 0; id < FunctionCount(); ++id) {
-    const std::string& name = FunctionGet(id).f_name;
+    const std::string name(FunctionGet(id).f_name);
     if (name.rfind("action_", 0) == 0) {
       EXPECT_TRUE(counts.count(name)) << name;
     }

@@ -74,7 +74,7 @@ std::string Reference(const std::map<std::string, RNote>& notes, const std::vect
   std::set<std::string> built;
   for (int id = 0; id < FunctionCount(); ++id) {
     const RFunction& f = FunctionGet(id);
-    if (!built.insert(f.f_name).second) continue;
+    if (!built.insert(std::string(f.f_name)).second) continue;
     const std::string lib = *f.f_library ? f.f_library : "Language";
     if (!by_library.count(lib)) libraries.push_back(lib);
     by_library[lib].push_back(id);
@@ -97,7 +97,7 @@ std::string Reference(const std::map<std::string, RNote>& notes, const std::vect
     md << "\n## " << lib << "\n\n| Function | What it does |\n|---|---|\n";
     for (int id : by_library[lib]) {
       const RFunction& f = FunctionGet(id);
-      auto it = notes.find(f.f_name);
+      auto it = notes.find(std::string(f.f_name));
       if (it != notes.end()) {
         md << "| `" << Cell(it->second.signature) << "` | " << Cell(it->second.text) << " |\n";
       } else {
