@@ -1,7 +1,6 @@
 #include "script/Variable_Main.h"
 
 #include <cstdio>
-#include <unordered_map>
 #include <vector>
 
 #include "runner/Support_Stream.h"
