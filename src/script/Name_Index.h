@@ -76,9 +76,15 @@ class CNameIndex {
       h = (h ^ w) * kMul;
       h ^= h >> 29;
     }
-    uint64_t tail = 0;
-    for (size_t i = 0; i < n; ++i) tail |= uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
-    h = (h ^ tail) * kMul;
+    if (n > 0) {
+      uint64_t tail = 0;
+      if (name.size() >= 8) {
+        std::memcpy(&tail, name.data() + name.size() - 8, 8);  // the last eight, overlapping
+      } else {
+        for (size_t i = 0; i < n; ++i) tail |= uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
+      }
+      h = (h ^ tail) * kMul;
+    }
     return static_cast<uint32_t>(h ^ (h >> 32));
   }
   static size_t SlotCountFor(size_t count) {
