@@ -461,11 +461,14 @@ inline bool ApplyReal(int op, double l, double r, double& out) {
 
 // An existing element of the first row (a one-dimensional array, the common
 // case) without a call; null for anything else.
-inline RValue* FirstRow(const RVariable& var, int index) {
+__attribute__((always_inline)) inline RValue* FirstRow(const RVariable& var, int index) {
   if (index <= 0 || index >= kArrayDim || var.value.empty()) return nullptr;
   const std::vector<RValue>& row = var.value[0];
-  if (static_cast<size_t>(index) >= row.size()) return nullptr;
-  return const_cast<RValue*>(&row[static_cast<size_t>(index)]);
+  // Bounds in bytes: size() would divide by the element size.
+  const size_t bytes = static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(row.end())) -
+                                           reinterpret_cast<const char*>(row.data()));
+  if (static_cast<size_t>(index) * sizeof(RValue) >= bytes) return nullptr;
+  return const_cast<RValue*>(row.data() + index);
 }
 
 // ---- pure arithmetic ----
@@ -526,7 +529,7 @@ bool PBuiltin(Ctx& c, const RToken& n, double& out) {
 // The index of a one-dimensional element when pure arithmetic gives one
 // inside the array limits; false otherwise (the general path then rounds and
 // reports as usual).
-inline bool PureIndex(Ctx& c, const RToken& idx, int& out) {
+__attribute__((always_inline)) inline bool PureIndex(Ctx& c, const RToken& idx, int& out) {
   double d;
   if (!Operand(c, idx, d) || !(d > -1.0 && d < 2147483647.0)) return false;
   int i = static_cast<int>(d);  // toward zero: exact for the usual whole index
@@ -537,7 +540,7 @@ inline bool PureIndex(Ctx& c, const RToken& idx, int& out) {
 }
 // The variable of an element node that is a local or an unqualified user
 // variable (see MarkPureNode); null while it does not exist.
-inline RVariable* ArrayVar(Ctx& c, const RToken& n) {
+__attribute__((always_inline)) inline RVariable* ArrayVar(Ctx& c, const RToken& n) {
   if (n.ind2 == OWNER_LOCAL) {
     LocalSlot& s = c.lslots[n.slot];
     return s.defined ? &s.var : nullptr;
@@ -545,7 +548,7 @@ inline RVariable* ArrayVar(Ctx& c, const RToken& n) {
   return FindUser(c, n);
 }
 // An existing element of a one-dimensional array: [0] is the simple value.
-inline RValue* RowElement(RVariable& var, int index) {
+__attribute__((always_inline)) inline RValue* RowElement(RVariable& var, int index) {
   return index == 0 ? &var.simplevalue : FirstRow(var, index);
 }
 // An array element of a local or an unqualified user variable.
@@ -565,7 +568,7 @@ bool PElement(Ctx& c, const RToken& n, double& out) {
   return v && RealOf(*v, out);
 }
 // The same with one index, the common shape.
-bool PElement1(Ctx& c, const RToken& n, double& out) {
+__attribute__((always_inline)) inline bool Element1Value(Ctx& c, const RToken& n, double& out) {
   int index;
   if (!PureIndex(c, n.items[1], index)) return false;
   RVariable* var = ArrayVar(c, n);
@@ -573,6 +576,7 @@ bool PElement1(Ctx& c, const RToken& n, double& out) {
   const RValue* v = RowElement(*var, index);
   return v && RealOf(*v, out);
 }
+bool PElement1(Ctx& c, const RToken& n, double& out) { return Element1Value(c, n, out); }
 bool PMinus(Ctx& c, const RToken& n, double& out) {
   if (!Operand(c, n.items[0], out)) return false;
   out = -out;
@@ -588,10 +592,27 @@ bool PPlus(Ctx& c, const RToken& n, double& out) { return Operand(c, n.items[0],
 // How a binary node reads an operand, chosen at compile time from the
 // operand's shape: a constant, a local slot or an unqualified user variable
 // is read in place; anything else through its own evaluator.
-enum OperandMode : int { M_CONST, M_LOCAL, M_USER, M_EVAL };
+// The value of a statement has four modes more: a one-index element, and
+// +, - or * of operands that are constants or have evaluators of their own
+// (see ValueMode).
+enum OperandMode : int { M_CONST, M_LOCAL, M_USER, M_EVAL, M_ELEM1, M_BINPLUS, M_BINMINUS, M_BINTIMES };
+// A constant in place, anything else through its evaluator.
+__attribute__((always_inline)) inline bool ConstOrOperand(Ctx& c, const RToken& n, double& out) {
+  if (n.kind == TK_CONSTANT) {
+    out = n.value.val;
+    return true;
+  }
+  return Operand(c, n, out);
+}
 template <int M>
-inline bool ReadOperand(Ctx& c, const RToken& n, double& out) {
-  if constexpr (M == M_CONST) {
+__attribute__((always_inline)) inline bool ReadOperand(Ctx& c, const RToken& n, double& out) {
+  if constexpr (M == M_ELEM1) {
+    return Element1Value(c, n, out);
+  } else if constexpr (M == M_BINPLUS || M == M_BINMINUS || M == M_BINTIMES) {
+    constexpr int op = M == M_BINPLUS ? SYM_PLUS : M == M_BINMINUS ? SYM_MINUS : SYM_TIMES;
+    double l, r;
+    return ConstOrOperand(c, n.items[0], l) && ConstOrOperand(c, n.items[1], r) && Apply<op>(l, r, out);
+  } else if constexpr (M == M_CONST) {
     out = n.value.val;
     return true;
   } else if constexpr (M == M_LOCAL) {
@@ -610,10 +631,39 @@ inline int ModeOf(const RToken& n) {
   return M_EVAL;
 }
 
+// A user variable at the position where its node found it last, without
+// the search; false otherwise.
+inline bool QuickUser(Ctx& c, const RToken& n, double& out) {
+  if (GlobalIsDeclared(n.ind)) return false;
+  const RVariable* var = c.self->i_vars.Cached(n.ind, n.cache);
+  return var && RealOf(var->simplevalue, out);
+}
+template <int M>
+inline bool QuickOperand(Ctx& c, const RToken& n, double& out) {
+  if constexpr (M == M_USER) return QuickUser(c, n, out);
+  else return ReadOperand<M>(c, n, out);
+}
+template <int M>
+constexpr int kSearching = M == M_USER ? M_EVAL : M;
+
+template <int OP, int LM, int RM, bool CHECK>
+__attribute__((noinline)) bool PBinarySearching(Ctx& c, const RToken& n, double& out) {
+  double l, r;
+  return ReadOperand<LM>(c, n.items[0], l) && ReadOperand<RM>(c, n.items[1], r) && Apply<OP, CHECK>(l, r, out);
+}
 template <int OP, int LM, int RM, bool CHECK>
 bool PBinary(Ctx& c, const RToken& n, double& out) {
   double l, r;
-  return ReadOperand<LM>(c, n.items[0], l) && ReadOperand<RM>(c, n.items[1], r) && Apply<OP, CHECK>(l, r, out);
+  if constexpr (LM == M_USER || RM == M_USER) {
+    // The operands read in place; a user variable not at its cached
+    // position (or anything else amiss) tries again through the
+    // evaluators, out of line, so that this path saves no registers.
+    if (QuickOperand<LM>(c, n.items[0], l) && QuickOperand<RM>(c, n.items[1], r)) [[likely]]
+      return Apply<OP, CHECK>(l, r, out);
+    return PBinarySearching<OP, kSearching<LM>, kSearching<RM>, CHECK>(c, n, out);
+  } else {
+    return ReadOperand<LM>(c, n.items[0], l) && ReadOperand<RM>(c, n.items[1], r) && Apply<OP, CHECK>(l, r, out);
+  }
 }
 template <int OP, int LM, bool CHECK>
 RealEval BinaryEvaluatorRight(int rm) {
@@ -1469,12 +1519,30 @@ int SetLocal(Ctx& c, const RToken& n, RValue& result) {
 
 // The routine of an assignment: with the fast paths on, one per kind of
 // fast assignment, operator and mode of the value.
+// The mode of a statement's value: a one-index element, or +, - or * whose
+// operands are constants or need their evaluators anyway, is computed in the
+// statement's routine, which saves a call.
+int ValueMode(const RToken& value) {
+  if (value.real == PElement1) return M_ELEM1;
+  if (value.kind == TK_BINARY && !value.longchain) {
+    const int l = ModeOf(value.items[0]), r = ModeOf(value.items[1]);
+    const bool plain = (l == M_CONST || l == M_EVAL) && (r == M_CONST || r == M_EVAL) && !(l == M_CONST && r == M_CONST);
+    if (plain && value.ind == SYM_PLUS) return M_BINPLUS;
+    if (plain && value.ind == SYM_MINUS) return M_BINMINUS;
+    if (plain && value.ind == SYM_TIMES) return M_BINTIMES;
+  }
+  return ModeOf(value);
+}
 template <template <int, bool, int> class R, int OP, bool SELF>
 StmtExec ByMode(const RToken& value) {
-  switch (ModeOf(value)) {
+  switch (ValueMode(value)) {
     case M_CONST: return R<OP, SELF, M_CONST>::run;
     case M_LOCAL: return R<OP, SELF, M_LOCAL>::run;
     case M_USER: return R<OP, SELF, M_USER>::run;
+    case M_ELEM1: return R<OP, SELF, M_ELEM1>::run;
+    case M_BINPLUS: return R<OP, SELF, M_BINPLUS>::run;
+    case M_BINMINUS: return R<OP, SELF, M_BINMINUS>::run;
+    case M_BINTIMES: return R<OP, SELF, M_BINTIMES>::run;
     default: return R<OP, SELF, M_EVAL>::run;
   }
 }
