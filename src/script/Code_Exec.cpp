@@ -402,13 +402,21 @@ inline bool Finite(double d, double& out) {
 }
 
 // The operators of pure arithmetic; false when the operation would fail.
-template <int OP>
+// CHECK false (for +, - and * only): the result is not checked here because
+// the operator it goes into checks it, and an infinity or a NaN in an
+// operand of +, - or * always gives one in the result (inf - inf and
+// inf * 0 are NaN): see PureEvaluator.
+template <int OP, bool CHECK = true>
 inline bool Apply(double l, double r, double& out) {
   constexpr double e = kCompareEpsilon;
   // A result that is no finite number is an error, which BinaryOperation
   // reports; out is left alone so that a variable combined in place keeps
   // its value.
-  if constexpr (OP == SYM_PLUS) return Finite(l + r, out);
+  if constexpr (!CHECK) {
+    static_assert(OP == SYM_PLUS || OP == SYM_MINUS || OP == SYM_TIMES, "only these propagate");
+    out = OP == SYM_PLUS ? l + r : OP == SYM_MINUS ? l - r : l * r;
+  }
+  else if constexpr (OP == SYM_PLUS) return Finite(l + r, out);
   else if constexpr (OP == SYM_MINUS) return Finite(l - r, out);
   else if constexpr (OP == SYM_TIMES) return Finite(l * r, out);
   else if constexpr (OP == SYM_DIVIDE) return r != 0 && Finite(l / r, out);
@@ -453,11 +461,14 @@ inline bool ApplyReal(int op, double l, double r, double& out) {
 
 // An existing element of the first row (a one-dimensional array, the common
 // case) without a call; null for anything else.
-inline RValue* FirstRow(const RVariable& var, int index) {
+__attribute__((always_inline)) inline RValue* FirstRow(const RVariable& var, int index) {
   if (index <= 0 || index >= kArrayDim || var.value.empty()) return nullptr;
   const std::vector<RValue>& row = var.value[0];
-  if (static_cast<size_t>(index) >= row.size()) return nullptr;
-  return const_cast<RValue*>(&row[static_cast<size_t>(index)]);
+  // Bounds in bytes: size() would divide by the element size.
+  const size_t bytes = static_cast<size_t>(reinterpret_cast<const char*>(std::to_address(row.end())) -
+                                           reinterpret_cast<const char*>(row.data()));
+  if (static_cast<size_t>(index) * sizeof(RValue) >= bytes) return nullptr;
+  return const_cast<RValue*>(row.data() + index);
 }
 
 // ---- pure arithmetic ----
@@ -518,17 +529,18 @@ bool PBuiltin(Ctx& c, const RToken& n, double& out) {
 // The index of a one-dimensional element when pure arithmetic gives one
 // inside the array limits; false otherwise (the general path then rounds and
 // reports as usual).
-inline bool PureIndex(Ctx& c, const RToken& idx, int& out) {
+__attribute__((always_inline)) inline bool PureIndex(Ctx& c, const RToken& idx, int& out) {
   double d;
   if (!Operand(c, idx, d) || !(d > -1.0 && d < 2147483647.0)) return false;
-  const int i = static_cast<int>(RoundHalfEven(d));
+  int i = static_cast<int>(d);  // toward zero: exact for the usual whole index
+  if (static_cast<double>(i) != d) i = static_cast<int>(RoundHalfEven(d));
   if (i < 0 || i >= g_maxArrayIndex) return false;
   out = i;
   return true;
 }
 // The variable of an element node that is a local or an unqualified user
 // variable (see MarkPureNode); null while it does not exist.
-inline RVariable* ArrayVar(Ctx& c, const RToken& n) {
+__attribute__((always_inline)) inline RVariable* ArrayVar(Ctx& c, const RToken& n) {
   if (n.ind2 == OWNER_LOCAL) {
     LocalSlot& s = c.lslots[n.slot];
     return s.defined ? &s.var : nullptr;
@@ -536,7 +548,7 @@ inline RVariable* ArrayVar(Ctx& c, const RToken& n) {
   return FindUser(c, n);
 }
 // An existing element of a one-dimensional array: [0] is the simple value.
-inline RValue* RowElement(RVariable& var, int index) {
+__attribute__((always_inline)) inline RValue* RowElement(RVariable& var, int index) {
   return index == 0 ? &var.simplevalue : FirstRow(var, index);
 }
 // An array element of a local or an unqualified user variable.
@@ -556,7 +568,7 @@ bool PElement(Ctx& c, const RToken& n, double& out) {
   return v && RealOf(*v, out);
 }
 // The same with one index, the common shape.
-bool PElement1(Ctx& c, const RToken& n, double& out) {
+__attribute__((always_inline)) inline bool Element1Value(Ctx& c, const RToken& n, double& out) {
   int index;
   if (!PureIndex(c, n.items[1], index)) return false;
   RVariable* var = ArrayVar(c, n);
@@ -564,6 +576,7 @@ bool PElement1(Ctx& c, const RToken& n, double& out) {
   const RValue* v = RowElement(*var, index);
   return v && RealOf(*v, out);
 }
+bool PElement1(Ctx& c, const RToken& n, double& out) { return Element1Value(c, n, out); }
 bool PMinus(Ctx& c, const RToken& n, double& out) {
   if (!Operand(c, n.items[0], out)) return false;
   out = -out;
@@ -576,28 +589,100 @@ bool PNot(Ctx& c, const RToken& n, double& out) {
 }
 bool PPlus(Ctx& c, const RToken& n, double& out) { return Operand(c, n.items[0], out); }
 
-template <int OP>
-bool PBinary(Ctx& c, const RToken& n, double& out) {
-  double l, r;
-  return Operand(c, n.items[0], l) && Operand(c, n.items[1], r) && Apply<OP>(l, r, out);
+// How a binary node reads an operand, chosen at compile time from the
+// operand's shape: a constant, a local slot or an unqualified user variable
+// is read in place; anything else through its own evaluator.
+// The value of a statement has four modes more: a one-index element, and
+// +, - or * of operands that are constants or have evaluators of their own
+// (see ValueMode).
+enum OperandMode : int { M_CONST, M_LOCAL, M_USER, M_EVAL, M_ELEM1, M_BINPLUS, M_BINMINUS, M_BINTIMES };
+// A constant in place, anything else through its evaluator.
+__attribute__((always_inline)) inline bool ConstOrOperand(Ctx& c, const RToken& n, double& out) {
+  if (n.kind == TK_CONSTANT) {
+    out = n.value.val;
+    return true;
+  }
+  return Operand(c, n, out);
 }
-// The common shapes `e op constant` and `local op constant`.
-template <int OP>
-bool PBinaryK(Ctx& c, const RToken& n, double& out) {
-  double l;
-  return Operand(c, n.items[0], l) && Apply<OP>(l, n.items[1].value.val, out);
+template <int M>
+__attribute__((always_inline)) inline bool ReadOperand(Ctx& c, const RToken& n, double& out) {
+  if constexpr (M == M_ELEM1) {
+    return Element1Value(c, n, out);
+  } else if constexpr (M == M_BINPLUS || M == M_BINMINUS || M == M_BINTIMES) {
+    constexpr int op = M == M_BINPLUS ? SYM_PLUS : M == M_BINMINUS ? SYM_MINUS : SYM_TIMES;
+    double l, r;
+    return ConstOrOperand(c, n.items[0], l) && ConstOrOperand(c, n.items[1], r) && Apply<op>(l, r, out);
+  } else if constexpr (M == M_CONST) {
+    out = n.value.val;
+    return true;
+  } else if constexpr (M == M_LOCAL) {
+    return LocalValue(c, n, out);
+  } else if constexpr (M == M_USER) {
+    const RVariable* var = FindUser(c, n);
+    return var && RealOf(var->simplevalue, out);
+  } else {
+    return Operand(c, n, out);
+  }
 }
-template <int OP>
-bool PLocalK(Ctx& c, const RToken& n, double& out) {
-  double l;
-  return LocalValue(c, n.items[0], l) && Apply<OP>(l, n.items[1].value.val, out);
+inline int ModeOf(const RToken& n) {
+  if (n.kind == TK_CONSTANT) return M_CONST;
+  if (n.real == PLocal) return M_LOCAL;
+  if (n.real == PUser) return M_USER;
+  return M_EVAL;
 }
 
-template <int OP>
+// A user variable at the position where its node found it last, without
+// the search; false otherwise.
+inline bool QuickUser(Ctx& c, const RToken& n, double& out) {
+  if (GlobalIsDeclared(n.ind)) return false;
+  const RVariable* var = c.self->i_vars.Cached(n.ind, n.cache);
+  return var && RealOf(var->simplevalue, out);
+}
+template <int M>
+inline bool QuickOperand(Ctx& c, const RToken& n, double& out) {
+  if constexpr (M == M_USER) return QuickUser(c, n, out);
+  else return ReadOperand<M>(c, n, out);
+}
+template <int M>
+constexpr int kSearching = M == M_USER ? M_EVAL : M;
+
+template <int OP, int LM, int RM, bool CHECK>
+__attribute__((noinline)) bool PBinarySearching(Ctx& c, const RToken& n, double& out) {
+  double l, r;
+  return ReadOperand<LM>(c, n.items[0], l) && ReadOperand<RM>(c, n.items[1], r) && Apply<OP, CHECK>(l, r, out);
+}
+template <int OP, int LM, int RM, bool CHECK>
+bool PBinary(Ctx& c, const RToken& n, double& out) {
+  double l, r;
+  if constexpr (LM == M_USER || RM == M_USER) {
+    // The operands read in place; a user variable not at its cached
+    // position (or anything else amiss) tries again through the
+    // evaluators, out of line, so that this path saves no registers.
+    if (QuickOperand<LM>(c, n.items[0], l) && QuickOperand<RM>(c, n.items[1], r)) [[likely]]
+      return Apply<OP, CHECK>(l, r, out);
+    return PBinarySearching<OP, kSearching<LM>, kSearching<RM>, CHECK>(c, n, out);
+  } else {
+    return ReadOperand<LM>(c, n.items[0], l) && ReadOperand<RM>(c, n.items[1], r) && Apply<OP, CHECK>(l, r, out);
+  }
+}
+template <int OP, int LM, bool CHECK>
+RealEval BinaryEvaluatorRight(int rm) {
+  switch (rm) {
+    case M_CONST: return PBinary<OP, LM, M_CONST, CHECK>;
+    case M_LOCAL: return PBinary<OP, LM, M_LOCAL, CHECK>;
+    case M_USER: return PBinary<OP, LM, M_USER, CHECK>;
+    default: return PBinary<OP, LM, M_EVAL, CHECK>;
+  }
+}
+template <int OP, bool CHECK = true>
 RealEval BinaryEvaluator(const RToken& n) {
-  const RToken& l = n.items[0];
-  if (n.items[1].kind != TK_CONSTANT) return PBinary<OP>;
-  return l.real == PLocal ? PLocalK<OP> : PBinaryK<OP>;
+  const int rm = ModeOf(n.items[1]);
+  switch (ModeOf(n.items[0])) {
+    case M_CONST: return BinaryEvaluatorRight<OP, M_CONST, CHECK>(rm);
+    case M_LOCAL: return BinaryEvaluatorRight<OP, M_LOCAL, CHECK>(rm);
+    case M_USER: return BinaryEvaluatorRight<OP, M_USER, CHECK>(rm);
+    default: return BinaryEvaluatorRight<OP, M_EVAL, CHECK>(rm);
+  }
 }
 
 // Binary node n starts a chain of three links or more: walked in a loop
@@ -930,13 +1015,21 @@ __attribute__((noinline)) int Assign(Ctx& c, const RToken& n, RValue& result) {
 }
 
 // The shortest paths of an assignment (see RToken::fastassign), one per kind
-// of target and operator; anything they cannot finish goes to Assign, which
-// starts from scratch (the value is pure, so computing it twice has no
-// effect).
+// of target and operator; the value is read as its mode says (VM, see
+// ReadOperand). Anything they cannot finish goes to Assign, which starts
+// from scratch (the value is pure, so computing it twice has no effect).
+// SELF: `v = v + e` or `v = v - e`, which is `v += e` or `v -= e` when it
+// succeeds (the same variable is read, combined with e in that order and
+// stored); e is then the right operand of the expression.
+template <bool SELF>
+inline const RToken& ValueOf(const RToken& n) {
+  return SELF ? n.items[1].items[1] : n.items[1];
+}
+template <int VM>
 int FastSetLocal(Ctx& c, const RToken& n, RValue& result) {
   const RToken& target = n.items[0];
   double d;
-  if (!Operand(c, n.items[1], d)) return Assign(c, n, result);
+  if (!ReadOperand<VM>(c, n.items[1], d)) return Assign(c, n, result);
   LocalSlot& s = c.lslots[target.slot];
   s.defined = true;
   s.var.ind = target.ind;
@@ -944,29 +1037,31 @@ int FastSetLocal(Ctx& c, const RToken& n, RValue& result) {
   result.SetReal(d);
   return C_NORMAL;
 }
-template <int OP>
+template <int OP, bool SELF, int VM>
 int FastCombineLocal(Ctx& c, const RToken& n, RValue& result) {
   LocalSlot& s = c.lslots[n.items[0].slot];
   RValue& v = s.var.simplevalue;
   double d;
-  if (!s.defined || v.kind != RValue::kReal || !Operand(c, n.items[1], d) || !Apply<OP>(v.val, d, v.val))
+  if (!s.defined || v.kind != RValue::kReal || !ReadOperand<VM>(c, ValueOf<SELF>(n), d) ||
+      !Apply<OP>(v.val, d, v.val))
     return Assign(c, n, result);
   result.SetReal(v.val);
   return C_NORMAL;
 }
+template <int VM>
 int FastSetUser(Ctx& c, const RToken& n, RValue& result) {
   RVariable* var = FindUser(c, n.items[0]);
   double d;
-  if (!var || !Operand(c, n.items[1], d)) return Assign(c, n, result);
+  if (!var || !ReadOperand<VM>(c, n.items[1], d)) return Assign(c, n, result);
   var->simplevalue.SetReal(d);
   result.SetReal(d);
   return C_NORMAL;
 }
-template <int OP>
+template <int OP, bool SELF, int VM>
 int FastCombineUser(Ctx& c, const RToken& n, RValue& result) {
   RVariable* var = FindUser(c, n.items[0]);
   double d;
-  if (!var || var->simplevalue.kind != RValue::kReal || !Operand(c, n.items[1], d) ||
+  if (!var || var->simplevalue.kind != RValue::kReal || !ReadOperand<VM>(c, ValueOf<SELF>(n), d) ||
       !Apply<OP>(var->simplevalue.val, d, var->simplevalue.val))
     return Assign(c, n, result);
   result.SetReal(var->simplevalue.val);
@@ -975,16 +1070,18 @@ int FastCombineUser(Ctx& c, const RToken& n, RValue& result) {
 
 // `a[i] = e`, `a[i] += e`, `a[i] -= e` with e pure, on an element that
 // exists of a one-dimensional array of a local or an unqualified user
-// variable: the index once, the element changed in place. Anything else
-// (a missing variable or element, a text, an index out of the limits, a
+// variable: the index once, the element changed in place. SELF as above:
+// `a[i] = a[i] + e` with the same index on both sides. Anything else (a
+// missing variable or element, a text, an index out of the limits, a
 // failing operation) goes to Assign from scratch: the index and e are pure,
 // and nothing was changed.
-template <int OP>
+template <int OP, bool SELF, int VM>
 int FastElement(Ctx& c, const RToken& n, RValue& result) {
   const RToken& target = n.items[0];
   double d;
   int index;
-  if (!Operand(c, n.items[1], d) || !PureIndex(c, target.items[1], index)) return Assign(c, n, result);
+  if (!ReadOperand<VM>(c, ValueOf<SELF>(n), d) || !PureIndex(c, target.items[1], index))
+    return Assign(c, n, result);
   RVariable* var = ArrayVar(c, target);
   RValue* e = var ? RowElement(*var, index) : nullptr;
   if (!e) return Assign(c, n, result);
@@ -995,6 +1092,23 @@ int FastElement(Ctx& c, const RToken& n, RValue& result) {
   }
   result.SetReal(e->val);
   return C_NORMAL;
+}
+
+// Two pure trees that compute the same value from the same variables.
+bool SameTree(const RToken& a, const RToken& b) {
+  std::vector<std::pair<const RToken*, const RToken*>> work{{&a, &b}};
+  while (!work.empty()) {
+    auto [x, y] = work.back();
+    work.pop_back();
+    if (x->kind != y->kind || x->ind != y->ind || x->ind2 != y->ind2 || x->slot != y->slot ||
+        x->constowner != y->constowner || x->value.kind != y->value.kind || x->items.size() != y->items.size())
+      return false;
+    if (x->kind == TK_CONSTANT && !(x->value.kind == RValue::kReal && x->value.val == y->value.val &&
+                                    std::signbit(x->value.val) == std::signbit(y->value.val)))
+      return false;
+    for (size_t k = 0; k < x->items.size(); ++k) work.emplace_back(&x->items[k], &y->items[k]);
+  }
+  return true;
 }
 
 // A condition that pure arithmetic did not settle: -1 error, 0 false, 1 true.
@@ -1197,6 +1311,59 @@ int ForLoop(Ctx& c, const RToken& n, RValue& result) {
   return r;
 }
 
+// A counting loop, `for (init; v CMP limit; v += k)` (or `-= k`) on a local
+// v, with a constant k and a limit that is a constant or a local: the
+// comparison and the step read the slots in place. A slot that is not
+// (or no longer) a defined real, or a step that would fail, takes the
+// routines the loop has otherwise (the pure condition, the fast step and
+// through it Assign), with their errors.
+template <int CMP, int STEP, int LIMIT>
+int CountLoop(Ctx& c, const RToken& n, RValue& result) {
+  RValue scratch;
+  const RToken& cond = n.items[1];
+  const RToken& step = n.items[2];
+  const RToken& body = n.items[3];
+  const LocalSlot& limit = c.lslots[LIMIT == M_LOCAL ? cond.items[1].slot : 0];
+  LocalSlot& v = c.lslots[cond.items[0].slot];
+  const double k = step.items[1].value.val;
+  int r = Exec(c, n.items[0], scratch);
+  while (r == C_NORMAL) {
+    int go;
+    RValue& x = v.var.simplevalue;
+    if constexpr (LIMIT == M_CONST) {
+      if (v.defined && x.kind == RValue::kReal) [[likely]] {
+        double t;
+        Apply<CMP>(x.val, cond.items[1].value.val, t);
+        go = t >= 0.5;
+      } else {
+        go = PureCondition(c, cond, scratch, "Expression expected");
+      }
+    } else {
+      if (v.defined && x.kind == RValue::kReal && limit.defined && limit.var.simplevalue.kind == RValue::kReal)
+          [[likely]] {
+        double t;
+        Apply<CMP>(x.val, limit.var.simplevalue.val, t);
+        go = t >= 0.5;
+      } else {
+        go = PureCondition(c, cond, scratch, "Expression expected");
+      }
+    }
+    if (go < 0) return C_ERROR;
+    if (!go) return C_NORMAL;
+    if (!Spend(c, n.position)) return C_ERROR;
+    r = Exec(c, body, result);
+    if (r == C_NORMAL || r == C_CONTINUE) {
+      if (v.defined && x.kind == RValue::kReal && Apply<STEP>(x.val, k, x.val)) [[likely]]
+        r = C_NORMAL;
+      else
+        r = FastCombineLocal<STEP, false, M_CONST>(c, step, scratch);
+      continue;
+    }
+    return r == C_BREAK ? C_NORMAL : r;
+  }
+  return r;
+}
+
 __attribute__((noinline)) int Repeat(Ctx& c, const RToken& n, RValue& result) {
   RValue count;
   if (!Eval(c, n.items[0], count)) return C_ERROR;
@@ -1224,7 +1391,6 @@ int XBlock(Ctx& c, const RToken& n, RValue& result) {
   }
   return C_NORMAL;
 }
-int XBlockOne(Ctx& c, const RToken& n, RValue& result) { return Exec(c, n.items[0], result); }
 
 int XCall(Ctx& c, const RToken& n, RValue& result) { return CallFunction(c, n, result) ? C_NORMAL : C_ERROR; }
 int XCallScript(Ctx& c, const RToken& n, RValue& result) { return CallScript(c, n, result) ? C_NORMAL : C_ERROR; }
@@ -1294,13 +1460,47 @@ int XNotStatement(Ctx& c, const RToken& n, RValue&) {
 }
 
 // The routine of a for loop by its shape.
+template <int CMP, int STEP>
+StmtExec CountExecutor(bool locallimit) {
+  return locallimit ? CountLoop<CMP, STEP, M_LOCAL> : CountLoop<CMP, STEP, M_CONST>;
+}
+template <int STEP>
+StmtExec CountExecutor(int cmp, bool locallimit) {
+  switch (cmp) {
+    case SYM_LT: return CountExecutor<SYM_LT, STEP>(locallimit);
+    case SYM_LE: return CountExecutor<SYM_LE, STEP>(locallimit);
+    case SYM_GT: return CountExecutor<SYM_GT, STEP>(locallimit);
+    default: return CountExecutor<SYM_GE, STEP>(locallimit);
+  }
+}
+inline bool IsLocalSlot(const RToken& n) {
+  return n.kind == TK_CONSTOWNERVAR && n.ind2 == OWNER_LOCAL && n.slot >= 0;
+}
+// The routine of a counting loop (see CountLoop), or null for another shape.
+StmtExec CountLoopExecutor(const RToken& n) {
+  const RToken& cond = n.items[1];
+  const RToken& step = n.items[2];
+  if (cond.kind != TK_BINARY || !cond.pure || cond.longchain) return nullptr;
+  if (cond.ind != SYM_LT && cond.ind != SYM_LE && cond.ind != SYM_GT && cond.ind != SYM_GE) return nullptr;
+  const RToken& v = cond.items[0];
+  const RToken& limit = cond.items[1];
+  if (!IsLocalSlot(v) || !(limit.kind == TK_CONSTANT || IsLocalSlot(limit))) return nullptr;
+  if (step.kind != TK_ASSIGN || step.fastassign != 1 || step.items[0].slot != v.slot) return nullptr;
+  if (step.items[1].kind != TK_CONSTANT) return nullptr;
+  const bool locallimit = limit.kind != TK_CONSTANT;
+  if (step.ind == SYM_ADDASSIGN) return CountExecutor<SYM_PLUS>(cond.ind, locallimit);
+  if (step.ind == SYM_SUBASSIGN) return CountExecutor<SYM_MINUS>(cond.ind, locallimit);
+  return nullptr;
+}
+
 StmtExec ForExecutor(const RToken& n) {
   if (!g_fastPaths || !n.items[1].pure) return ForLoop<Condition, RunExec>;
+  if (StmtExec count = CountLoopExecutor(n)) return count;
   const RToken& step = n.items[2];
   if (step.fastassign == 1) {
-    if (step.ind == SYM_ASSIGN) return ForLoop<PureCondition, FastSetLocal>;
-    if (step.ind == SYM_ADDASSIGN) return ForLoop<PureCondition, FastCombineLocal<SYM_PLUS>>;
-    return ForLoop<PureCondition, FastCombineLocal<SYM_MINUS>>;
+    if (step.ind == SYM_ASSIGN) return ForLoop<PureCondition, FastSetLocal<M_EVAL>>;
+    if (step.ind == SYM_ADDASSIGN) return ForLoop<PureCondition, FastCombineLocal<SYM_PLUS, false, M_EVAL>>;
+    return ForLoop<PureCondition, FastCombineLocal<SYM_MINUS, false, M_EVAL>>;
   }
   return ForLoop<PureCondition, RunExec>;
 }
@@ -1318,26 +1518,92 @@ int SetLocal(Ctx& c, const RToken& n, RValue& result) {
 }
 
 // The routine of an assignment: with the fast paths on, one per kind of
-// fast assignment and operator.
+// fast assignment, operator and mode of the value.
+// The mode of a statement's value: a one-index element, or +, - or * whose
+// operands are constants or need their evaluators anyway, is computed in the
+// statement's routine, which saves a call.
+int ValueMode(const RToken& value) {
+  if (value.real == PElement1) return M_ELEM1;
+  if (value.kind == TK_BINARY && !value.longchain) {
+    const int l = ModeOf(value.items[0]), r = ModeOf(value.items[1]);
+    const bool plain = (l == M_CONST || l == M_EVAL) && (r == M_CONST || r == M_EVAL) && !(l == M_CONST && r == M_CONST);
+    if (plain && value.ind == SYM_PLUS) return M_BINPLUS;
+    if (plain && value.ind == SYM_MINUS) return M_BINMINUS;
+    if (plain && value.ind == SYM_TIMES) return M_BINTIMES;
+  }
+  return ModeOf(value);
+}
+template <template <int, bool, int> class R, int OP, bool SELF>
+StmtExec ByMode(const RToken& value) {
+  switch (ValueMode(value)) {
+    case M_CONST: return R<OP, SELF, M_CONST>::run;
+    case M_LOCAL: return R<OP, SELF, M_LOCAL>::run;
+    case M_USER: return R<OP, SELF, M_USER>::run;
+    case M_ELEM1: return R<OP, SELF, M_ELEM1>::run;
+    case M_BINPLUS: return R<OP, SELF, M_BINPLUS>::run;
+    case M_BINMINUS: return R<OP, SELF, M_BINMINUS>::run;
+    case M_BINTIMES: return R<OP, SELF, M_BINTIMES>::run;
+    default: return R<OP, SELF, M_EVAL>::run;
+  }
+}
+template <int OP, bool SELF, int VM>
+struct RSetLocal {
+  static constexpr StmtExec run = FastSetLocal<VM>;
+};
+template <int OP, bool SELF, int VM>
+struct RCombineLocal {
+  static constexpr StmtExec run = FastCombineLocal<OP, SELF, VM>;
+};
+template <int OP, bool SELF, int VM>
+struct RSetUser {
+  static constexpr StmtExec run = FastSetUser<VM>;
+};
+template <int OP, bool SELF, int VM>
+struct RCombineUser {
+  static constexpr StmtExec run = FastCombineUser<OP, SELF, VM>;
+};
+template <int OP, bool SELF, int VM>
+struct RElement {
+  static constexpr StmtExec run = FastElement<OP, SELF, VM>;
+};
+
+// `v = v + e` or `v = v - e` on the target of n (see ValueOf).
+inline bool SelfUpdate(const RToken& n) {
+  const RToken& expr = n.items[1];
+  return n.ind == SYM_ASSIGN && expr.kind == TK_BINARY && expr.pure && !expr.longchain &&
+         (expr.ind == SYM_PLUS || expr.ind == SYM_MINUS) && SameTree(n.items[0], expr.items[0]);
+}
+template <template <int, bool, int> class R>
+StmtExec CombineExecutor(const RToken& n) {
+  if (SelfUpdate(n)) {
+    const RToken& e = n.items[1].items[1];
+    return n.items[1].ind == SYM_PLUS ? ByMode<R, SYM_PLUS, true>(e) : ByMode<R, SYM_MINUS, true>(e);
+  }
+  if (n.ind == SYM_ADDASSIGN) return ByMode<R, SYM_PLUS, false>(n.items[1]);
+  if (n.ind == SYM_SUBASSIGN) return ByMode<R, SYM_MINUS, false>(n.items[1]);
+  return nullptr;
+}
+
 StmtExec AssignExecutor(const RToken& n) {
   if (!g_fastPaths) return Assign;
   const RToken& target = n.items[0];
-  if (!n.fastassign && n.ind == SYM_ASSIGN && !n.appendself && !n.items[1].pure && target.kind == TK_CONSTOWNERVAR &&
+  const RToken& expr = n.items[1];
+  if (!n.fastassign && n.ind == SYM_ASSIGN && !n.appendself && !expr.pure && target.kind == TK_CONSTOWNERVAR &&
       target.ind2 == OWNER_LOCAL && target.slot >= 0)
     return SetLocal;
-  if (!n.fastassign && !n.appendself && n.items[1].pure && target.kind == TK_VARIABLE && target.pure &&
+  if (!n.fastassign && !n.appendself && expr.pure && target.kind == TK_VARIABLE && target.pure &&
       target.items.size() == 2) {
-    if (n.ind == SYM_ASSIGN) return FastElement<SYM_ASSIGN>;
-    if (n.ind == SYM_ADDASSIGN) return FastElement<SYM_PLUS>;
-    if (n.ind == SYM_SUBASSIGN) return FastElement<SYM_MINUS>;
+    if (StmtExec r = CombineExecutor<RElement>(n)) return r;
+    if (n.ind == SYM_ASSIGN) return ByMode<RElement, SYM_ASSIGN, false>(expr);
+    return Assign;
   }
   if (!n.fastassign) return Assign;
   if (n.fastassign == 1) {
-    if (n.ind == SYM_ASSIGN) return FastSetLocal;
-    return n.ind == SYM_ADDASSIGN ? FastCombineLocal<SYM_PLUS> : FastCombineLocal<SYM_MINUS>;
+    if (StmtExec r = CombineExecutor<RCombineLocal>(n)) return r;
+    return ByMode<RSetLocal, SYM_ASSIGN, false>(expr);
   }
-  if (n.ind == SYM_ASSIGN) return FastSetUser;
-  return n.ind == SYM_ADDASSIGN ? FastCombineUser<SYM_PLUS> : FastCombineUser<SYM_MINUS>;
+  if (StmtExec r = CombineExecutor<RCombineUser>(n)) return r;
+  return ByMode<RSetUser, SYM_ASSIGN, false>(expr);
 }
 
 __attribute__((noinline)) void ArgCountError(const std::string& name, bool atleast, int required, int supplied) {
@@ -1536,7 +1802,15 @@ bool ExecuteScript(int index, CInstance* self, CInstance* other, RValue& result,
   return RunInFrame(index, self, other, result, checkargs, f, count);
 }
 
-RealEval PureEvaluator(const RToken& n) {
+RealEval PureEvaluator(const RToken& n, bool check) {
+  if (!check && n.kind == TK_BINARY && !n.longchain) {
+    switch (n.ind) {
+      case SYM_PLUS: return BinaryEvaluator<SYM_PLUS, false>(n);
+      case SYM_MINUS: return BinaryEvaluator<SYM_MINUS, false>(n);
+      case SYM_TIMES: return BinaryEvaluator<SYM_TIMES, false>(n);
+      default: break;
+    }
+  }
   switch (n.kind) {
     case TK_CONSTANT:
       return PConst;
@@ -1577,7 +1851,7 @@ RealEval PureEvaluator(const RToken& n) {
 StmtExec StatementExecutor(const RToken& n) {
   const bool fast = g_fastPaths;
   switch (n.kind) {
-    case TK_BLOCK: return fast && n.items.size() == 1 ? XBlockOne : XBlock;
+    case TK_BLOCK: return XBlock;
     case TK_ASSIGN: return AssignExecutor(n);
     case TK_CALL:
       return fast && n.ind >= kScriptFunctionBase && n.ind < kExtensionFunctionBase ? XCallScript : XCall;

@@ -139,6 +139,13 @@ void MarkPureNode(RToken& n) {
   }
   n.real = n.pure ? PureEvaluator(n) : nullptr;
   for (RToken& child : n.items) child.pureroot = child.pure && !n.pure;
+  // An infinity or NaN from an operand of +, - or * reaches the result, which
+  // this node checks: its operands of those kinds skip their own check.
+  // (Comparisons, division, div and mod can turn one into a finite number.)
+  if (n.pure && n.kind == TK_BINARY && (n.ind == SYM_PLUS || n.ind == SYM_MINUS || n.ind == SYM_TIMES))
+    for (RToken& child : n.items)
+      if (child.kind == TK_BINARY && (child.ind == SYM_PLUS || child.ind == SYM_MINUS || child.ind == SYM_TIMES))
+        child.real = PureEvaluator(child, false);
 }
 void MarkPure(RToken& root) {
   VisitAfterChildren(root, [](RToken& n) {
@@ -239,6 +246,18 @@ void MarkAppends(RToken& root) {
     return true;
   });
 }
+// A block of one statement is that statement: its routine need not be
+// called through the block's. A lone case or default label keeps its block,
+// which keeps it from becoming a label of an enclosing switch.
+void DropSingleBlocks(RToken& root) {
+  VisitAfterChildren(root, [](RToken& n) {
+    if (n.kind == TK_BLOCK && n.items.size() == 1 && n.items[0].kind != TK_CASE && n.items[0].kind != TK_DEFAULT) {
+      RToken only = std::move(n.items[0]);
+      n = std::move(only);
+    }
+    return true;
+  });
+}
 void MarkStatements(RToken& root) {
   VisitAfterChildren(root, [](RToken& n) {
     n.exec = StatementExecutor(n);
@@ -265,6 +284,7 @@ bool CCode::Compile() {
   }
   if (!CodePhase4(*this, root)) return false;
   i_token = std::move(root);
+  if (g_fastPaths && i_kind == 1) DropSingleBlocks(i_token);
   i_localIds.clear();
   CollectLocals(i_token, i_localIds);
   if (!i_localIds.empty()) AssignSlots(i_token, i_localIds);

@@ -105,8 +105,10 @@ struct RToken {
 };
 
 // The evaluator of a node marked pure (its children already have theirs);
-// defined by the interpreter.
-RealEval PureEvaluator(const RToken& n);
+// defined by the interpreter. check false: the node's value goes straight
+// into +, - or * of a pure parent, which checks for an infinity or NaN in
+// its own result, so this node need not (only +, - and * nodes use it).
+RealEval PureEvaluator(const RToken& n, bool check = true);
 // The statement routine of a node (after every other mark is set): the
 // general routine of its kind, or with the fast paths on a specialised one
 // for its shape; defined by the interpreter.

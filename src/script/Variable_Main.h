@@ -17,8 +17,9 @@ void GlobalSetVar(int id, int index, const RValue& value);
 void GlobalDeclare(int id);
 extern std::vector<char> g_globalDeclared;  // the globalvar table
 inline bool GlobalIsDeclared(int id) {
+  // An id below 100000 wraps around to a position far beyond the table.
   size_t p = static_cast<size_t>(id) - 100000u;
-  return id >= 100000 && p < g_globalDeclared.size() && g_globalDeclared[p] != 0;
+  return p < g_globalDeclared.size() && g_globalDeclared[p] != 0;
 }
 int GlobalDeclaredLength();  // current length of the globalvar table
 void GlobalClear();

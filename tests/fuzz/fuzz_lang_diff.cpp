@@ -106,13 +106,28 @@ class Gen {
       case 3: {
         // The append forms on one variable.
         std::string v = Var(3);
-        return Pick(2) ? v + " += " + Expr(depth) + "; " : v + " = " + v + " + " + Expr(depth) + "; ";
+        switch (Pick(4)) {
+          case 0: return v + " += " + Expr(depth) + "; ";
+          case 1: return v + " = " + v + " + " + Expr(depth) + "; ";
+          default: {
+            // An element updated from itself, in place when the index is pure.
+            std::string e = std::string(Pick(2) ? "a" : "l1") + "[" + Expr(depth + 1) + "]";
+            return e + " = " + e + (Pick(2) ? " + " : " - ") + Expr(depth) + "; ";
+          }
+        }
       }
       case 4: return "if (" + Expr(depth) + ") " + Statement(depth + 1) + (Pick(2) ? "else " + Statement(depth + 1) : "");
       case 5: return "repeat (" + std::to_string(Pick(5)) + ") " + Statement(depth + 1);
       case 6: {
-        std::string body = Block(depth + 1);
-        return "for (l2 = 0; l2 < " + std::to_string(Pick(5)) + "; l2 += 1) " + body;
+        // Counting loops of every direction, limit and step the interpreter
+        // has a routine for, and their neighbours.
+        static const char* const kCmp[] = {"<", "<=", ">", ">=", "!="};
+        static const char* const kLimit[] = {"3", "l0", "l1", "4.5", "-2", "v0"};
+        static const char* const kStep[] = {"+= 1", "-= 1", "+= 2.5", "-= 0.5", "+= l0", "= l2 + 1"};
+        std::string start = std::to_string(Pick(5));
+        std::string cmp = kCmp[Pick(5)], limit = kLimit[Pick(6)], step = kStep[Pick(6)];
+        std::string body = Pick(2) ? Block(depth + 1) : Statement(depth + 1);
+        return "for (l2 = " + start + "; l2 " + cmp + " " + limit + "; l2 " + step + ") " + body;
       }
       case 7: return "while (" + Expr(depth) + ") { " + Statement(depth + 1) + "break; } ";
       case 8: return "with (" + std::string(Pick(2) ? "other" : "all") + ") " + Statement(depth + 1);

@@ -445,6 +445,58 @@ TEST_F(LangTest, StatementRoutinesAgreeWithTheGeneralOnes) {
       {"globalvar g; g[3] = 1; g[3] += 4; g[0] = g[3] * 2; return g[0] + g[3]", -1},
       {"a = 5; a[0] += 1; a[2] = 1; return a[2] + a", -1},
       {"var i; a[0] = 0; for (i = 0; i < 50; i += 1) a[i mod 3] += i", 30},
+      // Counting loops: each comparison, a constant or a local limit, steps
+      // up and down, a counter or limit that is missing or turns into text,
+      // a step that overflows, break, continue and a budget.
+      {"var i, s; s = 0; for (i = 0; i <= 10; i += 2.5) s += i; return s * 100 + i", -1},
+      {"var i, s; s = 0; for (i = 10; i >= -2; i -= 3) s = s * 2 + i; return s", -1},
+      {"var i, s; s = 0; for (i = 10; i > 0; i -= 1) { s += i; } return s", -1},
+      {"var i, n, s; n = 7; s = 0; for (i = 0; i < n; i += 1) s += i; return s", -1},
+      {"var i, n, s; n = 7; s = 0; for (i = 20; i >= n; i -= 4) { s += i; n += 1; } return s * 100 + n", -1},
+      {"var i, n; for (i = 0; i < n; i += 1) {} return i", -1},
+      {"var i, n; n = 'x'; for (i = 0; i < n; i += 1) {} return i", -1},
+      {"var i, n; n = 3; for (i = 0; i < n; i += 1) { if (i == 1) n = 'x'; } return i", -1},
+      {"var i, s; for (i = 0; i < 3; i += 1) s = 1; return i", -1},
+      {"var i; for (i = 'a'; i < 3; i += 1) {} return i", -1},
+      {"var i, s; s = ''; for (i = 0; i < 5; i += 1) { s += 'b'; if (i == 2) i = 'x'; } return s", -1},
+      {"var i, s; s = 0; for (i = 0; i < 5; i += 1) { if (i == 1) { i += 0.25; continue; } s += i; } return s", -1},
+      {"var i; for (i = 1; i < 1; i += 1) { break; } for (i = 0; i <= 9; i += 1) { if (i > 4) break; } return i", -1},
+      {"var i, b; b = 1; for (k = 0; k < 3; k += 1) b = b * 1000000000000;"
+       " for (i = b * b * b * b * b * b * b * b * b * b * b * b * b * b * b * b * b * b * b * b * b * b * b * b;"
+       " i < 2; i += i) {} return i", -1},
+      // A step past the largest real (1 followed by 307 zeros, twice).
+      {"var i; for (i = 1000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000 * 1.7; i > 3; i += 1000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+       "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000) {} return i", -1},
+      {"var i, s; s = 0; for (i = 0; i < 1000; i += 1) s += i", 100},
+      {"var i, j, s; s = 0; for (i = 0; i < 4; i += 1) for (j = i; j > 0; j -= 1) s += j; return s", -1},
+      // `a[i] = a[i] + e` and `- e` in place: the same element on both sides
+      // only, missing elements and variables, text, overflow.
+      {"var a, i; for (i = 0; i < 5; i += 1) a[i] = i; for (i = 0; i < 20; i += 1) { a[i mod 5] = a[i mod 5] + i;"
+       " a[(i + 1) mod 5] = a[(i + 1) mod 5] - 0.5; a[i mod 5] = a[(i + 2) mod 5] + 1; } return a[0] + a[1] * 10 + a[4]", -1},
+      {"arr[0] = 2; arr[0] = arr[0] + 3; arr[3] = arr[3] + 1", -1},
+      {"nosuch[1] = nosuch[1] + 1", -1},
+      {"a[1] = 'x'; a[1] = a[1] + 2", -1},
+      {"var b; b = 10000000000; b = b * b * b * b * b * b * b * b * b * b; b = b * b * b * 100000000;"
+       " a[1] = b * 1.7; a[1] = a[1] + b", -1},
+      {"var z; z = 0; a[1] = 1; a[1] = a[1] - 1 / z", -1},
+      {"a[1] = 1; a[2] = 5; a[1] = a[2] - a[1]; return a[1]", -1},
+      // Operands read in place: locals, constants and instance variables in
+      // every position, missing or text.
+      {"var l; l = 3; u = 4; return (l - u) * 10 + (u - l) + (2 - l) * 100 + (u * u) * 1000 + (l < u) + (u >= 4)", -1},
+      {"var l; u = 4; return u - l", -1},
+      {"var l; l = 2; return l - nosuch", -1},
+      {"var l; l = 'q'; u = 1; return u + l", -1},
+      {"u = 'q'; return 1 + u", -1},
+      {"var l; l = 2; return 1 / (l - 2)", -1},
+      // A block of one statement is that statement: its break and continue,
+      // and a lone label in a block inside a switch.
+      {"var i, s; s = 0; for (i = 0; i < 9; i += 1) { { { if (i == 5) { break; } } } s += i; } return s", -1},
+      {"var w; w = 1; switch (w) { case 0: { case 1: } w = 5; } return w", -1},
+      {"var w; w = 2; switch (w) { case 2: { { w = 7; } } } return w", -1},
+      {"{ { return 3; } }", -1},
   };
   struct Outcome {
     bool ok;
