@@ -361,6 +361,8 @@ __attribute__((noinline)) bool ExtraArguments(Ctx& c, const RToken& n) {
   }
   return true;
 }
+inline bool LocalValue(const Ctx& c, const RToken& n, double& out);
+bool PLocal(Ctx& c, const RToken& n, double& out);
 bool CallScript(Ctx& c, const RToken& n, RValue& out) {
   const int argc = n.itemnumb;
   RArgFrame& f = ReserveFrame();
@@ -368,9 +370,13 @@ bool CallScript(Ctx& c, const RToken& n, RValue& out) {
   const RToken* args = n.items.data();
   for (int k = 0; k < count; ++k) {
     const RToken& a = args[k];
-    // A constant argument is copied here rather than by EvalGeneral.
-    if (a.kind == TK_CONSTANT) CopyValue(f.slots[k], a.value);
-    else if (!Eval(c, a, f.slots[k])) [[unlikely]]
+    RValue& slot = f.slots[k];
+    // Constants and locals, the common arguments, are read here rather than
+    // through EvalGeneral or the node's evaluator.
+    double d;
+    if (a.kind == TK_CONSTANT) CopyValue(slot, a.value);
+    else if (a.real == PLocal && LocalValue(c, a, d)) slot.SetReal(d);
+    else if (!Eval(c, a, slot)) [[unlikely]]
       return ArgumentFailed(f, count);
   }
   if (argc > 16) [[unlikely]]
