@@ -626,18 +626,20 @@ bool PLocalK(Ctx& c, const RToken& n, double& out) {
   return LocalValue(c, n.items[0], l) && Apply<OP>(l, n.items[1].value.val, out);
 }
 
-// `argument op constant` (`argument0 < 2`, `argument0 - 1`).
-template <int OP>
+// `argument op constant` (`argument0 < 2`, `argument0 - 1`); K is the slot
+// when it is argument0, the common case, else -1.
+template <int OP, int K>
 bool PArgumentK(Ctx&, const RToken& n, double& out) {
   double l;
-  return RealOf(g_frame->slots[n.items[0].ind - g_arg0], l) && Apply<OP>(l, n.items[1].value.val, out);
+  const int k = K >= 0 ? K : n.items[0].ind - g_arg0;
+  return RealOf(g_frame->slots[k], l) && Apply<OP>(l, n.items[1].value.val, out);
 }
 
 template <int OP>
 RealEval BinaryEvaluator(const RToken& n) {
   const RToken& l = n.items[0];
   if (n.items[1].kind != TK_CONSTANT) return PBinary<OP>;
-  if (IsArgumentRead(l)) return PArgumentK<OP>;
+  if (IsArgumentRead(l)) return l.ind == g_arg0 ? PArgumentK<OP, 0> : PArgumentK<OP, -1>;
   return l.real == PLocal ? PLocalK<OP> : PBinaryK<OP>;
 }
 
@@ -1563,6 +1565,7 @@ __attribute__((noinline)) bool ResolveCallee(const RToken& n) {
   n.callee = code;
   n.calleeName = name;
   n.calleeLeaf = leaf;
+  n.calleeSlots = !code->i_localIds.empty();
   n.calleeEpoch = g_scriptEpoch;
   return true;
 }
@@ -1599,7 +1602,7 @@ __attribute__((always_inline)) inline bool CallInFrame(Ctx& c, const RToken& n, 
     // RunTree for a script (always a program), with the root block's loop
     // run here rather than through its node.
     out.SetReal(0);
-    const size_t nslots = code->i_localIds.size();
+    const size_t nslots = n.calleeSlots ? code->i_localIds.size() : 0;
     LocalSlot* slots = nslots ? SlotsFor(static_cast<size_t>(g_execDepth), nslots) : nullptr;
     Ctx cc{c.self, c.other, nullptr, code, slots};
     const RToken& root = code->i_token;

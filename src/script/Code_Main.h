@@ -88,6 +88,7 @@ struct RToken {
   // look-up in the script list. calleeLeaf is the value of a callee whose
   // whole code is `return <pure arithmetic>`, else null.
   mutable unsigned calleeEpoch = 0;
+  mutable bool calleeSlots = false;  // the callee has local slots
   mutable const CCode* callee = nullptr;
   mutable const std::string* calleeName = nullptr;
   mutable const RToken* calleeLeaf = nullptr;
