@@ -7,9 +7,11 @@
 
 #include <pthread.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runner/Option_Main.h"
@@ -184,7 +186,8 @@ bool UnknownVariable(const Ctx& c, const RToken& n, int id, int index) {
 }
 
 bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bool checkargs, RArgFrame& f, int count);
-bool CallInFrame(Ctx& c, int index, RArgFrame& f, int count, RValue& out);
+__attribute__((always_inline)) inline bool CallInFrame(Ctx& c, const RToken& n, RArgFrame& f, int count,
+                                                       RValue& out);
 
 __attribute__((always_inline)) inline bool Eval(Ctx& c, const RToken& n, RValue& out);
 bool EvalGeneral(Ctx& c, const RToken& n, RValue& out);
@@ -345,26 +348,40 @@ bool Store(Ctx& c, const RToken& n, const VarRef& ref, const RValue& v) {
 
 // ---- expressions ----
 // A script call in code: the arguments go straight into the callee's slots.
+__attribute__((noinline)) bool ArgumentFailed(RArgFrame& f, int count) {
+  if (f.dirty < count) f.dirty = count;
+  --g_frameDepth;
+  return false;
+}
+// Arguments past the sixteenth are evaluated for their effects only.
+__attribute__((noinline)) bool ExtraArguments(Ctx& c, const RToken& n) {
+  for (int k = 16; k < n.itemnumb; ++k) {
+    RValue extra;
+    if (!Eval(c, n.items[static_cast<size_t>(k)], extra)) return false;
+  }
+  return true;
+}
+inline bool LocalValue(const Ctx& c, const RToken& n, double& out);
+bool PLocal(Ctx& c, const RToken& n, double& out);
 bool CallScript(Ctx& c, const RToken& n, RValue& out) {
   const int argc = n.itemnumb;
   RArgFrame& f = ReserveFrame();
   const int count = argc < 16 ? argc : 16;
-  for (int k = 0; k < argc; ++k) {
-    const RToken& a = n.items[static_cast<size_t>(k)];
-    bool ok;
-    if (k < 16) {
-      ok = Eval(c, a, f.slots[k]);
-    } else {
-      RValue extra;  // evaluated for its effects; a script sees 16 at most
-      ok = Eval(c, a, extra);
-    }
-    if (!ok) {
-      if (f.dirty < count) f.dirty = count;
-      --g_frameDepth;
-      return false;
-    }
+  const RToken* args = n.items.data();
+  for (int k = 0; k < count; ++k) {
+    const RToken& a = args[k];
+    RValue& slot = f.slots[k];
+    // Constants and locals, the common arguments, are read here rather than
+    // through EvalGeneral or the node's evaluator.
+    double d;
+    if (a.kind == TK_CONSTANT) CopyValue(slot, a.value);
+    else if (a.real == PLocal && LocalValue(c, a, d)) slot.SetReal(d);
+    else if (!Eval(c, a, slot)) [[unlikely]]
+      return ArgumentFailed(f, count);
   }
-  return CallInFrame(c, n.ind - kScriptFunctionBase, f, count, out);
+  if (argc > 16) [[unlikely]]
+    if (!ExtraArguments(c, n)) return ArgumentFailed(f, count);
+  return CallInFrame(c, n, f, count, out);
 }
 
 bool CallFunction(Ctx& c, const RToken& n, RValue& out) {
@@ -495,7 +512,23 @@ inline bool LocalValue(const Ctx& c, const RToken& n, double& out) {
   return s.defined && RealOf(s.var.simplevalue, out);
 }
 bool PLocal(Ctx& c, const RToken& n, double& out) { return LocalValue(c, n, out); }
-bool PArgument(Ctx&, const RToken& n, double& out) { return RealOf(g_frame->slots[n.ind - g_arg0], out); }
+// argumentK: slot K of the current frame, the slot fixed per node.
+template <int K>
+bool PArgument(Ctx&, const RToken&, double& out) {
+  return RealOf(g_frame->slots[K], out);
+}
+template <size_t... K>
+constexpr std::array<RealEval, 16> ArgumentEvaluators(std::index_sequence<K...>) {
+  return {PArgument<static_cast<int>(K)>...};
+}
+inline RealEval ArgumentEvaluator(int k) {
+  static constexpr std::array<RealEval, 16> kTable = ArgumentEvaluators(std::make_index_sequence<16>());
+  return kTable[static_cast<size_t>(k)];
+}
+// A pure read of argument0..argument15.
+inline bool IsArgumentRead(const RToken& n) {
+  return n.pure && n.kind == TK_CONSTOWNERVAR && n.ind2 != OWNER_LOCAL && IsArgumentVariable(n.ind);
+}
 // An unqualified user variable: a global when declared so, else self's.
 __attribute__((noinline)) RVariable* FindUserSlow(Ctx& c, const RToken& n) {
   CVariableList& list = GlobalIsDeclared(n.ind) ? GlobalVars() : c.self->i_vars;
@@ -595,7 +628,9 @@ bool PPlus(Ctx& c, const RToken& n, double& out) { return Operand(c, n.items[0],
 // The value of a statement has four modes more: a one-index element, and
 // +, - or * of operands that are constants or have evaluators of their own
 // (see ValueMode).
-enum OperandMode : int { M_CONST, M_LOCAL, M_USER, M_EVAL, M_ELEM1, M_BINPLUS, M_BINMINUS, M_BINTIMES };
+// Binary operands have one mode more: argument0..argument15 read from the
+// argument frame (see OperandModeOf).
+enum OperandMode : int { M_CONST, M_LOCAL, M_USER, M_EVAL, M_ELEM1, M_BINPLUS, M_BINMINUS, M_BINTIMES, M_ARG };
 // A constant in place, anything else through its evaluator.
 __attribute__((always_inline)) inline bool ConstOrOperand(Ctx& c, const RToken& n, double& out) {
   if (n.kind == TK_CONSTANT) {
@@ -620,6 +655,8 @@ __attribute__((always_inline)) inline bool ReadOperand(Ctx& c, const RToken& n, 
   } else if constexpr (M == M_USER) {
     const RVariable* var = FindUser(c, n);
     return var && RealOf(var->simplevalue, out);
+  } else if constexpr (M == M_ARG) {
+    return RealOf(g_frame->slots[n.ind - g_arg0], out);
   } else {
     return Operand(c, n, out);
   }
@@ -630,6 +667,7 @@ inline int ModeOf(const RToken& n) {
   if (n.real == PUser) return M_USER;
   return M_EVAL;
 }
+inline int OperandModeOf(const RToken& n) { return IsArgumentRead(n) ? M_ARG : ModeOf(n); }
 
 // A user variable at the position where its node found it last, without
 // the search; false otherwise.
@@ -671,16 +709,18 @@ RealEval BinaryEvaluatorRight(int rm) {
     case M_CONST: return PBinary<OP, LM, M_CONST, CHECK>;
     case M_LOCAL: return PBinary<OP, LM, M_LOCAL, CHECK>;
     case M_USER: return PBinary<OP, LM, M_USER, CHECK>;
+    case M_ARG: return PBinary<OP, LM, M_ARG, CHECK>;
     default: return PBinary<OP, LM, M_EVAL, CHECK>;
   }
 }
 template <int OP, bool CHECK = true>
 RealEval BinaryEvaluator(const RToken& n) {
-  const int rm = ModeOf(n.items[1]);
-  switch (ModeOf(n.items[0])) {
+  const int rm = OperandModeOf(n.items[1]);
+  switch (OperandModeOf(n.items[0])) {
     case M_CONST: return BinaryEvaluatorRight<OP, M_CONST, CHECK>(rm);
     case M_LOCAL: return BinaryEvaluatorRight<OP, M_LOCAL, CHECK>(rm);
     case M_USER: return BinaryEvaluatorRight<OP, M_USER, CHECK>(rm);
+    case M_ARG: return BinaryEvaluatorRight<OP, M_ARG, CHECK>(rm);
     default: return BinaryEvaluatorRight<OP, M_EVAL, CHECK>(rm);
   }
 }
@@ -1438,6 +1478,39 @@ int XReturnPure(Ctx& c, const RToken& n, RValue& result) {
   return EvalGeneral(c, e, result) ? C_EXIT : C_ERROR;
 }
 
+// `return a op b` whose left operand is a call (`return f(n - 1) + f(n - 2)`):
+// EvalGeneral's steps for a binary node without its dispatch.
+int XReturnCallOp(Ctx& c, const RToken& n, RValue& result) {
+  const RToken& e = n.items[0];
+  return EvalOperand(c, e.items[0], result) && Combine(c, e, result) ? C_EXIT : C_ERROR;
+}
+// The same where both operands are script calls and OP is +, - or *:
+// Combine's steps with the operator and the callees' kind known.
+template <int OP>
+int XReturnCalls(Ctx& c, const RToken& n, RValue& result) {
+  const RToken& e = n.items[0];
+  const RToken& rn = e.items[1];
+  if (!CallScript(c, e.items[0], result)) return C_ERROR;
+  RValue right;
+  if (!CallScript(c, rn, right)) return C_ERROR;
+  if (result.kind == RValue::kReal && right.kind == RValue::kReal && Apply<OP>(result.val, right.val, result.val))
+    return C_EXIT;
+  return BinaryOperation(*c.code, rn.position, OP, right, result) ? C_EXIT : C_ERROR;
+}
+// The routine of a return statement by the shape of its value.
+StmtExec ReturnExecutor(const RToken& n) {
+  const RToken& e = n.items[0];
+  if (!g_fastPaths) return XReturn;
+  if (e.pure) return XReturnPure;
+  if (e.kind != TK_BINARY || LongChain(e) || e.items[0].kind != TK_CALL) return XReturn;
+  if (IsScriptCall(e.items[0]) && e.items[1].kind == TK_CALL && IsScriptCall(e.items[1])) {
+    if (e.ind == SYM_PLUS) return XReturnCalls<SYM_PLUS>;
+    if (e.ind == SYM_MINUS) return XReturnCalls<SYM_MINUS>;
+    if (e.ind == SYM_TIMES) return XReturnCalls<SYM_TIMES>;
+  }
+  return XReturnCallOp;
+}
+
 int XExit(Ctx&, const RToken&, RValue&) { return C_EXIT; }
 int XBreak(Ctx&, const RToken&, RValue&) { return C_BREAK; }
 int XContinue(Ctx&, const RToken&, RValue&) { return C_CONTINUE; }
@@ -1633,6 +1706,18 @@ inline LocalSlot* SlotsFor(size_t depth, size_t nslots) {
   return GrowSlots(depth, nslots);
 }
 
+// The locals of a run that ends are fresh for the next run at this depth:
+// only slots that were written are touched.
+inline void ResetSlots(LocalSlot* slots, size_t nslots) {
+  for (size_t k = 0; k < nslots; ++k) {
+    LocalSlot& s = slots[k];
+    if (!s.defined) continue;
+    s.defined = false;
+    s.var.simplevalue.SetReal(0);
+    if (!s.var.value.empty()) s.var.value.clear();
+  }
+}
+
 // Runs the tree of a compiled program or expression with fresh locals; every
 // check of the code, the instances and the limits was made by the caller.
 inline bool RunTree(CInstance* self, CInstance* other, const CCode* code, RValue& result) {
@@ -1644,13 +1729,7 @@ inline bool RunTree(CInstance* self, CInstance* other, const CCode* code, RValue
   if (code->i_kind == 2) ok = Eval(c, code->i_token, result);
   else ok = Exec(c, code->i_token, result) != C_ERROR;
   --g_execDepth;
-  for (size_t k = 0; k < nslots; ++k) {
-    LocalSlot& s = slots[k];
-    if (!s.defined) continue;
-    s.defined = false;
-    s.var.simplevalue.SetReal(0);
-    if (!s.var.value.empty()) s.var.value.clear();
-  }
+  if (nslots) ResetSlots(slots, nslots);
   if (c.locals) FreeLocals(c.locals);
   return ok;
 }
@@ -1730,27 +1809,75 @@ bool RunInFrame(int index, CInstance* self, CInstance* other, RValue& result, bo
   return ok;
 }
 
+// The callee of script call node n, cached on the node (see
+// RToken::callee): false, and nothing cached, when the script is missing or
+// its code is not a compiled program (RunInFrame reports those).
+__attribute__((noinline)) bool ResolveCallee(const RToken& n) {
+  const std::string* name = nullptr;
+  const CScript* script = ScriptGetNamed(n.ind - kScriptFunctionBase, name);
+  const CCode* code = script ? script->s_code.get() : nullptr;
+  if (!code || !code->i_compiled || code->i_kind != 1) return false;
+  // A callee whose code is one `return e` with e pure arithmetic and which
+  // has no local slots: its value is e, evaluated with no tree walk.
+  const RToken* leaf = nullptr;
+  const RToken& root = code->i_token;
+  if (root.kind == TK_BLOCK && root.itemnumb == 1 && code->i_localIds.empty()) {
+    const RToken& s = root.items[0];
+    if (s.kind == TK_RETURN && s.itemnumb == 1 && s.items[0].pure && s.items[0].real) leaf = &s.items[0];
+  }
+  n.callee = code;
+  n.calleeName = name;
+  n.calleeLeaf = leaf;
+  n.calleeSlots = !code->i_localIds.empty();
+  n.calleeEpoch = g_scriptEpoch;
+  return true;
+}
+
 // A script call made by the interpreter (self and other are the caller's,
 // frames and stack limit are set up, the argument frame f is reserved and
-// filled): the common case runs the script's tree directly; a missing or
-// uncompiled script, a low stack, a spent step budget or a wrong argument count
-// under opt_argerrors take RunInFrame, which has every check and error.
-bool CallInFrame(Ctx& c, int index, RArgFrame& f, int count, RValue& out) {
-  const std::string* name = nullptr;
-  const CScript* script = g_fastPaths ? ScriptGetNamed(index, name) : nullptr;
-  const CCode* code = script ? script->s_code.get() : nullptr;
-  if (!code || !code->i_compiled || code->i_kind == 3 || StackLow() || g_budget == 0 ||
-      (opt_argerrors && (code->i_ArgArray ? count < code->i_Args : count != code->i_Args)))
-    return RunInFrame(index, c.self, c.other, out, true, f, count);
-  if (g_budget > 0) --g_budget;
+// filled): the common case runs the script's tree here, with its callee
+// cached on the node; a missing or uncompiled script, a low stack, a spent
+// step budget or a wrong argument count under opt_argerrors take RunInFrame,
+// which has every check and error.
+__attribute__((always_inline)) inline bool CallInFrame(Ctx& c, const RToken& n, RArgFrame& f, int count,
+                                                       RValue& out) {
+  if (n.calleeEpoch != g_scriptEpoch && !ResolveCallee(n)) [[unlikely]]
+    return RunInFrame(n.ind - kScriptFunctionBase, c.self, c.other, out, true, f, count);
+  const CCode* code = n.callee;
+  if (!g_fastPaths || StackLow() ||
+      (opt_argerrors && (code->i_ArgArray ? count < code->i_Args : count != code->i_Args))) [[unlikely]]
+    return RunInFrame(n.ind - kScriptFunctionBase, c.self, c.other, out, true, f, count);
+  if (g_budget >= 0) [[unlikely]] {
+    if (g_budget == 0) return RunInFrame(n.ind - kScriptFunctionBase, c.self, c.other, out, true, f, count);
+    --g_budget;
+  }
   RArgFrame* const caller = g_frame;
-  EnterFrame(f, count, name);
-  out.SetReal(0);
+  EnterFrame(f, count, n.calleeName);
   ErrorClear();
-  const bool ok = RunTree(c.self, c.other, code, out);
-  if (!ok) [[unlikely]] {
-    out.SetString("ERROR");
-    AddScriptLine(*name);
+  bool ok;
+  double d;
+  // Pure arithmetic reads self and the argument frame only, so the caller's
+  // context serves.
+  if (const RToken* e = n.calleeLeaf; e && e->real(c, *e, d)) {
+    out.SetReal(d);
+    ok = true;
+  } else {
+    // RunTree for a script (always a program), with the root block's loop
+    // run here rather than through its node.
+    out.SetReal(0);
+    const size_t nslots = n.calleeSlots ? code->i_localIds.size() : 0;
+    LocalSlot* slots = nslots ? SlotsFor(static_cast<size_t>(g_execDepth), nslots) : nullptr;
+    Ctx cc{c.self, c.other, nullptr, code, slots};
+    const RToken& root = code->i_token;
+    ++g_execDepth;
+    ok = (root.exec == XBlock ? XBlock(cc, root, out) : Exec(cc, root, out)) != C_ERROR;
+    --g_execDepth;
+    if (nslots) ResetSlots(slots, nslots);
+    if (cc.locals) FreeLocals(cc.locals);
+    if (!ok) [[unlikely]] {
+      out.SetString("ERROR");
+      AddScriptLine(*n.calleeName);
+    }
   }
   g_frame = caller;
   --g_frameDepth;
@@ -1816,7 +1943,7 @@ RealEval PureEvaluator(const RToken& n, bool check) {
       return PConst;
     case TK_CONSTOWNERVAR:
       if (n.ind2 == OWNER_LOCAL) return PLocal;
-      if (n.ind < kBuiltinVarLimit) return IsArgumentVariable(n.ind) ? PArgument : PBuiltin;
+      if (n.ind < kBuiltinVarLimit) return IsArgumentVariable(n.ind) ? ArgumentEvaluator(n.ind - g_arg0) : PBuiltin;
       return PUser;
     case TK_VARIABLE:
       return n.items.size() == 2 ? PElement1 : PElement;
@@ -1864,7 +1991,7 @@ StmtExec StatementExecutor(const RToken& n) {
     case TK_EXIT: return XExit;
     case TK_BREAK: return XBreak;
     case TK_CONTINUE: return XContinue;
-    case TK_RETURN: return fast && n.items[0].pure ? XReturnPure : XReturn;
+    case TK_RETURN: return ReturnExecutor(n);
     case TK_WITH: return With;
     case TK_SWITCH: return Switch;
     case TK_CASE: return XCase;

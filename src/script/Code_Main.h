@@ -38,6 +38,7 @@ enum : int {
 
 
 struct RToken;
+class CCode;
 struct RExecContext;
 // The evaluator of a node of pure arithmetic, chosen when the code is
 // compiled: false when a value on the way is missing or not a real, or an
@@ -82,6 +83,15 @@ struct RToken {
   // `v = v + e` on one plain variable, where e cannot change v: appended in
   // place when v holds a string.
   bool appendself = false;
+  // Script call nodes: the callee as the interpreter last found it, valid
+  // while calleeEpoch equals g_scriptEpoch (Script_Main), so a call costs no
+  // look-up in the script list. calleeLeaf is the value of a callee whose
+  // whole code is `return <pure arithmetic>`, else null.
+  mutable unsigned calleeEpoch = 0;
+  mutable bool calleeSlots = false;  // the callee has local slots
+  mutable const CCode* callee = nullptr;
+  mutable const std::string* calleeName = nullptr;
+  mutable const RToken* calleeLeaf = nullptr;
 
   RToken() = default;
   RToken(int k, int pos) : kind(k), position(pos) {}

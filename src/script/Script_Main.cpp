@@ -20,10 +20,14 @@ inline List& Scripts() { return g_scripts; }
 const std::string kUndefined = "<undefined>";
 }  // namespace
 
+// Starts above 0, the epoch of a call node that was never resolved.
+unsigned g_scriptEpoch = 1;
+
 int ScriptCount() { return static_cast<int>(Scripts().scripts.size()); }
 
 void ScriptsClear() {
   List& l = Scripts();
+  ScriptsChanged();
   l.scripts.clear();
   l.names.clear();
   l.first.clear();
@@ -32,6 +36,7 @@ void ScriptsClear() {
 static int ScriptAppend(const std::string& name, std::unique_ptr<CScript> script) {
   List& l = Scripts();
   int index = static_cast<int>(l.scripts.size());
+  ScriptsChanged();
   if (script) l.first.emplace(name, index);
   l.scripts.push_back(std::move(script));
   l.names.push_back(name);

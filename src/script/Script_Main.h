@@ -18,6 +18,11 @@ const std::string& ScriptGetName(int index);
 CScript* ScriptGet(int index);
 // ScriptGet and ScriptGetName in one look-up (for the interpreter's calls).
 CScript* ScriptGetNamed(int index, const std::string*& name);
+// Changes whenever a script is added, removed, loaded or compiled: what the
+// interpreter caches about a called script (its code, see RToken::callee)
+// is valid while this value is unchanged.
+extern unsigned g_scriptEpoch;
+inline void ScriptsChanged() { ++g_scriptEpoch; }
 // Compiles every script in index order; the first failure is reported as the
 // fatal error "COMPILATION ERROR in Script: " + name and false returned.
 bool ScriptsCompileAll();

@@ -32,7 +32,14 @@ const char* const kScripts[][2] = {
                 "return s"},
     {"scr_args", "argument1 = argument0 * 2; return argument[1] - argument_count"},
     {"scr_set", "v0 = argument0; global.g0 = argument1; return v0"},
+    // One `return` of pure arithmetic (evaluated without its tree when it
+    // can be; argument2 is past the count of every call below).
+    {"scr_leaf", "return argument0 * argument1 - argument2"},
+    // A return of two calls.
+    {"scr_two", "if (argument0 >= 1 && argument0 < 5) return scr_two(argument0 - 1, argument1) + "
+                "scr_leaf(argument1, argument0); return argument1"},
 };
+constexpr int kScriptCount = static_cast<int>(sizeof kScripts / sizeof kScripts[0]);
 
 // Turns bytes into program text. Every choice takes one byte; when the bytes
 // run out the choices are 0, so each input gives one finite program.
@@ -89,7 +96,7 @@ class Gen {
       }
       case 6: return "(" + Expr(depth + 1) + ")";
       case 7: {
-        const char* name = kScripts[Pick(4)][0];
+        const char* name = kScripts[Pick(kScriptCount)][0];
         return std::string(name) + "(" + Expr(depth + 1) + ", " + Expr(depth + 1) + ")";
       }
       default: return "argument_count + argument[" + std::to_string(Pick(3)) + "]";
@@ -139,7 +146,7 @@ class Gen {
         static const char* const kJumps[] = {"exit; ", "break; ", "continue; ", "globalvar v1; "};
         return kJumps[Pick(4)];
       }
-      default: return std::string(kScripts[Pick(4)][0]) + "(" + Expr(depth) + ", " + Expr(depth) + "); ";
+      default: return std::string(kScripts[Pick(kScriptCount)][0]) + "(" + Expr(depth) + ", " + Expr(depth) + "); ";
     }
   }
 

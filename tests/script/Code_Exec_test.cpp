@@ -287,6 +287,77 @@ TEST_F(LangTest, ScriptArgumentsAreEvaluatedInTheCallersFrame) {
   ExpectValue({"return count() + count(1, 2)", 2});
 }
 
+// A call node keeps the callee it found: code compiled once must still reach
+// a script recompiled with a new text, a list rebuilt under it with another
+// script at that index, and a script that lost its code.
+TEST_F(LangTest, CompiledCallsFollowScriptChanges) {
+  ScriptAdd("s", "return argument0 + 1");
+  ASSERT_TRUE(ScriptGet(0)->Compile());
+  CInstance self(100001, 0);
+  SimpleInstanceList().list.push_back(&self);
+  CCode caller("var i, t; t = 0; for (i = 0; i < 3; i += 1) t += s(i); return t", false);
+  ASSERT_TRUE(caller.Compile()) << ErrorText();
+  auto run = [&](double expected) {
+    RValue v;
+    ASSERT_TRUE(ExecuteCode(&self, &self, &caller, v)) << ErrorText();
+    EXPECT_EQ(v.val, expected);
+  };
+  run(6);
+  ScriptGet(0)->s_text = "var k; k = argument0 * 10; return k";  // not a leaf any more
+  ASSERT_TRUE(ScriptGet(0)->Compile());
+  run(30);
+  ScriptsClear();
+  ScriptAdd("s", "return argument0 * argument0");
+  ASSERT_TRUE(ScriptGet(0)->Compile());
+  run(5);
+  ScriptGet(0)->s_code.reset();
+  ScriptsClear();
+  ScriptAdd("s", "return 1");  // never compiled
+  RValue v;
+  EXPECT_FALSE(ExecuteCode(&self, &self, &caller, v));
+  EXPECT_NE(ErrorText().find("Executing non-compiled code."), std::string::npos) << ErrorText();
+  SimpleInstanceList().list.clear();
+}
+
+// A script whose code is one `return` of pure arithmetic is evaluated without
+// its tree; whatever that evaluation cannot settle (a string, a missing
+// variable) goes the general way with its errors, and the frame's slots past
+// the count read as 0 after a call that used them.
+TEST_F(LangTest, LeafScriptsAgreeWithTheTreeWalk) {
+  ScriptAdd("mul", "return argument0 * argument1 + argument2");
+  ScriptAdd("miss", "return argument0 + nosuch");
+  ScriptAdd("wrap", "return mul(argument0, argument1, argument2)");
+  for (int i = 0; i < ScriptCount(); ++i) ASSERT_TRUE(ScriptGet(i)->Compile()) << ErrorText();
+  const Case cases[] = {
+      {"return mul(2, 3, 4)", 10},
+      {"return mul(2, 3, 4) + mul(5)", 10},
+      {"return mul(2, 'ab', 'c')", 0, "ababc"},
+      {"return wrap(2, 3, 4) + wrap(7, 1)", 17},
+      {"nosuch = 5; return miss(1)", 6},
+  };
+  for (const Case& c : cases) ExpectValue(c);
+  RunOutcome r = RunCode("return mul('a', 2)");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error.substr(0, 15), "In script mul:\r") << r.error;
+  EXPECT_NE(r.error.find("Wrong type of arguments to *."), std::string::npos) << r.error;
+  r = RunCode("return wrap(1, 2, 'x')");
+  EXPECT_EQ(r.error.substr(0, 31), "In script wrap:\rIn script mul:\r") << r.error;
+  EXPECT_NE(r.error.find("Wrong type of arguments to +."), std::string::npos) << r.error;
+  r = RunCode("return miss(1)");
+  EXPECT_NE(r.error.find("Unknown variable nosuch"), std::string::npos) << r.error;
+  opt_uninitzero = true;
+  ExpectValue({"return miss(4)", 4});
+  opt_uninitzero = false;
+  opt_argerrors = true;
+  r = RunCode("return mul(1, 2)");
+  EXPECT_EQ(r.error, "Illegal argument count calling script \"mul\".\rScript requires 3 arguments, 2 have been supplied.");
+  opt_argerrors = false;
+  SetExecutionBudget(5);
+  r = RunCode("var i; for (i = 0; i < 10; i += 1) mul(i, i, i)");
+  SetExecutionBudget(-1);
+  EXPECT_NE(r.error.find("Execution step limit reached."), std::string::npos) << r.error;
+}
+
 TEST_F(LangTest, ScriptNamedLikeABuiltinIsCalledInstead) {
   FunctionAdd("test_shadowed", [](CInstance*, CInstance*, int, RValue& result, RValue*) { result.SetReal(1); }, 0);
   ScriptAdd("test_shadowed", "return 2");
@@ -385,6 +456,9 @@ TEST_F(LangTest, StatementRoutinesAgreeWithTheGeneralOnes) {
   ScriptAdd("fails", "return argument0 + nosuch");
   ScriptAdd("deep", "if (argument0 <= 0) return 0; return deep(argument0 - 1) + 1");
   ScriptAdd("noret", "var t; t = argument0");
+  ScriptAdd("pair", "return twice(argument0) - twice(argument1)");
+  ScriptAdd("glue", "return noret(argument0) + noret(argument1)");
+  ScriptAdd("mixed", "return twice(argument0) * fails(argument1)");
   struct Run {
     const char* code;
     long long budget;  // -1: none
@@ -414,6 +488,15 @@ TEST_F(LangTest, StatementRoutinesAgreeWithTheGeneralOnes) {
       {"u = 'a'; u += 2", -1},
       {"return deep(20)", -1},
       {"return twice(3) + twice(4) * twice(1)", -1},
+      // Returns of two calls: reals, strings, a failing operation, a failing
+      // call on either side.
+      {"return pair(5, 2)", -1},
+      {"return glue('a', 'b') + glue(1, 2)", -1},
+      {"return glue('a', 2)", -1},
+      {"return pair(1, 'x')", -1},
+      {"return mixed(1, 2)", -1},
+      {"return twice('ab')", -1},
+      {"return pair(3, 1) + pair(1, 3)", 4},
       {"twice(1); fails(2)", -1},
       {"return deep(30)", 10},
       {"var i; for (i = 0; i < 100; i += 1) twice(i)", 50},
