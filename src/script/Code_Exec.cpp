@@ -1467,6 +1467,61 @@ int XIfPure(Ctx& c, const RToken& n, RValue& result) {
   return Exec(c, n.items[2], result);
 }
 
+// An if whose condition compares two operands read in place (a local, an
+// argument, a user variable or a constant): the comparison needs no
+// evaluator call; anything amiss goes to IfCondition as in XIfPure.
+template <int OP, int LM, int RM>
+int XIfCompare(Ctx& c, const RToken& n, RValue& result) {
+  const RToken& e = n.items[0];
+  double l, r, d;
+  int cond = ReadOperand<LM>(c, e.items[0], l) && ReadOperand<RM>(c, e.items[1], r) && Apply<OP>(l, r, d)
+                 ? (d >= 0.5 ? 1 : 0)
+                 : IfCondition(c, e);
+  if (cond < 0) return C_ERROR;
+  if (cond) return Exec(c, n.items[1], result);
+  if (n.itemnumb <= 2) return C_NORMAL;
+  return Exec(c, n.items[2], result);
+}
+template <int OP, int LM>
+StmtExec IfCompareRight(int rm) {
+  switch (rm) {
+    case M_CONST: return XIfCompare<OP, LM, M_CONST>;
+    case M_LOCAL: return XIfCompare<OP, LM, M_LOCAL>;
+    case M_USER: return XIfCompare<OP, LM, M_USER>;
+    case M_ARG: return XIfCompare<OP, LM, M_ARG>;
+    default: return nullptr;
+  }
+}
+template <int OP>
+StmtExec IfCompare(const RToken& e) {
+  const int rm = OperandModeOf(e.items[1]);
+  switch (OperandModeOf(e.items[0])) {
+    case M_LOCAL: return IfCompareRight<OP, M_LOCAL>(rm);
+    case M_USER: return IfCompareRight<OP, M_USER>(rm);
+    case M_ARG: return IfCompareRight<OP, M_ARG>(rm);
+    default: return nullptr;
+  }
+}
+// The routine of an if whose condition is pure and whose else part is no
+// further if: a comparison of plain operands has its own.
+StmtExec IfPureExecutor(const RToken& n) {
+  const RToken& e = n.items[0];
+  StmtExec x = nullptr;
+  if (e.kind == TK_BINARY) {
+    switch (e.ind) {
+      case SYM_LT: x = IfCompare<SYM_LT>(e); break;
+      case SYM_LE: x = IfCompare<SYM_LE>(e); break;
+      case SYM_GT: x = IfCompare<SYM_GT>(e); break;
+      case SYM_GE: x = IfCompare<SYM_GE>(e); break;
+      case SYM_EQ: x = IfCompare<SYM_EQ>(e); break;
+      case SYM_ASSIGN: x = IfCompare<SYM_ASSIGN>(e); break;
+      case SYM_NE: x = IfCompare<SYM_NE>(e); break;
+      default: break;
+    }
+  }
+  return x ? x : XIfPure;
+}
+
 int XReturn(Ctx& c, const RToken& n, RValue& result) { return Eval(c, n.items[0], result) ? C_EXIT : C_ERROR; }
 int XReturnPure(Ctx& c, const RToken& n, RValue& result) {
   const RToken& e = n.items[0];
@@ -1983,7 +2038,7 @@ StmtExec StatementExecutor(const RToken& n) {
     case TK_CALL:
       return fast && n.ind >= kScriptFunctionBase && n.ind < kExtensionFunctionBase ? XCallScript : XCall;
     case TK_IF:
-      return fast && n.items[0].pure && (n.itemnumb <= 2 || n.items[2].kind != TK_IF) ? XIfPure : XIf;
+      return fast && n.items[0].pure && (n.itemnumb <= 2 || n.items[2].kind != TK_IF) ? IfPureExecutor(n) : XIf;
     case TK_WHILE: return fast && n.items[0].pure ? WhileLoop<PureCondition> : WhileLoop<Condition>;
     case TK_DO: return Do;
     case TK_FOR: return ForExecutor(n);

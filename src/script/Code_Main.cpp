@@ -102,6 +102,19 @@ bool PlainBuiltin(int id) {
   return false;
 }
 
+// Pure arithmetic recurses down the left edge of a chain up to this many
+// binary links (each link's evaluator reads its operands in place); longer
+// chains are walked in a loop so that their length costs no stack.
+constexpr int kLongChain = 8;
+bool LeftEdgeAtLeast(const RToken& n, int links) {
+  const RToken* link = &n;
+  for (int k = 0; k < links; ++k) {
+    if (link->kind != TK_BINARY) return false;
+    link = &link->items[0];
+  }
+  return true;
+}
+
 void MarkPureNode(RToken& n) {
   switch (n.kind) {
     case TK_CONSTANT: n.pure = n.value.IsReal(); break;
@@ -123,7 +136,7 @@ void MarkPureNode(RToken& n) {
     }
     case TK_BINARY:
       n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure;
-      n.longchain = n.pure && n.items[0].kind == TK_BINARY && n.items[0].items[0].kind == TK_BINARY;
+      n.longchain = n.pure && LeftEdgeAtLeast(n, kLongChain);
       break;
     case TK_UNARY: n.pure = (n.ind == SYM_MINUS || n.ind == SYM_PLUS || n.ind == SYM_NOT) && n.items[0].pure; break;
     case TK_ASSIGN: {

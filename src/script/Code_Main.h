@@ -67,8 +67,8 @@ struct RToken {
   bool pureroot = false;  // pure, and the parent is not
   RealEval real = nullptr;  // set on pure nodes
   StmtExec exec = nullptr;  // set on every node of compiled code
-  // Pure binary nodes whose left operand's left operand is binary too: pure
-  // arithmetic walks such a chain in a loop.
+  // Pure binary nodes with eight binary links or more down their left edge:
+  // pure arithmetic walks such a chain in a loop.
   bool longchain = false;
   // Kind 7 nodes whose owner child is a real constant: the owner, rounded, is
   // kept in ind2 so that it need not be evaluated.
