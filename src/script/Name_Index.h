@@ -4,9 +4,10 @@
 // map node per entry.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 #include <vector>
+
+#include "script/Text_Hash.h"
 
 class CNameIndex {
  public:
@@ -63,30 +64,7 @@ class CNameIndex {
       if (s.hash == h && s.name == name) return &s;
     }
   }
-  // Eight bytes a step: the names are short and this runs once per name at
-  // every start.
-  static uint32_t Hash(std::string_view name) {
-    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t h = name.size() * kMul;
-    const char* p = name.data();
-    size_t n = name.size();
-    for (; n >= 8; p += 8, n -= 8) {
-      uint64_t w;
-      std::memcpy(&w, p, 8);
-      h = (h ^ w) * kMul;
-      h ^= h >> 29;
-    }
-    if (n > 0) {
-      uint64_t tail = 0;
-      if (name.size() >= 8) {
-        std::memcpy(&tail, name.data() + name.size() - 8, 8);  // the last eight, overlapping
-      } else {
-        for (size_t i = 0; i < n; ++i) tail |= uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
-      }
-      h = (h ^ tail) * kMul;
-    }
-    return static_cast<uint32_t>(h ^ (h >> 32));
-  }
+  static uint32_t Hash(std::string_view name) { return HashText(name); }
   static size_t SlotCountFor(size_t count) {
     size_t n = 16;
     while (n < count * 2) n *= 2;  // at most half full
