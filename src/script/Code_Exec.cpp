@@ -1875,11 +1875,11 @@ __attribute__((noinline)) bool ResolveCallee(const RToken& n) {
   // A callee whose code is one `return e` with e pure arithmetic and which
   // has no local slots: its value is e, evaluated with no tree walk.
   const RToken* leaf = nullptr;
+  // The root is the return itself when the compiler dropped its block.
   const RToken& root = code->i_token;
-  if (root.kind == TK_BLOCK && root.itemnumb == 1 && code->i_localIds.empty()) {
-    const RToken& s = root.items[0];
-    if (s.kind == TK_RETURN && s.itemnumb == 1 && s.items[0].pure && s.items[0].real) leaf = &s.items[0];
-  }
+  const RToken& s = root.kind == TK_BLOCK && root.itemnumb == 1 ? root.items[0] : root;
+  if (s.kind == TK_RETURN && s.itemnumb == 1 && code->i_localIds.empty() && s.items[0].pure && s.items[0].real)
+    leaf = &s.items[0];
   n.callee = code;
   n.calleeName = name;
   n.calleeLeaf = leaf;
