@@ -703,6 +703,33 @@ bool PBinary(Ctx& c, const RToken& n, double& out) {
     return ReadOperand<LM>(c, n.items[0], l) && ReadOperand<RM>(c, n.items[1], r) && Apply<OP, CHECK>(l, r, out);
   }
 }
+// x mod k for a whole constant k from 1 to 2^31, whose reciprocal the node
+// keeps (see MarkPureNode), and a whole x below 2^52 in magnitude: the
+// quotient taken with the reciprocal is exact or one off, and one correction
+// gives the exact remainder, which is also what the division gives for such
+// operands (its quotient and product are exact there). Other operands take
+// the division.
+template <int LM>
+bool PModWhole(Ctx& c, const RToken& n, double& out) {
+  double l;
+  if (!ReadOperand<LM>(c, n.items[0], l)) return false;
+  const double k = n.items[1].value.val;
+  // Below 2^52 a round trip through a 64-bit integer truncates exactly
+  // (std::trunc is no single instruction on the base x86-64).
+  if (std::fabs(l) < 0x1p52 && l == static_cast<double>(static_cast<int64_t>(l))) [[likely]] {
+    double r = l - static_cast<double>(static_cast<int64_t>(l * n.value.val)) * k;
+    if (l >= 0) {
+      if (r >= k) r -= k;
+      else if (r < 0) r += k;
+    } else {
+      if (r <= -k) r += k;
+      else if (r > 0) r -= k;
+    }
+    out = r + 0.0;  // a zero remainder is +0, as x - x is
+    return true;
+  }
+  return Apply<SYM_MOD>(l, k, out);
+}
 template <int OP, int LM, bool CHECK>
 RealEval BinaryEvaluatorRight(int rm) {
   switch (rm) {
@@ -716,6 +743,14 @@ RealEval BinaryEvaluatorRight(int rm) {
 template <int OP, bool CHECK = true>
 RealEval BinaryEvaluator(const RToken& n) {
   const int rm = OperandModeOf(n.items[1]);
+  if (OP == SYM_MOD && rm == M_CONST && n.value.kind == RValue::kReal && n.value.val != 0) {
+    switch (OperandModeOf(n.items[0])) {
+      case M_LOCAL: return PModWhole<M_LOCAL>;
+      case M_USER: return PModWhole<M_USER>;
+      case M_ARG: return PModWhole<M_ARG>;
+      default: return PModWhole<M_EVAL>;
+    }
+  }
   switch (OperandModeOf(n.items[0])) {
     case M_CONST: return BinaryEvaluatorRight<OP, M_CONST, CHECK>(rm);
     case M_LOCAL: return BinaryEvaluatorRight<OP, M_LOCAL, CHECK>(rm);
@@ -1297,16 +1332,29 @@ __attribute__((noinline)) int Switch(Ctx& c, const RToken& n, RValue& result) {
 
 // The loops. Those whose condition is pure arithmetic have routines of
 // their own (chosen at compile time), with the same steps and errors.
+int XBlock(Ctx& c, const RToken& n, RValue& result);
+// A loop's body: when it is a block, its statements run from here, which
+// saves the block's own call on every pass.
+__attribute__((always_inline)) inline int RunBody(Ctx& c, const RToken& body, bool block, RValue& result) {
+  if (!block) return Exec(c, body, result);
+  for (const RToken& s : body.items) {
+    int r = Exec(c, s, result);
+    if (r != C_NORMAL) return r;
+  }
+  return C_NORMAL;
+}
+
 template <auto COND>
 int WhileLoop(Ctx& c, const RToken& n, RValue& result) {
   RValue scratch;
   const RToken& body = n.items[1];
+  const bool block = body.exec == XBlock;
   for (;;) {
     int cond = COND(c, n.items[0], scratch, "Boolean expression expected");
     if (cond < 0) return C_ERROR;
     if (!cond) return C_NORMAL;
     if (!Spend(c, n.position)) return C_ERROR;
-    int r = Exec(c, body, result);
+    int r = RunBody(c, body, block, result);
     if (r == C_NORMAL || r == C_CONTINUE) continue;
     return r == C_BREAK ? C_NORMAL : r;
   }
@@ -1335,13 +1383,14 @@ int ForLoop(Ctx& c, const RToken& n, RValue& result) {
   RValue scratch;
   const RToken& body = n.items[3];
   const RToken& step = n.items[2];
+  const bool block = body.exec == XBlock;
   int r = Exec(c, n.items[0], scratch);
   while (r == C_NORMAL) {
     int cond = COND(c, n.items[1], scratch, "Expression expected");
     if (cond < 0) return C_ERROR;
     if (!cond) return C_NORMAL;
     if (!Spend(c, n.position)) return C_ERROR;
-    r = Exec(c, body, result);
+    r = RunBody(c, body, block, result);
     if (r == C_NORMAL || r == C_CONTINUE) {
       r = STEP(c, step, scratch);
       continue;
@@ -1365,43 +1414,43 @@ int CountLoop(Ctx& c, const RToken& n, RValue& result) {
   const RToken& body = n.items[3];
   const LocalSlot& limit = c.lslots[LIMIT == M_LOCAL ? cond.items[1].slot : 0];
   LocalSlot& v = c.lslots[cond.items[0].slot];
+  // Code does not change while it runs: the constants and the shape of the
+  // body are read once.
   const double k = step.items[1].value.val;
+  const double constlimit = cond.items[1].value.val;
+  const bool block = body.exec == XBlock;
   int r = Exec(c, n.items[0], scratch);
-  while (r == C_NORMAL) {
+  if (r != C_NORMAL) return r;
+  RValue& x = v.var.simplevalue;
+  // known: x holds a real the step just wrote, so the test needs no checks.
+  bool known = false;
+  for (;;) {
     int go;
-    RValue& x = v.var.simplevalue;
-    if constexpr (LIMIT == M_CONST) {
-      if (v.defined && x.kind == RValue::kReal) [[likely]] {
-        double t;
-        Apply<CMP>(x.val, cond.items[1].value.val, t);
-        go = t >= 0.5;
-      } else {
-        go = PureCondition(c, cond, scratch, "Expression expected");
-      }
+    if (LIMIT == M_CONST && (known || (v.defined && x.kind == RValue::kReal))) [[likely]] {
+      double t;
+      Apply<CMP>(x.val, constlimit, t);
+      go = t >= 0.5;
+    } else if (LIMIT == M_LOCAL && (known || (v.defined && x.kind == RValue::kReal)) && limit.defined &&
+               limit.var.simplevalue.kind == RValue::kReal) [[likely]] {
+      double t;
+      Apply<CMP>(x.val, limit.var.simplevalue.val, t);
+      go = t >= 0.5;
     } else {
-      if (v.defined && x.kind == RValue::kReal && limit.defined && limit.var.simplevalue.kind == RValue::kReal)
-          [[likely]] {
-        double t;
-        Apply<CMP>(x.val, limit.var.simplevalue.val, t);
-        go = t >= 0.5;
-      } else {
-        go = PureCondition(c, cond, scratch, "Expression expected");
-      }
+      go = PureCondition(c, cond, scratch, "Expression expected");
     }
     if (go < 0) return C_ERROR;
     if (!go) return C_NORMAL;
     if (!Spend(c, n.position)) return C_ERROR;
-    r = Exec(c, body, result);
-    if (r == C_NORMAL || r == C_CONTINUE) {
-      if (v.defined && x.kind == RValue::kReal && Apply<STEP>(x.val, k, x.val)) [[likely]]
-        r = C_NORMAL;
-      else
-        r = FastCombineLocal<STEP, false, M_CONST>(c, step, scratch);
-      continue;
+    r = RunBody(c, body, block, result);
+    if (r != C_NORMAL && r != C_CONTINUE) return r == C_BREAK ? C_NORMAL : r;
+    if (v.defined && x.kind == RValue::kReal && Apply<STEP>(x.val, k, x.val)) [[likely]] {
+      known = true;
+    } else {
+      known = false;
+      r = FastCombineLocal<STEP, false, M_CONST>(c, step, scratch);
+      if (r != C_NORMAL) return r;
     }
-    return r == C_BREAK ? C_NORMAL : r;
   }
-  return r;
 }
 
 __attribute__((noinline)) int Repeat(Ctx& c, const RToken& n, RValue& result) {

@@ -1,5 +1,6 @@
 #include "script/Code_Main.h"
 
+#include <cmath>
 #include <string_view>
 
 #include "script/Code_Spaces.h"
@@ -137,6 +138,13 @@ void MarkPureNode(RToken& n) {
     case TK_BINARY:
       n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure;
       n.longchain = n.pure && LeftEdgeAtLeast(n, kLongChain);
+      // mod by a whole constant from 1 to 2^31 keeps the constant's
+      // reciprocal, with which the interpreter finds the remainder without
+      // a division.
+      if (n.pure && n.ind == SYM_MOD && n.items[1].kind == TK_CONSTANT) {
+        const double k = n.items[1].value.val;
+        if (k >= 1 && k <= 0x1p31 && k == std::trunc(k)) n.value.SetReal(1.0 / k);
+      }
       break;
     case TK_UNARY: n.pure = (n.ind == SYM_MINUS || n.ind == SYM_PLUS || n.ind == SYM_NOT) && n.items[0].pure; break;
     case TK_ASSIGN: {

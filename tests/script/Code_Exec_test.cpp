@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "Lang_Helpers.h"
 
@@ -614,5 +617,49 @@ TEST_F(LangTest, StatementRoutinesAgreeWithTheGeneralOnes) {
     EXPECT_EQ(seen[1].value, seen[0].value) << run.code;
     EXPECT_EQ(seen[1].error, seen[0].error) << run.code;
   }
+}
+// `x mod k` by a whole constant is found without a division when x is whole;
+// the remainder must be the division's to the last bit (a zero is +0), read
+// from a local, an instance variable, an argument or an expression, and
+// operands outside that case (not whole, too large, k not whole or above
+// 2^31) take the division.
+TEST_F(LangTest, ModByAWholeConstantIsTheDivisionsRemainder) {
+  const double xs[] = {0, -0.0, 1, 5, 999, 1000, 1001, -1, -999, -1000, -1001, 20999993, 4503599627370495.0,
+                       -4503599627370495.0, 4503599627370496.0, 9007199254740991.0, 1e300, -1e300, 7.5, -7.5, 0.25,
+                       2147483647, -2147483648.0, 6442450941.0};
+  const char* const ks[] = {"1", "2", "3", "7", "1000", "65535", "2147483648", "2147483649", "0.5", "-3"};
+  const char* const shapes[] = {"var l; l = X; return l mod K", "u = X; return u mod K",
+                                "var l; l = X; return (l * 1) mod K", "return modk2(X)"};
+  for (bool fast : {true, false}) {
+    SetFastPaths(fast);
+    for (const char* k : ks) {
+      ScriptsClear();
+      ScriptAdd("modk2", std::string("return argument0 mod ") + k);
+      ASSERT_TRUE(ScriptGet(0)->Compile()) << ErrorText();
+      const double kv = std::strtod(k, nullptr);
+      for (double x : xs) {
+        char text[400];
+        std::snprintf(text, sizeof text, x == std::trunc(x) ? "%.0f" : "%.17g", std::fabs(x));
+        // A negative value (and -0) is made at run time, so no fold sees it.
+        std::string value = std::signbit(x) ? std::string("(0 - ") + text + ")" : text;
+        if (x == 0 && std::signbit(x)) value = "(-l0)";
+        const double want = x - std::trunc(x / kv) * kv;
+        for (const char* shape : shapes) {
+          std::string code = shape;
+          code.replace(code.find('X'), 1, value);
+          if (code.find('K') != std::string::npos) code.replace(code.find('K'), 1, k);
+          code = "var l0; l0 = 0; " + code;
+          GlobalClear();
+          ErrorClear();
+          RunOutcome r = RunCode(code);
+          ASSERT_TRUE(r.ok) << code << "\n" << r.error;
+          ASSERT_TRUE(r.value.IsReal()) << code;
+          EXPECT_EQ(r.value.val, want) << code << " fast " << fast;
+          EXPECT_EQ(std::signbit(r.value.val), std::signbit(want)) << code << " fast " << fast;
+        }
+      }
+    }
+  }
+  SetFastPaths(true);
 }
 }  // namespace
