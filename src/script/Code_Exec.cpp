@@ -55,14 +55,19 @@ int g_arg0 = -1000;  // variable id of argument0
 long long g_budget = -1;
 constexpr const char* kBudgetText = "Execution step limit reached.";
 
-inline bool Spend(const Ctx& c, int position) {
-  if (g_budget < 0) return true;
+__attribute__((noinline)) bool SpendCounted(const Ctx& c, int position) {
   if (g_budget == 0) {
     RecordCodeError(*c.code, position, kBudgetText);
     return false;
   }
   --g_budget;
   return true;
+}
+// The position is read only when a budget is set (tests and hostile-code
+// limits), which keeps it out of every loop's pass.
+inline bool Spend(const Ctx& c, const RToken& n) {
+  if (g_budget < 0) [[likely]] return true;
+  return SpendCounted(c, n.position);
 }
 
 // ---- stack guard ----
@@ -561,10 +566,37 @@ bool PBuiltin(Ctx& c, const RToken& n, double& out) {
 }
 // The index of a one-dimensional element when pure arithmetic gives one
 // inside the array limits; false otherwise (the general path then rounds and
-// reports as usual).
-__attribute__((always_inline)) inline bool PureIndex(Ctx& c, const RToken& idx, int& out) {
+// reports as usual). The node is the element; its index is read as its
+// IndexMode says. x mod k for a whole constant k is worked out on integers
+// when x is whole and not negative: the quotient from k's reciprocal is exact
+// or one off, one correction gives the exact remainder (see PModWhole), which
+// is below k and so inside the limits of an int. Anything else takes the
+// evaluators.
+__attribute__((always_inline)) inline bool PureIndex(Ctx& c, const RToken& elem, int& out) {
+  const RToken& idx = elem.items[1];
   double d;
-  if (!Operand(c, idx, d) || !(d > -1.0 && d < 2147483647.0)) return false;
+  if (elem.indexmode >= IX_MODLOCAL) {
+    const RToken& x = idx.items[0];
+    double l;
+    const bool read = elem.indexmode == IX_MODLOCAL ? LocalValue(c, x, l) : Operand(c, x, l);
+    if (read && l >= 0 && l < 0x1p52) {
+      const int64_t whole = static_cast<int64_t>(l);
+      if (static_cast<double>(whole) == l) [[likely]] {
+        const int64_t k = static_cast<int64_t>(idx.items[1].value.val);
+        int64_t r = whole - static_cast<int64_t>(l * idx.value.val) * k;
+        if (r >= k) r -= k;
+        else if (r < 0) r += k;
+        if (r >= g_maxArrayIndex) return false;
+        out = static_cast<int>(r);
+        return true;
+      }
+    }
+  }
+  if (elem.indexmode == IX_CONST) d = idx.value.val;
+  else if (elem.indexmode == IX_LOCAL) {
+    if (!LocalValue(c, idx, d)) return false;
+  } else if (!Operand(c, idx, d)) return false;
+  if (!(d > -1.0 && d < 2147483647.0)) return false;
   int i = static_cast<int>(d);  // toward zero: exact for the usual whole index
   if (static_cast<double>(i) != d) i = static_cast<int>(RoundHalfEven(d));
   if (i < 0 || i >= g_maxArrayIndex) return false;
@@ -603,7 +635,7 @@ bool PElement(Ctx& c, const RToken& n, double& out) {
 // The same with one index, the common shape.
 __attribute__((always_inline)) inline bool Element1Value(Ctx& c, const RToken& n, double& out) {
   int index;
-  if (!PureIndex(c, n.items[1], index)) return false;
+  if (!PureIndex(c, n, index)) return false;
   RVariable* var = ArrayVar(c, n);
   if (!var) return false;
   const RValue* v = RowElement(*var, index);
@@ -1155,7 +1187,7 @@ int FastElement(Ctx& c, const RToken& n, RValue& result) {
   const RToken& target = n.items[0];
   double d;
   int index;
-  if (!ReadOperand<VM>(c, ValueOf<SELF>(n), d) || !PureIndex(c, target.items[1], index))
+  if (!ReadOperand<VM>(c, ValueOf<SELF>(n), d) || !PureIndex(c, target, index))
     return Assign(c, n, result);
   RVariable* var = ArrayVar(c, target);
   RValue* e = var ? RowElement(*var, index) : nullptr;
@@ -1353,7 +1385,7 @@ int WhileLoop(Ctx& c, const RToken& n, RValue& result) {
     int cond = COND(c, n.items[0], scratch, "Boolean expression expected");
     if (cond < 0) return C_ERROR;
     if (!cond) return C_NORMAL;
-    if (!Spend(c, n.position)) return C_ERROR;
+    if (!Spend(c, n)) return C_ERROR;
     int r = RunBody(c, body, block, result);
     if (r == C_NORMAL || r == C_CONTINUE) continue;
     return r == C_BREAK ? C_NORMAL : r;
@@ -1363,7 +1395,7 @@ int WhileLoop(Ctx& c, const RToken& n, RValue& result) {
 __attribute__((noinline)) int Do(Ctx& c, const RToken& n, RValue& result) {
   RValue scratch;
   for (;;) {
-    if (!Spend(c, n.position)) return C_ERROR;
+    if (!Spend(c, n)) return C_ERROR;
     int r = Exec(c, n.items[0], result);
     if (r == C_NORMAL || r == C_CONTINUE) {
       int cond = Condition(c, n.items[1], scratch, "Boolean expression expected");
@@ -1389,7 +1421,7 @@ int ForLoop(Ctx& c, const RToken& n, RValue& result) {
     int cond = COND(c, n.items[1], scratch, "Expression expected");
     if (cond < 0) return C_ERROR;
     if (!cond) return C_NORMAL;
-    if (!Spend(c, n.position)) return C_ERROR;
+    if (!Spend(c, n)) return C_ERROR;
     r = RunBody(c, body, block, result);
     if (r == C_NORMAL || r == C_CONTINUE) {
       r = STEP(c, step, scratch);
@@ -1440,9 +1472,10 @@ int CountLoop(Ctx& c, const RToken& n, RValue& result) {
     }
     if (go < 0) return C_ERROR;
     if (!go) return C_NORMAL;
-    if (!Spend(c, n.position)) return C_ERROR;
+    if (!Spend(c, n)) return C_ERROR;
     r = RunBody(c, body, block, result);
-    if (r != C_NORMAL && r != C_CONTINUE) return r == C_BREAK ? C_NORMAL : r;
+    if (r != C_NORMAL) [[unlikely]]
+      if (r != C_CONTINUE) return r == C_BREAK ? C_NORMAL : r;
     if (v.defined && x.kind == RValue::kReal && Apply<STEP>(x.val, k, x.val)) [[likely]] {
       known = true;
     } else {
@@ -1462,7 +1495,7 @@ __attribute__((noinline)) int Repeat(Ctx& c, const RToken& n, RValue& result) {
   }
   int64_t times = RoundToInt64(count.val);
   for (int64_t k = 0; k < times; ++k) {
-    if (!Spend(c, n.position)) return C_ERROR;
+    if (!Spend(c, n)) return C_ERROR;
     int r = Exec(c, n.items[1], result);
     if (r == C_NORMAL || r == C_CONTINUE) continue;
     return r == C_BREAK ? C_NORMAL : r;

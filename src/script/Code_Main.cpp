@@ -116,6 +116,16 @@ bool LeftEdgeAtLeast(const RToken& n, int links) {
   return true;
 }
 
+bool IsLocalRead(const RToken& n) { return n.kind == TK_CONSTOWNERVAR && n.ind2 == OWNER_LOCAL && n.slot >= 0; }
+// See IndexMode; the mod node's reciprocal is set when it is marked, before
+// its parent.
+IndexMode IndexModeOf(const RToken& idx) {
+  if (idx.kind == TK_CONSTANT) return IX_CONST;
+  if (IsLocalRead(idx)) return IX_LOCAL;
+  if (idx.kind == TK_BINARY && idx.ind == SYM_MOD && !idx.longchain && idx.value.IsReal() && idx.value.val != 0)
+    return IsLocalRead(idx.items[0]) ? IX_MODLOCAL : IX_MOD;
+  return IX_EVAL;
+}
 void MarkPureNode(RToken& n) {
   switch (n.kind) {
     case TK_CONSTANT: n.pure = n.value.IsReal(); break;
@@ -133,6 +143,7 @@ void MarkPureNode(RToken& n) {
       bool plain = (n.ind2 == OWNER_LOCAL && n.slot >= 0) || (n.ind2 == OWNER_UNQUALIFIED && n.ind >= kBuiltinVarLimit);
       n.pure = n.constowner && plain;
       for (size_t k = 1; k < n.items.size(); ++k) n.pure = n.pure && n.items[k].pure;
+      if (n.pure && n.items.size() == 2) n.indexmode = IndexModeOf(n.items[1]);
       break;
     }
     case TK_BINARY:

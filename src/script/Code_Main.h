@@ -36,6 +36,11 @@ enum : int {
   TK_BLOCK = 1000, TK_UNARY = 1010, TK_BINARY = 1011,
 };
 
+// How the interpreter reads the index of a pure one-index element node, from
+// the index's shape: through its evaluator, or in place a constant, a local
+// slot, or x mod a whole constant (whose node keeps the reciprocal) with x a
+// local slot or read through its evaluator.
+enum IndexMode : unsigned char { IX_EVAL = 0, IX_CONST, IX_LOCAL, IX_MODLOCAL, IX_MOD };
 
 struct RToken;
 class CCode;
@@ -83,6 +88,8 @@ struct RToken {
   // `v = v + e` on one plain variable, where e cannot change v: appended in
   // place when v holds a string.
   bool appendself = false;
+  // Pure element nodes with one index: an IndexMode.
+  unsigned char indexmode = IX_EVAL;
   // Script call nodes: the callee as the interpreter last found it, valid
   // while calleeEpoch equals g_scriptEpoch (Script_Main), so a call costs no
   // look-up in the script list. calleeLeaf is the value of a callee whose

@@ -591,6 +591,21 @@ TEST_F(LangTest, StatementRoutinesAgreeWithTheGeneralOnes) {
       {"var w; w = 1; switch (w) { case 0: { case 1: } w = 5; } return w", -1},
       {"var w; w = 2; switch (w) { case 2: { { w = 7; } } } return w", -1},
       {"{ { return 3; } }", -1},
+      // Indexes read in place: a constant, a local, x mod a whole constant
+      // with x a local or any pure operand, whole or not, negative, -0, too
+      // large for the reciprocal or the array, text, missing.
+      {"var a, i, s; for (i = 0; i < 40; i += 1) a[i] = i; s = 0;"
+       " for (i = 0; i < 60; i += 0.5) { s += a[i mod 7]; a[(i * 3) mod 40] += 1; a[i mod 1] -= 0.25; } return s", -1},
+      {"var a, l; a[0] = 5; l = -7; return a[l mod 7]", -1},
+      {"var a, l; a[0] = 1; l = -8; return a[l mod 7]", -1},
+      {"var a, l; a[0] = 1; l = 40000; return a[l mod 50000]", -1},
+      {"var a, l; a[0] = 1; l = 40000; a[l mod 50000] = 2", -1},
+      {"var a, l; a[0] = 3; l = 0; l = -l; return a[l mod 5]", -1},
+      {"var a; u = 13; a[3] = 9; a[(u * 2) mod 5] = 4; return a[u mod 5] * 10 + a[1]", -1},
+      {"var a, l; a[0] = 1; a[3] = 2; l = 4503599627370496 * 2; return a[l mod 7] + a[(l + 1) mod 2147483648]", -1},
+      {"var a, l; a[0] = 1; l = 'x'; return a[l mod 3]", -1},
+      {"var a, l; a[0] = 1; return a[l mod 3]", -1},
+      {"var a, j; j = 2.5; a[2] = 1; a[j] = 7; a[3] = 0; a[3] += a[j] + a[2]; return a[2] * 10 + a[3]", -1},
   };
   struct Outcome {
     bool ok;
