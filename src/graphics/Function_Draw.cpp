@@ -132,7 +132,7 @@ ROUTINE(F_draw_vertex_texture_color) {
   GR_Draw_Vertex(R(args, 0), R(args, 1), GR_Color(C(args, 4), R(args, 5)), R(args, 2), R(args, 3));
 }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"draw_set_color", F_draw_set_color, 1},
     {"draw_set_alpha", F_draw_set_alpha, 1},
     {"draw_get_color", F_draw_get_color, 0},

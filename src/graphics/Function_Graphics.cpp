@@ -189,7 +189,7 @@ ROUTINE(F_texture_set_repeat) { GR_D3D_Set_Texture_Repeat(ArgBool(args[0])); }
 ROUTINE(F_draw_set_blend_mode) { GR_D3D_Set_Blend_Mode(ArgInt(args[0])); }
 ROUTINE(F_draw_set_blend_mode_ext) { GR_D3D_Set_Blend(ArgInt(args[0]), ArgInt(args[1])); }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"draw_self", F_draw_self, 0},
     {"draw_sprite", F_draw_sprite, 4},
     {"draw_sprite_ext", F_draw_sprite_ext, 9},

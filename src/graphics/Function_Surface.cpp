@@ -150,7 +150,7 @@ ROUTINE(F_surface_copy_part) {
     GR_Surface_Copy_Part(dest, I(args, 1), I(args, 2), src, I(args, 4), I(args, 5), I(args, 6), I(args, 7));
 }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"surface_create", F_surface_create, 2},
     {"surface_create_ext", F_surface_create_ext, 2},
     {"surface_free", F_surface_free, 1},

@@ -138,7 +138,7 @@ int CurrentCodePage() {
 }
 void Install() { ChrCodePageProvider = CurrentCodePage; }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"draw_set_font", F_draw_set_font, 1},
     {"draw_set_halign", F_draw_set_halign, 1},
     {"draw_set_valign", F_draw_set_valign, 1},

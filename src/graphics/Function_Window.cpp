@@ -127,7 +127,7 @@ ROUTINE(F_window_views_mouse_set) { WindowViewsMouseSet(ArgReal(args[0]), ArgRea
 
 #undef ROUTINE
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"display_get_width", F_display_get_width, 0},
     {"display_get_height", F_display_get_height, 0},
     {"display_get_colordepth", F_display_get_colordepth, 0},

@@ -241,7 +241,7 @@ void F_transition_exists(CInstance*, CInstance*, int, RValue& result, RValue* ar
   result.SetReal(GR_Transition_Exists(ArgInt(args[0])) ? 1 : 0);
 }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"transition_define", F_transition_define, 2},
     {"transition_exists", F_transition_exists, 1},
 };

@@ -292,7 +292,7 @@ void F_screen_redraw(CInstance*, CInstance*, int, RValue&, RValue*) { ScreenRedr
 void F_screen_refresh(CInstance*, CInstance*, int, RValue&, RValue*) { GR_D3D_Refresh(); }
 void F_set_automatic_draw(CInstance*, CInstance*, int, RValue&, RValue* args) { Automatic_Draw = ArgBool(args[0]); }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"screen_redraw", F_screen_redraw, 0},
     {"screen_refresh", F_screen_refresh, 0},
     {"set_automatic_draw", F_set_automatic_draw, 1},

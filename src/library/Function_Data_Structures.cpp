@@ -411,7 +411,7 @@ ROUTINE(F_ds_grid_read) {
 }  // namespace
 
 namespace {
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"ds_set_precision", F_ds_set_precision, 1},
     {"ds_stack_create", F_ds_stack_create, 0},
     {"ds_stack_destroy", F_ds_stack_destroy, 1},

@@ -771,7 +771,7 @@ void F_registry_exists_ext(CInstance*, CInstance*, int, RValue& r, RValue* a) {
 }
 void F_registry_set_root(CInstance*, CInstance*, int, RValue&, RValue* a) { g_registry_root = ArgInt(a[0]); }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"file_bin_open", F_file_bin_open, 2},
     {"file_bin_rewrite", F_file_bin_rewrite, 1},
     {"file_bin_close", F_file_bin_close, 1},

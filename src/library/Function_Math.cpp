@@ -809,7 +809,7 @@ ROUTINE(F_lengthdir_y) { SetFinite(result, SnapNearInteger(-std::sin(args[1].val
 }  // namespace
 
 namespace {
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"is_real", F_is_real, 1},
     {"is_string", F_is_string, 1},
     {"random", F_random, 1},

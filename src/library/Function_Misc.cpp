@@ -548,7 +548,7 @@ void F_window_handle(CInstance*, CInstance*, int, RValue& r, RValue*) {
   r.SetReal(w ? double(w->NativeHandle()) : 0);
 }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"execute_string", F_execute_string, -1},
     {"execute_file", F_execute_file, -1},
     {"external_define", F_external_define, -1},

@@ -170,7 +170,7 @@ ROUTINE(F_tile_layer_depth) {
 }  // namespace
 
 namespace {
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"tile_add", F_tile_add, 8},
     {"tile_delete", F_tile_delete, 1},
     {"tile_exists", F_tile_exists, 1},

@@ -97,7 +97,7 @@ bool ExportStep() {
 // 61 "Preparing triggers", 62 "Compiling scripts", 70 "Compiling time line
 // actions", 72 "Compiling object actions", 80 "Preparing sounds",
 // 90 "Preparing graphics".
-const RPrepareStep kPrepareSteps[] = {
+constexpr RPrepareStep kPrepareSteps[] = {
     {50, "Extracting included files", ExportStep, nullptr},
     {55, "Preparing extension packages", ExtensionsPrepare, "Failed to prepare extension packages."},
     {60, "Preparing constants", ConstantsDefine, "Failed to define the constants."},

@@ -722,7 +722,7 @@ void A_draw_health(CInstance* self, CInstance* other, int, RValue&, RValue* args
         Real(back != 0 ? 1 : 0), Real(1)});
 }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"action_path_old", A_nothing, 3},
     {"action_set_sprite", A_set_sprite, 2},
     {"action_draw_font", A_nothing, 1},

@@ -338,7 +338,7 @@ void F_move_bounce_all(CInstance* self, CInstance*, int, RValue&, RValue* a) {
   if (self) MoveBounce(self, ArgBool(a[0]), PlaceEmpty);
 }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"collision_point", F_collision_point, 5},
     {"collision_rectangle", F_collision_rectangle, 7},
     {"collision_circle", F_collision_circle, 6},

@@ -326,7 +326,7 @@ void F_Velto_GetDomain(CInstance*, CInstance*, int, RValue& result, RValue*) { r
 // A desktop has no timer, browser or virtual keys to ask for: these do nothing.
 void F_Velto_Nothing(CInstance*, CInstance*, int, RValue&, RValue*) {}
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"path_start", F_path_start, 4},
     {"path_end", F_path_end, 0},
     {"instance_find", F_instance_find, 2},

@@ -433,7 +433,7 @@ void F_mp_grid_path(CInstance*, CInstance*, int, RValue& r, RValue* a) {
   r.SetReal(g->FindPath(*p, ArgReal(a[2]), ArgReal(a[3]), ArgReal(a[4]), ArgReal(a[5]), ArgBool(a[6])));
 }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"motion_set", F_motion_set, 2},
     {"motion_add", F_motion_add, 2},
     {"move_towards_point", F_move_towards_point, 3},

@@ -120,7 +120,7 @@ void F_joystick_pov(CInstance*, CInstance*, int, RValue& r, RValue* args) {
   r.SetReal(!j.present || deg > 360 ? -1 : deg);
 }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"joystick_exists", F_joystick_exists, 1},
     {"joystick_name", F_joystick_name, 1},
     {"joystick_axes", F_joystick_axes, 1},

@@ -404,7 +404,7 @@ void F_mouse_wait(CInstance*, CInstance*, int, RValue&, RValue*) {
 }  // namespace
 
 namespace {
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"keyboard_key_press", F_keyboard_key_press, 1},
     {"keyboard_key_release", F_keyboard_key_release, 1},
     {"keyboard_set_map", F_keyboard_set_map, 2},

@@ -11,7 +11,7 @@ struct Keyword {
   const char* word;
   int symbol;
 };
-const Keyword kKeywords[] = {
+constexpr Keyword kKeywords[] = {
     {"begin", SYM_BEGIN},   {"end", SYM_END_BLOCK}, {"if", SYM_IF},          {"then", SYM_THEN},
     {"else", SYM_ELSE},     {"while", SYM_WHILE},   {"do", SYM_DO},          {"for", SYM_FOR},
     {"until", SYM_UNTIL},   {"repeat", SYM_REPEAT}, {"exit", SYM_EXIT},      {"break", SYM_BREAK},
@@ -25,7 +25,7 @@ struct TwoChar {
   char a, b;
   int symbol;
 };
-const TwoChar kTwoChar[] = {
+constexpr TwoChar kTwoChar[] = {
     {':', '=', SYM_ASSIGN},    {'+', '=', SYM_ADDASSIGN}, {'-', '=', SYM_SUBASSIGN}, {'*', '=', SYM_MULASSIGN},
     {'/', '=', SYM_DIVASSIGN}, {'&', '&', SYM_AND},       {'|', '|', SYM_OR},        {'<', '=', SYM_LE},
     {'=', '=', SYM_EQ},        {'!', '=', SYM_NE},        {'<', '>', SYM_NE},        {'>', '=', SYM_GE},

@@ -290,7 +290,7 @@ struct Own {
   BuiltinGetter getter;
   BuiltinSetter setter;
 };
-const Own kOwn[] = {
+constexpr Own kOwn[] = {
     {"object_index", GetObjectIndex, nullptr},
     {"id", GetId, nullptr},
     {"argument_relative", GetArgRelative, nullptr},
@@ -728,7 +728,7 @@ bool Set_keyboard_string(CInstance*, int, const RValue& v) {
 
 #define RW(NAME) {#NAME, Get_##NAME, Set_##NAME}
 #define RO(NAME) {#NAME, Get_##NAME, nullptr}
-const Own kRun[] = {
+constexpr Own kRun[] = {
     RW(x), RW(y), RW(xprevious), RW(yprevious), RW(xstart), RW(ystart), RW(hspeed), RW(vspeed),
     RW(direction), RW(speed), RW(friction), RW(gravity), RW(gravity_direction), RW(alarm), RW(solid),
     RW(visible), RW(persistent), RW(depth), RO(bbox_left), RO(bbox_right), RO(bbox_top), RO(bbox_bottom),

@@ -79,7 +79,7 @@ ROUTINE(F_sound_3d_set_sound_cone) {
 ROUTINE(F_cd_none) {}
 ROUTINE(F_cd_zero) { result.SetReal(0); }
 
-const RBuiltin kFunctions[] = {
+constexpr RBuiltin kFunctions[] = {
     {"sound_play", F_sound_play, 1},
     {"sound_loop", F_sound_loop, 1},
     {"sound_stop", F_sound_stop, 1},

@@ -76,6 +76,11 @@ class Gen {
     if (k < 16) return kVars[k];
     std::string name = k == 16 ? "a" : k == 17 ? "l1" : "global.g1";
     if (depth > 2) return name + "[" + std::to_string(Pick(4)) + "]";
+    if (Pick(4) == 0) {
+      // An index taken mod a whole constant, read in place on integers.
+      static const char* const kMods[] = {"1", "2", "7", "1000", "31999", "2147483648"};
+      return name + "[" + Expr(depth + 1) + " mod " + kMods[Pick(6)] + "]";
+    }
     return name + "[" + Expr(depth + 1) + (Pick(3) == 0 ? ", " + Expr(depth + 1) : "") + "]";
   }
 
