@@ -368,6 +368,8 @@ __attribute__((noinline)) bool ExtraArguments(Ctx& c, const RToken& n) {
 }
 inline bool LocalValue(const Ctx& c, const RToken& n, double& out);
 bool PLocal(Ctx& c, const RToken& n, double& out);
+template <bool (*F)(Ctx&, const RToken&, double&)>
+RealResult Real(Ctx& c, const RToken& n);
 bool CallScript(Ctx& c, const RToken& n, RValue& out) {
   const int argc = n.itemnumb;
   RArgFrame& f = ReserveFrame();
@@ -380,7 +382,7 @@ bool CallScript(Ctx& c, const RToken& n, RValue& out) {
     // through EvalGeneral or the node's evaluator.
     double d;
     if (a.kind == TK_CONSTANT) CopyValue(slot, a.value);
-    else if (a.real == PLocal && LocalValue(c, a, d)) slot.SetReal(d);
+    else if (a.real == Real<PLocal> && LocalValue(c, a, d)) slot.SetReal(d);
     else if (!Eval(c, a, slot)) [[unlikely]]
       return ArgumentFailed(f, count);
   }
@@ -500,7 +502,19 @@ __attribute__((always_inline)) inline RValue* FirstRow(const RVariable& var, int
 // An evaluator fails when a variable on the way is missing or not a real, or
 // an operation would fail; the caller then evaluates the expression the
 // general way, which is safe because pure expressions have no side effects.
-inline bool Operand(Ctx& c, const RToken& n, double& out) { return n.real(c, n, out); }
+inline bool Operand(Ctx& c, const RToken& n, double& out) {
+  const RealResult r = n.real(c, n);
+  out = r.value;
+  return r.ok;
+}
+// The evaluator made of F, which reports through an out parameter as the
+// routines here do; F is inlined into it.
+template <bool (*F)(Ctx&, const RToken&, double&)>
+RealResult Real(Ctx& c, const RToken& n) {
+  double d = 0;
+  const bool ok = F(c, n, d);
+  return {d, ok};
+}
 
 inline bool RealOf(const RValue& v, double& out) {
   if (v.kind != RValue::kReal) return false;
@@ -524,7 +538,7 @@ bool PArgument(Ctx&, const RToken&, double& out) {
 }
 template <size_t... K>
 constexpr std::array<RealEval, 16> ArgumentEvaluators(std::index_sequence<K...>) {
-  return {PArgument<static_cast<int>(K)>...};
+  return {Real<PArgument<static_cast<int>(K)>>...};
 }
 inline RealEval ArgumentEvaluator(int k) {
   static constexpr std::array<RealEval, 16> kTable = ArgumentEvaluators(std::make_index_sequence<16>());
@@ -695,8 +709,8 @@ __attribute__((always_inline)) inline bool ReadOperand(Ctx& c, const RToken& n, 
 }
 inline int ModeOf(const RToken& n) {
   if (n.kind == TK_CONSTANT) return M_CONST;
-  if (n.real == PLocal) return M_LOCAL;
-  if (n.real == PUser) return M_USER;
+  if (n.real == Real<PLocal>) return M_LOCAL;
+  if (n.real == Real<PUser>) return M_USER;
   return M_EVAL;
 }
 inline int OperandModeOf(const RToken& n) { return IsArgumentRead(n) ? M_ARG : ModeOf(n); }
@@ -765,11 +779,11 @@ bool PModWhole(Ctx& c, const RToken& n, double& out) {
 template <int OP, int LM, bool CHECK>
 RealEval BinaryEvaluatorRight(int rm) {
   switch (rm) {
-    case M_CONST: return PBinary<OP, LM, M_CONST, CHECK>;
-    case M_LOCAL: return PBinary<OP, LM, M_LOCAL, CHECK>;
-    case M_USER: return PBinary<OP, LM, M_USER, CHECK>;
-    case M_ARG: return PBinary<OP, LM, M_ARG, CHECK>;
-    default: return PBinary<OP, LM, M_EVAL, CHECK>;
+    case M_CONST: return Real<PBinary<OP, LM, M_CONST, CHECK>>;
+    case M_LOCAL: return Real<PBinary<OP, LM, M_LOCAL, CHECK>>;
+    case M_USER: return Real<PBinary<OP, LM, M_USER, CHECK>>;
+    case M_ARG: return Real<PBinary<OP, LM, M_ARG, CHECK>>;
+    default: return Real<PBinary<OP, LM, M_EVAL, CHECK>>;
   }
 }
 template <int OP, bool CHECK = true>
@@ -777,10 +791,10 @@ RealEval BinaryEvaluator(const RToken& n) {
   const int rm = OperandModeOf(n.items[1]);
   if (OP == SYM_MOD && rm == M_CONST && n.value.kind == RValue::kReal && n.value.val != 0) {
     switch (OperandModeOf(n.items[0])) {
-      case M_LOCAL: return PModWhole<M_LOCAL>;
-      case M_USER: return PModWhole<M_USER>;
-      case M_ARG: return PModWhole<M_ARG>;
-      default: return PModWhole<M_EVAL>;
+      case M_LOCAL: return Real<PModWhole<M_LOCAL>>;
+      case M_USER: return Real<PModWhole<M_USER>>;
+      case M_ARG: return Real<PModWhole<M_ARG>>;
+      default: return Real<PModWhole<M_EVAL>>;
     }
   }
   switch (OperandModeOf(n.items[0])) {
@@ -1236,7 +1250,7 @@ inline int Condition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) 
 // The condition of a loop known to be pure at compile time.
 inline int PureCondition(Ctx& c, const RToken& e, RValue& scratch, const char* msg) {
   double d;
-  if (e.real(c, e, d)) return d >= 0.5 ? 1 : 0;
+  if (Operand(c, e, d)) return d >= 0.5 ? 1 : 0;
   return GeneralCondition(c, e, scratch, msg);
 }
 
@@ -1542,7 +1556,7 @@ int XIf(Ctx& c, const RToken& n, RValue& result) {
 int XIfPure(Ctx& c, const RToken& n, RValue& result) {
   const RToken& e = n.items[0];
   double d;
-  int cond = e.real(c, e, d) ? (d >= 0.5 ? 1 : 0) : IfCondition(c, e);
+  int cond = Operand(c, e, d) ? (d >= 0.5 ? 1 : 0) : IfCondition(c, e);
   if (cond < 0) return C_ERROR;
   if (cond) return Exec(c, n.items[1], result);
   if (n.itemnumb <= 2) return C_NORMAL;
@@ -1608,7 +1622,7 @@ int XReturn(Ctx& c, const RToken& n, RValue& result) { return Eval(c, n.items[0]
 int XReturnPure(Ctx& c, const RToken& n, RValue& result) {
   const RToken& e = n.items[0];
   double d;
-  if (e.real(c, e, d)) {
+  if (Operand(c, e, d)) {
     result.SetReal(d);
     return C_EXIT;
   }
@@ -1733,7 +1747,7 @@ int SetLocal(Ctx& c, const RToken& n, RValue& result) {
 // operands are constants or need their evaluators anyway, is computed in the
 // statement's routine, which saves a call.
 int ValueMode(const RToken& value) {
-  if (value.real == PElement1) return M_ELEM1;
+  if (value.real == Real<PElement1>) return M_ELEM1;
   if (value.kind == TK_BINARY && !value.longchain) {
     const int l = ModeOf(value.items[0]), r = ModeOf(value.items[1]);
     const bool plain = (l == M_CONST || l == M_EVAL) && (r == M_CONST || r == M_EVAL) && !(l == M_CONST && r == M_CONST);
@@ -1995,7 +2009,7 @@ __attribute__((always_inline)) inline bool CallInFrame(Ctx& c, const RToken& n, 
   double d;
   // Pure arithmetic reads self and the argument frame only, so the caller's
   // context serves.
-  if (const RToken* e = n.calleeLeaf; e && e->real(c, *e, d)) {
+  if (const RToken* e = n.calleeLeaf; e && Operand(c, *e, d)) {
     out.SetReal(d);
     ok = true;
   } else {
@@ -2077,17 +2091,17 @@ RealEval PureEvaluator(const RToken& n, bool check) {
   }
   switch (n.kind) {
     case TK_CONSTANT:
-      return PConst;
+      return Real<PConst>;
     case TK_CONSTOWNERVAR:
-      if (n.ind2 == OWNER_LOCAL) return PLocal;
-      if (n.ind < kBuiltinVarLimit) return IsArgumentVariable(n.ind) ? ArgumentEvaluator(n.ind - g_arg0) : PBuiltin;
-      return PUser;
+      if (n.ind2 == OWNER_LOCAL) return Real<PLocal>;
+      if (n.ind < kBuiltinVarLimit) return IsArgumentVariable(n.ind) ? ArgumentEvaluator(n.ind - g_arg0) : Real<PBuiltin>;
+      return Real<PUser>;
     case TK_VARIABLE:
-      return n.items.size() == 2 ? PElement1 : PElement;
+      return n.items.size() == 2 ? Real<PElement1> : Real<PElement>;
     case TK_UNARY:
-      return n.ind == SYM_MINUS ? PMinus : n.ind == SYM_NOT ? PNot : PPlus;
+      return n.ind == SYM_MINUS ? Real<PMinus> : n.ind == SYM_NOT ? Real<PNot> : Real<PPlus>;
     case TK_BINARY:
-      if (n.longchain) return PChain;
+      if (n.longchain) return Real<PChain>;
       switch (n.ind) {
         case SYM_PLUS: return BinaryEvaluator<SYM_PLUS>(n);
         case SYM_MINUS: return BinaryEvaluator<SYM_MINUS>(n);

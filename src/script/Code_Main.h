@@ -46,9 +46,15 @@ struct RToken;
 class CCode;
 struct RExecContext;
 // The evaluator of a node of pure arithmetic, chosen when the code is
-// compiled: false when a value on the way is missing or not a real, or an
-// operation would fail (the interpreter then takes the general path).
-using RealEval = bool (*)(RExecContext& c, const RToken& n, double& out);
+// compiled: ok false when a value on the way is missing or not a real, or an
+// operation would fail (the interpreter then takes the general path). The
+// pair comes back in two registers, so a value passes from node to node
+// without a trip through memory.
+struct RealResult {
+  double value;
+  bool ok;
+};
+using RealEval = RealResult (*)(RExecContext& c, const RToken& n);
 // The routine that runs a node as a statement, chosen when the code is
 // compiled; returns the statement's completion (normal, exit, break,
 // continue or error).
