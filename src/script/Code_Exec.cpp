@@ -31,9 +31,11 @@ enum Completion : int { C_NORMAL = 0, C_ERROR = -1, C_EXIT = -2, C_BREAK = -3, C
 
 // A local variable kept in a slot of the execution; `defined` is false until
 // the first write, so reading it earlier fails as for a missing variable.
-struct LocalSlot {
-  RVariable var;
+// A slot is a power of two in size (the address of slot k is one shift
+// away) with `defined` and the value on its first cache line.
+struct alignas(64) LocalSlot {
   bool defined = false;
+  RVariable var;
 };
 
 }  // namespace
