@@ -150,11 +150,14 @@ void MarkPureNode(RToken& n) {
       n.pure = PureOperator(n.ind) && n.items[0].pure && n.items[1].pure;
       n.longchain = n.pure && LeftEdgeAtLeast(n, kLongChain);
       // mod by a whole constant from 1 to 2^31 keeps the constant's
-      // reciprocal, with which the interpreter finds the remainder without
-      // a division.
-      if (n.pure && n.ind == SYM_MOD && n.items[1].kind == TK_CONSTANT) {
-        const double k = n.items[1].value.val;
-        if (k >= 1 && k <= 0x1p31 && k == std::trunc(k)) n.value.SetReal(1.0 / k);
+      // reciprocal in its value, with which the interpreter finds the
+      // remainder without a division; 0 means none.
+      if (n.ind == SYM_MOD) {
+        n.value.SetReal(0);
+        const RToken& k = n.items[1];
+        if (n.pure && k.kind == TK_CONSTANT && k.value.val >= 1 && k.value.val <= 0x1p31 &&
+            k.value.val == std::trunc(k.value.val))
+          n.value.SetReal(1.0 / k.value.val);
       }
       break;
     case TK_UNARY: n.pure = (n.ind == SYM_MINUS || n.ind == SYM_PLUS || n.ind == SYM_NOT) && n.items[0].pure; break;
