@@ -8,6 +8,8 @@
 
 #include "script/Code_Function.h"
 
+// A library's table is declared `constexpr RBuiltin kFunctions[]`: made when
+// compiled (a plain const table of string_views was built by start-up code).
 struct RBuiltin {
   std::string_view name;  // its length is counted when the table is compiled
   BuiltinRoutine routine;
