@@ -19,13 +19,13 @@
 #
 # Usage: bench/lang.sh [ROOMRUN]   (default: build-release/bin/roomrun, which
 # is configured and built when missing). Each program runs RUNS times (default
-# 3); the fastest run counts. Times are user + system CPU seconds. The last
+# 5); the fastest run counts. Times are user + system CPU seconds. The last
 # line is the start-up cost of each side (an empty program), which every
 # figure includes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOMRUN=${1:-build-release/bin/roomrun}
-RUNS=${RUNS:-3}
+RUNS=${RUNS:-5}
 if [ ! -x "$ROOMRUN" ]; then
   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DROOMRUN_TESTS=OFF -DROOMRUN_BENCH=OFF >/dev/null
   cmake --build build-release --target roomrun >/dev/null
