@@ -791,7 +791,7 @@ RealEval BinaryEvaluatorRight(int rm) {
 template <int OP, bool CHECK = true>
 RealEval BinaryEvaluator(const RToken& n) {
   const int rm = OperandModeOf(n.items[1]);
-  if (OP == SYM_MOD && rm == M_CONST && n.value.kind == RValue::kReal && n.value.val != 0) {
+  if (OP == SYM_MOD && rm == M_CONST && n.value.val != 0) {
     switch (OperandModeOf(n.items[0])) {
       case M_LOCAL: return Real<PModWhole<M_LOCAL>>;
       case M_USER: return Real<PModWhole<M_USER>>;
@@ -1698,9 +1698,6 @@ StmtExec CountExecutor(int cmp, bool locallimit) {
     case SYM_GT: return CountExecutor<SYM_GT, STEP>(locallimit);
     default: return CountExecutor<SYM_GE, STEP>(locallimit);
   }
-}
-inline bool IsLocalSlot(const RToken& n) {
-  return n.kind == TK_CONSTOWNERVAR && n.ind2 == OWNER_LOCAL && n.slot >= 0;
 }
 // The routine of a counting loop (see CountLoop), or null for another shape.
 StmtExec CountLoopExecutor(const RToken& n) {

@@ -116,14 +116,13 @@ bool LeftEdgeAtLeast(const RToken& n, int links) {
   return true;
 }
 
-bool IsLocalRead(const RToken& n) { return n.kind == TK_CONSTOWNERVAR && n.ind2 == OWNER_LOCAL && n.slot >= 0; }
 // See IndexMode; the mod node's reciprocal is set when it is marked, before
 // its parent.
 IndexMode IndexModeOf(const RToken& idx) {
   if (idx.kind == TK_CONSTANT) return IX_CONST;
-  if (IsLocalRead(idx)) return IX_LOCAL;
-  if (idx.kind == TK_BINARY && idx.ind == SYM_MOD && !idx.longchain && idx.value.IsReal() && idx.value.val != 0)
-    return IsLocalRead(idx.items[0]) ? IX_MODLOCAL : IX_MOD;
+  if (IsLocalSlot(idx)) return IX_LOCAL;
+  if (idx.kind == TK_BINARY && idx.ind == SYM_MOD && !idx.longchain && idx.value.val != 0)
+    return IsLocalSlot(idx.items[0]) ? IX_MODLOCAL : IX_MOD;
   return IX_EVAL;
 }
 void MarkPureNode(RToken& n) {

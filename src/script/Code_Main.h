@@ -127,6 +127,11 @@ struct RToken {
   void ReleaseChildren() noexcept;
 };
 
+// A read of a local that has a slot in its code.
+inline bool IsLocalSlot(const RToken& n) {
+  return n.kind == TK_CONSTOWNERVAR && n.ind2 == OWNER_LOCAL && n.slot >= 0;
+}
+
 // The evaluator of a node marked pure (its children already have theirs);
 // defined by the interpreter. check false: the node's value goes straight
 // into +, - or * of a pure parent, which checks for an infinity or NaN in
