@@ -17,6 +17,11 @@ RWindowState g_state;
 // The cursor relative to the client origin.
 int g_cursor_x = 0, g_cursor_y = 0;
 
+// The start-up made the window ready to be shown; it is shown once the first
+// room has given it its size, so that it never appears at the 8 x 8 of the
+// start-up region and the window manager places it at its real size.
+bool g_showWhenSized = false;
+
 struct RViewSlot {
   bool in_use = false;
   double xview = 0, yview = 0, wview = 0, hview = 0;
@@ -116,6 +121,7 @@ const RWindowState& WindowState() { return g_state; }
 
 void WindowReset() {
   g_state = RWindowState{};
+  g_showWhenSized = false;
   g_cursor_x = g_cursor_y = 0;
   for (int i = 0; i < kViewMappingSlots; ++i) ViewMappingClear(i);
 }
@@ -150,6 +156,10 @@ void WindowApplyGeometry() {
                                : g_state.sizeable   ? EBorderStyle::Sizeable
                                                     : EBorderStyle::Single;
     w->SetBorder(style, g_state.show_icons);
+    // What the can-resize handler does for a fixed scale, told to the window
+    // system so that a drag never goes below it.
+    if (g_state.region_scale > 0) w->SetMinimumClientSize(ScaledSide(g_state.region_width), ScaledSide(g_state.region_height));
+    else w->SetMinimumClientSize(1, 1);
     w->SetClientRect(g_state.saved_left, g_state.saved_top, g_state.saved_width, g_state.saved_height);
   }
   g_state.updating = false;
@@ -174,7 +184,13 @@ void WindowClientRect(int& left, int& top, int& width, int& height) {
   height = g_state.saved_height;
 }
 
+void WindowShowWhenSized() {
+  g_state.visible = true;
+  g_showWhenSized = true;
+}
+
 void WindowSetVisible(bool visible) {
+  g_showWhenSized = false;
   g_state.visible = visible;
   if (IGameWindow* w = GameWindow()) w->SetVisible(visible);
   // A window shown for the first time has its real geometry only now.
@@ -288,6 +304,22 @@ void WindowSetRegionSize(int w, int h, bool adapt) {
 void WindowSetRegionScale(double scale, bool adapt) {
   g_state.region_scale = std::isfinite(scale) ? scale : 1.0;
   AdaptClient(adapt);
+}
+
+void WindowFitRegion(int w, int h) {
+  const RDisplayMode mode = DisplayMode();
+  w = std::min(w, mode.width);
+  h = std::min(h, mode.height);
+  // Both owners of a region size are asked: the start-up leaves the window's
+  // at 8 x 8 and the device's at 640 x 480, so a room of either size must
+  // still size the other.
+  if (w != g_state.region_width || h != g_state.region_height || w != GR_D3D_Region_Width() ||
+      h != GR_D3D_Region_Height()) {
+    WindowSetRegionSize(w, h, true);
+    WindowDefault();
+    GR_D3D_Set_Region(w, h);
+  }
+  if (g_showWhenSized) WindowSetVisible(true);
 }
 
 RRegionRect WindowRegionRect(int cw, int ch) {

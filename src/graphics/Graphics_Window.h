@@ -49,6 +49,9 @@ void WindowApplyGeometry();
 void WindowClientRect(int& left, int& top, int& width, int& height);
 
 void WindowSetVisible(bool visible);
+// The end of the graphics start-up: the window counts as visible and is shown
+// by the first WindowFitRegion (unless the game shows or hides it first).
+void WindowShowWhenSized();
 void WindowSetFullscreen(bool fullscreen);
 void WindowSetShowBorder(bool show);
 void WindowSetShowIcons(bool show);
@@ -72,6 +75,12 @@ void WindowDefault();
 // set to (adapt) or raised to (no adapt) the scaled region size.
 void WindowSetRegionSize(int w, int h, bool adapt);
 void WindowSetRegionScale(double scale, bool adapt);
+// A room was entered whose drawing needs a region of w x h (clipped to the
+// display): when the window's region or the device's differs, the region
+// takes that size, the window its default size and place, and the device
+// draws into it. The first call also shows the window the start-up has
+// made ready (see WindowShowWhenSized), so that it appears at its size.
+void WindowFitRegion(int w, int h);
 
 // Where the region lies in a client area of cw x ch (may be negative or
 // larger than the client when the client is too small: the region is then

@@ -228,13 +228,7 @@ void SetRegionFromRoom() {
       h = std::max(h, v.yport + v.hport);
     }
   }
-  const RDisplayMode mode = GameWindow() ? GameWindow()->Display() : RDisplayMode{};
-  w = std::min(w, mode.width);
-  h = std::min(h, mode.height);
-  if (w == GR_D3D_Region_Width() && h == GR_D3D_Region_Height()) return;
-  WindowSetRegionSize(w, h, true);
-  WindowDefault();
-  GR_D3D_Set_Region(w, h);
+  WindowFitRegion(w, h);
 }
 
 // There is no vertical-blank signal to wait on: the wait ends where the next

@@ -56,6 +56,8 @@ class IGameWindow {
   // Client area position on the screen and its size.
   virtual void SetClientRect(int left, int top, int width, int height) = 0;
   virtual void ClientRect(int& left, int& top, int& width, int& height) const = 0;
+  // The smallest client size the user may drag the window to.
+  virtual void SetMinimumClientSize(int /*width*/, int /*height*/) {}
   // The window's outer size minus its client size.
   virtual void BorderSize(int& width, int& height) const = 0;
   // Cursor shape by the game's cr_* number (cr_none -1 hides it).
@@ -70,6 +72,10 @@ class IGameWindow {
   // Lets the window system do pending work (repaints, moves) and collects
   // input for PollEvent.
   virtual void Pump() = 0;
+  // Whether an event of `kind` waits to be taken by PollEvent (for key
+  // events: of key code `code`). Lets the runner see a close request while
+  // the game's code has not come back to take its input.
+  virtual bool EventWaiting(RInputEvent::Kind /*kind*/, int /*code*/ = 0) const { return false; }
   virtual bool HasFocus() const = 0;
   // True when the window system asked for a repaint since the last call.
   virtual bool TakeRepaintRequest() = 0;

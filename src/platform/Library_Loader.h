@@ -48,6 +48,7 @@ CLibraryImport& SndfileLibrary();
 CLibraryImport& FluidsynthLibrary();
 CLibraryImport& FontconfigLibrary();
 CLibraryImport& FreetypeLibrary();
+CLibraryImport& X11Library();
 
 // A file of forwarders lists its functions as
 //   X(return type, name, value on failure, (parameters), (arguments))

@@ -22,9 +22,11 @@
 #include "roompack/Project.h"
 #include "runtime/IO_Script.h"
 #include "runtime/Run_Main.h"
+#include "runtime/Run_Stop.h"
 #include "script/Code_Error.h"
 #include "script/Code_Command.h"
 #include "script/Code_Function.h"
+#include "script/Code_Interrupt.h"
 #include "sound/Sound_Playback.h"
 
 namespace {
@@ -66,10 +68,12 @@ const char kUsage[] =
     "  --eval FILE   run the code in FILE once and print its result\n"
     "  --scripts DIR with --eval: one script per file in DIR, named by the file name\n"
     "\n"
-    "Exit status: 0 the game ended normally; 1 the game could not be read, loaded\n"
-    "or prepared; 2 a wrong command line or input script, or no game to play;\n"
-    "3 the game was stopped by a fatal error or an Abort answer; 4 a file the\n"
-    "runner writes (--dump-state, --screenshot, a log) could not be written.\n";
+    "Exit status: 0 the game ended normally, also when the player closed its\n"
+    "window; 1 the game could not be read, loaded or prepared; 2 a wrong command\n"
+    "line or input script, or no game to play; 3 the game was stopped by a fatal\n"
+    "error or an Abort answer; 4 a file the runner writes (--dump-state,\n"
+    "--screenshot, a log) could not be written; 128 + N the signal N (SIGINT 130,\n"
+    "SIGTERM 143, SIGHUP 129) ended the game.\n";
 
 struct ROptions {
   bool help = false;
@@ -248,16 +252,22 @@ int RunEvalGuarded(const std::string& eval, const std::string& scripts) {
   return 1;
 }
 
-// On SIGTERM, SIGINT and SIGHUP: what an ordinary end removes.
+// When the game thread did not end after a termination signal: the files an
+// ordinary end removes, and nothing the game thread may still be using.
 void RemoveWhatTheRunMade() {
-  FinishGame();
+  RemoveIncludedFiles();
   RemoveTempDir();
 }
+
+// The process's heartbeat: running code looks in (the window answers, a
+// close request is timed).
+void Heartbeat() { CodeRequestAttention(); }
 
 }  // namespace
 
 int RunnerMain(int argc, char** argv) {
   SetProgramParameters(argc, argv);
+  RunStopInstall();
   ROptions options = ParseSwitches(argc, argv);
   if (options.help) {
     std::fputs(kUsage, stdout);
@@ -335,5 +345,9 @@ int RunnerMain(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
-  return RunOnGameThread([&] { return RunnerMain(argc, argv); }, RemoveWhatTheRunMade);
+  RProcessHooks hooks;
+  hooks.heartbeat = Heartbeat;
+  hooks.signal_arrived = RunRequestStop;
+  hooks.last_resort = RemoveWhatTheRunMade;
+  return RunOnGameThread([&] { return RunnerMain(argc, argv); }, hooks);
 }

@@ -75,7 +75,7 @@ bool GraphicsStep() {
   GR_D3D_Start_Frame();
   TraceWrite("Init_Graphics :: Finished");
   WindowSetCursor(opt_showcursor ? 0 : -1);
-  WindowSetVisible(true);
+  WindowShowWhenSized();
   return true;
 }
 

@@ -29,6 +29,7 @@
 #include "runtime/Instance_Class.h"
 #include "runtime/Run_Global.h"
 #include "runtime/Run_Handle_Collision.h"
+#include "runtime/Run_Stop.h"
 #include "script/Code_Spaces.h"
 #include "script/Code_Error.h"
 #include "script/Code_Exec.h"
@@ -306,10 +307,13 @@ void WaitMicroseconds(int64_t w) {
     return;
   }
   const int64_t start = MicroTime(), target = start + w;
-  if (w >= 2000) std::this_thread::sleep_for(std::chrono::milliseconds((w - 1000) / 1000));
+  // The sleep is cut into slices so that a termination signal is served
+  // within one of them even at a room speed of 1.
+  for (int64_t left = (w - 1000) / 1000; w >= 2000 && left > 0 && RunStopSignal() == 0; left -= 50)
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(left, 50)));
   for (;;) {
     const int64_t now = MicroTime();
-    if (now >= target || now < start) break;
+    if (now >= target || now < start || RunStopSignal() != 0) break;
     PumpMessages();
   }
 }
@@ -506,6 +510,8 @@ void MainLoop() {
         S = T;
       }
       ++c;
+      // A termination signal that came while no code ran.
+      if (RunStopSignal() != 0) RunAttend();
       HandleRoomChange();
       PumpMessages();
       ServeWindowRequests();
@@ -527,6 +533,8 @@ void StepOnce() {
 }
 
 void RunMainLoop() {
+  // A signal that came while the game was loading: nothing of it runs.
+  if (RunStopSignal() != 0 && !RunAttend()) return;
   if (!Running) {
     Running = true;
     StepCount = 0;
@@ -545,7 +553,8 @@ void RunMainLoop() {
                    error.c_str());
       NoteOutputFailure();
     }
-    EndGame();
+    // Stopped from outside: no further game code, so no game end either.
+    if (!RunStopped()) EndGame();
   }
 }
 

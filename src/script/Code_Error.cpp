@@ -6,6 +6,7 @@
 #include "runner/Option_Main.h"
 #include "runner/Support_File.h"
 #include "runner/Support_Various.h"
+#include "script/Code_Interrupt.h"
 #include "script/Code_Main.h"
 #include "script/Code_Text.h"
 
@@ -182,7 +183,9 @@ void RecordCodeError(const CCode& code, int position, const std::string& message
 void ReportError(const std::string& text, bool fatal) {
   if (g_hooks.trace) g_hooks.trace(text);
   else TraceWrite(text);
-  if (g_errorTerminating) return;
+  // Code stopped from outside ends quietly: what fails on its way out is no
+  // error of the game.
+  if (g_errorTerminating || CodeStopped()) return;
   if (opt_aborterrors) fatal = true;
   if (opt_showerrors) {
     if (fatal) ShowWindow(text, false);

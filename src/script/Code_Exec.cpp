@@ -8,6 +8,8 @@
 #include <pthread.h>
 
 #include <array>
+#include <atomic>
+#include <climits>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -19,6 +21,7 @@
 #include "runtime/Instance_Source.h"
 #include "script/Code_Error.h"
 #include "script/Code_Function.h"
+#include "script/Code_Interrupt.h"
 #include "script/Code_Main.h"
 #include "script/Code_Operator.h"
 #include "script/Code_Variable.h"
@@ -53,23 +56,46 @@ using Ctx = RExecContext;
 
 int g_arg0 = -1000;  // variable id of argument0
 
-// ---- execution budget ----
-long long g_budget = -1;
+// ---- execution budget and attention ----
+// The one word every loop pass and script call reads: negative while code
+// runs freely, the steps left while a budget is set (tests and hostile-code
+// limits), or kAttention when another thread asked the running code to let
+// the host look in (the window's close button, a termination signal). Only
+// the game thread writes it, except that other threads turn "free" into
+// kAttention, so the free path stays one load and one compare.
+constexpr long long kAttention = LLONG_MAX;
+std::atomic<long long> g_budget{-1};
 constexpr const char* kBudgetText = "Execution step limit reached.";
+bool (*g_attentionHandler)() = nullptr;
+std::atomic<bool> g_codeStopped{false};
 
-__attribute__((noinline)) bool SpendCounted(const Ctx& c, int position) {
-  if (g_budget == 0) {
-    RecordCodeError(*c.code, position, kBudgetText);
+// The host looks in; false stops the code, and every code after it, for good.
+__attribute__((noinline)) bool Attend() {
+  if (g_codeStopped.load(std::memory_order_relaxed)) return false;
+  long long asked = kAttention;
+  g_budget.compare_exchange_strong(asked, -1, std::memory_order_relaxed);
+  if (g_attentionHandler == nullptr || g_attentionHandler()) return true;
+  g_codeStopped.store(true, std::memory_order_relaxed);
+  g_budget.store(kAttention, std::memory_order_relaxed);
+  return false;
+}
+
+__attribute__((noinline)) bool SpendCounted(const CCode& code, int position) {
+  const long long left = g_budget.load(std::memory_order_relaxed);
+  if (left == kAttention) return Attend();
+  if (left < 0) return true;
+  if (left == 0) {
+    RecordCodeError(code, position, kBudgetText);
     return false;
   }
-  --g_budget;
+  g_budget.store(left - 1, std::memory_order_relaxed);
   return true;
 }
-// The position is read only when a budget is set (tests and hostile-code
-// limits), which keeps it out of every loop's pass.
+// The position is read only when the word is not free, which keeps it out of
+// every loop's pass.
 inline bool Spend(const Ctx& c, const RToken& n) {
-  if (g_budget < 0) [[likely]] return true;
-  return SpendCounted(c, n.position);
+  if (g_budget.load(std::memory_order_relaxed) < 0) [[likely]] return true;
+  return SpendCounted(*c.code, n.position);
 }
 
 // ---- stack guard ----
@@ -1907,13 +1933,7 @@ inline bool RunCompiled(CInstance* self, CInstance* other, const CCode* code, RV
     RecordCodeError(*code, 0, "Recursion too deep: out of stack space.");
     return false;
   }
-  if (g_budget >= 0) {
-    if (g_budget == 0) {
-      RecordCodeError(*code, 0, kBudgetText);
-      return false;
-    }
-    --g_budget;
-  }
+  if (g_budget.load(std::memory_order_relaxed) >= 0 && !SpendCounted(*code, 0)) return false;
   return RunTree(self, other, code, result);
 }
 
@@ -1997,10 +2017,9 @@ __attribute__((always_inline)) inline bool CallInFrame(Ctx& c, const RToken& n, 
   if (!g_fastPaths || StackLow() ||
       (opt_argerrors && (code->i_ArgArray ? count < code->i_Args : count != code->i_Args))) [[unlikely]]
     return RunInFrame(n.ind - kScriptFunctionBase, c.self, c.other, out, true, f, count);
-  if (g_budget >= 0) [[unlikely]] {
-    if (g_budget == 0) return RunInFrame(n.ind - kScriptFunctionBase, c.self, c.other, out, true, f, count);
-    --g_budget;
-  }
+  // A budget or a request for attention: the outer entry spends and looks.
+  if (g_budget.load(std::memory_order_relaxed) >= 0) [[unlikely]]
+    return RunInFrame(n.ind - kScriptFunctionBase, c.self, c.other, out, true, f, count);
   RArgFrame* const caller = g_frame;
   EnterFrame(f, count, n.calleeName);
   ErrorClear();
@@ -2036,7 +2055,21 @@ __attribute__((always_inline)) inline bool CallInFrame(Ctx& c, const RToken& n, 
 
 }  // namespace
 
-void SetExecutionBudget(long long steps) { g_budget = steps; }
+void SetExecutionBudget(long long steps) { g_budget.store(steps, std::memory_order_relaxed); }
+
+void CodeRequestAttention() {
+  long long free_running = -1;
+  g_budget.compare_exchange_strong(free_running, kAttention, std::memory_order_relaxed);
+}
+
+void CodeSetAttentionHandler(bool (*handler)()) { g_attentionHandler = handler; }
+
+bool CodeStopped() { return g_codeStopped.load(std::memory_order_relaxed); }
+
+void CodeStopResetForTests() {
+  g_codeStopped.store(false, std::memory_order_relaxed);
+  g_budget.store(-1, std::memory_order_relaxed);
+}
 
 bool IsArgumentVariable(int id) { return static_cast<unsigned>(id - g_arg0) < 16u; }
 

@@ -33,6 +33,7 @@ static_assert(SDL_MAJOR_VERSION == 2, "the soname below is SDL2's");
   X(SDL_Keymod, SDL_GetModState, {}, (void), ()) \
   X(Uint32, SDL_GetMouseState, {}, (int* a0, int* a1), (a0, a1)) \
   X(int, SDL_GetWindowBordersSize, -1, (SDL_Window* a0, int* a1, int* a2, int* a3, int* a4), (a0, a1, a2, a3, a4)) \
+  X(int, SDL_GetWindowDisplayIndex, -1, (SDL_Window* a0), (a0)) \
   X(Uint32, SDL_GetWindowFlags, {}, (SDL_Window* a0), (a0)) \
   X(void, SDL_GetWindowPosition, void(), (SDL_Window* a0, int* a1, int* a2), (a0, a1, a2)) \
   X(void, SDL_GetWindowSize, void(), (SDL_Window* a0, int* a1, int* a2), (a0, a1, a2)) \
@@ -65,6 +66,8 @@ static_assert(SDL_MAJOR_VERSION == 2, "the soname below is SDL2's");
   X(void, SDL_SetWindowAlwaysOnTop, void(), (SDL_Window* a0, SDL_bool a1), (a0, a1)) \
   X(void, SDL_SetWindowBordered, void(), (SDL_Window* a0, SDL_bool a1), (a0, a1)) \
   X(int, SDL_SetWindowFullscreen, -1, (SDL_Window* a0, Uint32 a1), (a0, a1)) \
+  X(int, SDL_SetWindowInputFocus, -1, (SDL_Window* a0), (a0)) \
+  X(void, SDL_SetWindowMinimumSize, void(), (SDL_Window* a0, int a1, int a2), (a0, a1, a2)) \
   X(int, SDL_SetWindowOpacity, -1, (SDL_Window* a0, float a1), (a0, a1)) \
   X(void, SDL_SetWindowPosition, void(), (SDL_Window* a0, int a1, int a2), (a0, a1, a2)) \
   X(void, SDL_SetWindowResizable, void(), (SDL_Window* a0, SDL_bool a1), (a0, a1)) \

@@ -4,6 +4,11 @@
 
 #include <SDL.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -113,8 +118,14 @@ void CSdlGameWindow::SetVsync(bool on) {
 
 void CSdlGameWindow::SetVisible(bool visible) {
   if (!window_) return;
-  if (visible) SDL_ShowWindow(window_);
-  else SDL_HideWindow(window_);
+  if (!visible) {
+    SDL_HideWindow(window_);
+    return;
+  }
+  SDL_ShowWindow(window_);
+  // With no window manager nobody gives the new window the keyboard: it
+  // takes it itself, as a manager would on mapping it.
+  if (TranslatesInput() && SdlWindowManager(window_) == EWindowManager::Absent) SDL_SetWindowInputFocus(window_);
 }
 
 bool CSdlGameWindow::Visible() const { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0; }
@@ -126,7 +137,34 @@ void CSdlGameWindow::SetCaption(const std::string& caption) {
 }
 
 void CSdlGameWindow::SetFullscreen(bool fullscreen) {
-  if (window_) SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (!window_) return;
+  if (!fullscreen) {
+    // Leaving: the caller puts the border and the bounds back.
+    if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) SDL_SetWindowFullscreen(window_, 0);
+    covering_ = false;
+    return;
+  }
+  // SDL asks the window manager; with none, SDL would take the window for
+  // full screen while the X server keeps it as it was. The window then
+  // covers the display by itself.
+  if (SdlWindowManager(window_) == EWindowManager::Fullscreen) {
+    SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    return;
+  }
+  covering_ = true;
+  SDL_Rect bounds{0, 0, 0, 0};
+  if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(window_), 0), &bounds) != 0 || bounds.w <= 0) {
+    const RDisplayMode mode = Display();
+    bounds = SDL_Rect{0, 0, mode.width, mode.height};
+  }
+  SDL_SetWindowBordered(window_, SDL_FALSE);
+  SDL_SetWindowMinimumSize(window_, 1, 1);
+  SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+  SDL_SetWindowSize(window_, bounds.w, bounds.h);
+}
+
+void CSdlGameWindow::SetMinimumClientSize(int width, int height) {
+  if (window_) SDL_SetWindowMinimumSize(window_, std::max(width, 1), std::max(height, 1));
 }
 
 void CSdlGameWindow::SetBorder(EBorderStyle style, bool) {
@@ -219,7 +257,11 @@ void CSdlGameWindow::Translate(const SDL_Event& e) {
         ev.kind = RInputEvent::Close;
         break;
       }
-      if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) repaint_ = true;
+      // A window shown again, resized or given back the focus shows its
+      // picture at once, without waiting for the game's next frame.
+      if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+          e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+        repaint_ = true;
       return;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
@@ -301,6 +343,12 @@ bool CSdlGameWindow::PollEvent(RInputEvent& event) {
   return true;
 }
 
+bool CSdlGameWindow::EventWaiting(RInputEvent::Kind kind, int code) const {
+  for (const RInputEvent& e : pending_)
+    if (e.kind == kind && (kind != RInputEvent::KeyDown || e.a == code)) return true;
+  return false;
+}
+
 bool CSdlGameWindow::HasFocus() const {
   if (!TranslatesInput()) return true;
   return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
@@ -350,9 +398,45 @@ void CSdlGameWindow::LoadWindowClose() {
   if (window_ && context_) SDL_GL_MakeCurrent(window_, context_);
 }
 
+namespace {
+// While SDL looks for a sound device, the libraries it tries (ALSA above all)
+// write their search to stderr; none of that reaches the player, who gets
+// one line of ours when there is no device at all.
+class CQuietStderr {
+ public:
+  CQuietStderr() {
+    std::fflush(stderr);
+    saved_ = dup(2);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) dup2(null, 2);
+    if (null >= 0) close(null);
+  }
+  ~CQuietStderr() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+  }
+  CQuietStderr(const CQuietStderr&) = delete;
+  CQuietStderr& operator=(const CQuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+}  // namespace
+
 bool CSdlAudioOutput::Open(int rate, AudioPull pull) {
   Close();
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (!OpenQuietly(rate, std::move(pull))) {
+    std::fprintf(stderr, "roomrun: no sound device (%s): the game plays without sound\n", SDL_GetError());
+    return false;
+  }
+  return true;
+}
+
+bool CSdlAudioOutput::OpenQuietly(int rate, AudioPull pull) {
+  CQuietStderr quiet;
   if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   SDL_AudioSpec want{}, have{};
   want.freq = rate;

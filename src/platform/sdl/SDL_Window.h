@@ -39,7 +39,9 @@ class CSdlGameWindow : public IGameWindow {
   void MousePosition(int& screen_x, int& screen_y) const override;
   void SetMousePosition(int screen_x, int screen_y) override;
 
+  void SetMinimumClientSize(int width, int height) override;
   bool PollEvent(RInputEvent& event) override;
+  bool EventWaiting(RInputEvent::Kind kind, int code) const override;
   void Pump() override;
   bool HasFocus() const override;
   bool TakeRepaintRequest() override;
@@ -68,6 +70,9 @@ class CSdlGameWindow : public IGameWindow {
   std::optional<RDisplayMode> virtual_mode_;
   std::deque<RInputEvent> pending_;
   std::string caption_;
+  // Full screen made by hand: a borderless window covering the display,
+  // where no window manager can be asked for it.
+  bool covering_ = false;
   std::unique_ptr<CSdlJoysticks> joysticks_;
   int numlock_reported_ = -1;  // the Num Lock toggle last handed on, -1 none yet
 };
@@ -82,11 +87,18 @@ class CSdlAudioOutput : public IAudioOutput {
   void Advance(int64_t) override {}
 
  private:
+  bool OpenQuietly(int rate, AudioPull pull);
   static void Callback(void* self, unsigned char* stream, int len);
   unsigned device_ = 0;
   int rate_ = 0;
   AudioPull pull_;
 };
+
+// What runs beside the window on its display: no window manager (a bare X
+// server), one that cannot make a window full screen, or one that can. Other
+// window systems than X11 count as the last.
+enum class EWindowManager { Absent, Plain, Fullscreen };
+EWindowManager SdlWindowManager(SDL_Window* window);  // SDL_X11.cpp
 
 // True when a graphical display can be reached (an X11 or Wayland session).
 bool SdlDisplayAvailable();
