@@ -13,7 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   nlohmann-json3-dev
   lua5.4
-  libgl1-mesa-dri libegl-mesa0 xvfb xauth xdotool
+  libgl1-mesa-dri libegl-mesa0 xvfb xauth xdotool x11-apps x11-utils openbox libx11-dev
   libsndfile1-dev libfluidsynth-dev fluid-soundfont-gm sox
 )
 missing=()

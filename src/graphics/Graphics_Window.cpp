@@ -129,7 +129,9 @@ void WindowReset() {
 // ---- geometry ----
 
 void WindowSaveGeometry() {
-  if (g_state.fullscreen || g_state.updating) return;
+  // Until the first show the state is the geometry: the hidden window is
+  // given it only then (see WindowApplyGeometry).
+  if (g_state.fullscreen || g_state.updating || g_showWhenSized) return;
   IGameWindow* w = OpenWindow();
   // Without a window the saved values are the geometry itself.
   if (w == nullptr) return;
@@ -147,6 +149,14 @@ void WindowSaveGeometry() {
 void WindowApplyGeometry() {
   IGameWindow* w = GameWindow();
   if (w == nullptr) return;
+  // The start-up sets the region and the style several times before the
+  // first room decides the size; the window system is told only the last
+  // of them, just before the window is shown, so that no window manager
+  // races with a train of moves of a window it has not mapped yet.
+  if (g_showWhenSized) {
+    UpdatePlacement();
+    return;
+  }
   g_state.updating = true;
   if (g_state.fullscreen) {
     w->SetFullscreen(true);
@@ -167,7 +177,8 @@ void WindowApplyGeometry() {
 }
 
 void WindowClientRect(int& left, int& top, int& width, int& height) {
-  if (IGameWindow* w = OpenWindow()) {
+  IGameWindow* w = g_showWhenSized ? nullptr : OpenWindow();
+  if (w != nullptr) {
     w->ClientRect(left, top, width, height);
     return;
   }
@@ -190,7 +201,10 @@ void WindowShowWhenSized() {
 }
 
 void WindowSetVisible(bool visible) {
-  g_showWhenSized = false;
+  if (g_showWhenSized) {
+    g_showWhenSized = false;
+    WindowApplyGeometry();
+  }
   g_state.visible = visible;
   if (IGameWindow* w = GameWindow()) w->SetVisible(visible);
   // A window shown for the first time has its real geometry only now.

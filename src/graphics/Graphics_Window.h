@@ -49,8 +49,9 @@ void WindowApplyGeometry();
 void WindowClientRect(int& left, int& top, int& width, int& height);
 
 void WindowSetVisible(bool visible);
-// The end of the graphics start-up: the window counts as visible and is shown
-// by the first WindowFitRegion (unless the game shows or hides it first).
+// The start of the graphics start-up: the window counts as visible and is
+// shown by the first WindowFitRegion (unless the game shows or hides it
+// first); until then its geometry is kept here and given to it on showing.
 void WindowShowWhenSized();
 void WindowSetFullscreen(bool fullscreen);
 void WindowSetShowBorder(bool show);

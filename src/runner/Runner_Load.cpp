@@ -61,6 +61,8 @@ bool GraphicsStep() {
     return false;
   }
   PlatformSetRenderDevice(std::move(device));
+  // The window appears when the first room has given it its size.
+  WindowShowWhenSized();
   if (!Init_Graphics_Window()) return false;
   TraceWrite("Init_Graphics :: GR_D3D_Init");
   if (!GR_D3D_Init(640, 480, opt_sync)) return false;
@@ -75,7 +77,6 @@ bool GraphicsStep() {
   GR_D3D_Start_Frame();
   TraceWrite("Init_Graphics :: Finished");
   WindowSetCursor(opt_showcursor ? 0 : -1);
-  WindowShowWhenSized();
   return true;
 }
 
