@@ -1,5 +1,7 @@
 // The game's files: secure mode, Windows names, text and binary files, the
 // legacy file, searches, file names and programs.
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include "FilesTest.h"
@@ -346,6 +348,21 @@ TEST(CommandLine, SplitsTheWindowsWay) {
       {"x;rm -rf $HOME|y", V{"x;rm", "-rf", "$HOME|y"}},
   };
   for (const RCase& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
+}
+
+// The runner's threads block the termination signals; a program the game
+// starts must not inherit that, or nothing could end it.
+TEST_F(FilesTest, ProgramsStartWithNoSignalBlocked) {
+  Spit("mask.sh", "#!/bin/sh\ngrep SigBlk /proc/self/status > mask.txt\n");
+  fs::permissions("mask.sh", fs::perms::owner_all);
+  sigset_t block, old;
+  sigemptyset(&block);
+  sigaddset(&block, SIGTERM);
+  sigaddset(&block, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &block, &old);
+  EXPECT_EQ(Errors([] { Call("execute_program", {"mask.sh", "", 1.0}); }), "");
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  EXPECT_EQ(Slurp("mask.txt"), "SigBlk:\t0000000000000000\n");
 }
 
 TEST_F(FilesTest, ProgramsGetTheirArgumentsWithoutAShell) {

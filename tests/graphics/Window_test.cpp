@@ -618,6 +618,64 @@ TEST_F(WindowTest, StartUpAppliesTheSettings) {
   EXPECT_TRUE(win_->changes.empty());
 }
 
+// The start-up leaves the model's region at 8 x 8 and the device's at
+// 640 x 480 (GR_D3D_Init); the first room sizes both, whichever it matches,
+// and only then is the window given its geometry and shown, at that size.
+TEST_F(WindowTest, TheFirstRoomSizesAndShowsTheWindow) {
+  RSavedOptions saved;
+  opt_changeresolution = false;
+  opt_sizeable = false;
+  opt_noborder = false;
+  opt_nobuttons = false;
+  struct Case {
+    int scale;
+    bool fullscreen;
+    int room_w, room_h;
+    int client_w, client_h;  // the windowed client size
+  };
+  const Case cases[] = {
+      {100, false, 640, 480, 640, 480},   {-1, false, 640, 480, 640, 480}, {0, false, 640, 480, 640, 480},
+      {200, false, 640, 480, 1280, 960},  {100, false, 320, 240, 320, 240}, {-1, true, 640, 480, 640, 480},
+      {100, false, 2400, 1500, 1920, 1080},  // clipped to the display
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("scale " + std::to_string(c.scale) + " room " + std::to_string(c.room_w));
+    WindowReset();
+    *win_ = FakeWindow{};
+    opt_scale = c.scale;
+    opt_fullscreen = c.fullscreen;
+    WindowShowWhenSized();
+    ASSERT_TRUE(Init_Graphics_Window());
+    GR_D3D_Set_Region(640, 480);
+    // Nothing reached the window yet: it stays hidden as it was made.
+    EXPECT_FALSE(win_->visible);
+    ExpectClient(100, 100, 640, 480);
+    EXPECT_EQ(Num("window_get_visible"), 1);
+
+    WindowFitRegion(c.room_w, c.room_h);
+    EXPECT_TRUE(win_->visible);
+    EXPECT_EQ(win_->fullscreen, c.fullscreen);
+    EXPECT_EQ(Num("window_get_region_width"), std::min(c.room_w, 1920));
+    EXPECT_EQ(GR_D3D_Region_Width(), std::min(c.room_w, 1920));
+    if (c.fullscreen) {
+      ExpectClient(0, 0, 1920, 1080);
+      Call("window_set_fullscreen", {Real(0)});
+    }
+    ExpectClient((1920 - c.client_w) / 2, (1080 - c.client_h) / 2, c.client_w, c.client_h);
+  }
+
+  // A later room of the same size leaves a window the player moved where it
+  // is; one of another size is given its size, centred again.
+  WindowFitRegion(640, 480);
+  ExpectClient(640, 300, 640, 480);
+  win_->SetClientRect(10, 20, 640, 480);
+  WindowFitRegion(640, 480);
+  ExpectClient(10, 20, 640, 480);
+  WindowFitRegion(320, 240);
+  ExpectClient(800, 420, 320, 240);
+  EXPECT_EQ(GR_D3D_Region_Height(), 240);
+}
+
 // Without a window (tests, tools) the model answers from its own state.
 TEST(WindowWithoutWindow, GettersAnswerFromTheState) {
   WindowReset();
