@@ -347,6 +347,34 @@ TEST_P(WindowXvfbTest, AStuckGameEndsWhenClosed) {
   }
 }
 
+// Another window takes the focus: the game goes on unless its freeze setting
+// asks it to stop; with the focus back it goes on and shows its picture.
+TEST_P(WindowXvfbTest, LosingTheFocusFreezesOnlyWhenAsked) {
+  for (bool freeze : {true, false}) {
+    SCOPED_TRACE(freeze ? "freeze" : "no freeze");
+    const std::string game = Pack(freeze ? "\"freeze\": true" : "");
+    const TBitmap32 frame = HeadlessFrame(game);
+    RPlay p = Play(game,
+                   "xmessage -geometry 300x200+300+300 other >/dev/null 2>&1 &\nother=$!\n"
+                   "xm=$(timeout 10 xdotool search --sync --onlyvisible --class xmessage | head -n 1)\n"
+                   "xdotool windowfocus --sync \"$xm\"\nsleep 0.5\n"
+                   "grep -c '^step' \"$dir/out.txt\" > \"$dir/away1\"\nsleep 1.5\n"
+                   "grep -c '^step' \"$dir/out.txt\" > \"$dir/away2\"\n"
+                   "kill $other\nxdotool windowfocus --sync \"$wid\"\nsleep 1.5\n"
+                   "grep -c '^step' \"$dir/out.txt\" > \"$dir/back\"\nshot back\n\"$close\" \"$wid\"\n");
+    EXPECT_EQ(p.status, 0) << p.err;
+    const int away1 = std::atoi(testproc::ReadText(dir_ / "away1").c_str());
+    const int away2 = std::atoi(testproc::ReadText(dir_ / "away2").c_str());
+    const int back = std::atoi(testproc::ReadText(dir_ / "back").c_str());
+    // 30 steps a second, one line every ten steps.
+    if (freeze) EXPECT_EQ(away2, away1) << p.out;
+    else EXPECT_GE(away2, away1 + 3) << p.out;
+    EXPECT_GE(back, away2 + 3) << p.out;
+    const RGeometry g = p.geometry["back"];
+    EXPECT_TRUE(ShowsFrameExactly(p.screen["back"], frame, g.x, g.y));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(WindowManager, WindowXvfbTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Openbox" : "NoWindowManager"; });
 }  // namespace
