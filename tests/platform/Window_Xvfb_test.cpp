@@ -152,7 +152,8 @@ if [ "$manager" = openbox ]; then
     sleep 0.1
   done
 fi
-)" + env + R"( ASAN_OPTIONS=detect_leaks=0 TMPDIR="$dir/tmp" "$ROOMRUN" --steps 3000 "$game" > "$dir/out.txt" 2> "$dir/err.txt" &
+# However a case goes, the game cannot outlive it.
+)" + env + R"( ASAN_OPTIONS=detect_leaks=0 TMPDIR="$dir/tmp" timeout -s KILL 120 "$ROOMRUN" --steps 3000 "$game" > "$dir/out.txt" 2> "$dir/err.txt" &
 pid=$!
 # The first step has run once the game says something: the loading window is
 # gone and the game window shown.
@@ -373,6 +374,23 @@ TEST_P(WindowXvfbTest, LosingTheFocusFreezesOnlyWhenAsked) {
     const RGeometry g = p.geometry["back"];
     EXPECT_TRUE(ShowsFrameExactly(p.screen["back"], frame, g.x, g.y));
   }
+}
+
+// The demo plays in a window of its room's size; its sky, which does not
+// move, is that of the headless frame.
+TEST_P(WindowXvfbTest, TheDemoPlaysAtItsRoomSize) {
+  const std::string game = (dir_ / "game.bin").string();
+  ROutput r = Capture(kBin + "/roompack " + kSource + "/examples/demo -o " + game + " 2>&1");
+  ASSERT_EQ(r.status, 0) << r.out;
+  const TBitmap32 frame = HeadlessFrame(game);
+  RPlay p = Play(game, "shot open\n\"$close\" \"$wid\"\n");
+  EXPECT_EQ(p.status, 0) << p.err;
+  const RGeometry g = p.geometry["open"];
+  EXPECT_EQ(g.w, 640);
+  EXPECT_EQ(g.h, 480);
+  for (const auto& pt : {std::pair{620, 40}, std::pair{40, 320}, std::pair{600, 300}, std::pair{10, 100}})
+    EXPECT_TRUE(Near(Rgb(p.screen["open"], g.x + pt.first, g.y + pt.second), Rgb(frame, pt.first, pt.second), 2))
+        << pt.first << "," << pt.second;
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowManager, WindowXvfbTest, ::testing::Values(false, true),

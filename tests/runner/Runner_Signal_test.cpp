@@ -40,9 +40,13 @@ for i in $(seq 300); do grep -q ')" + when + R"(' "$dir/out.txt" && break; sleep
 sleep 0.5
 start=$(date +%s%N)
 kill -)" + signal + R"( $pid
+# Ended by force after ten seconds, so that a failure leaves nothing running.
+( sleep 10; kill -KILL $pid 2>/dev/null ) &
+guard=$!
 wait $pid
 echo $? > "$dir/status"
 echo $(( ($(date +%s%N) - start) / 1000000 )) > "$dir/ms"
+kill $guard 2>/dev/null
 )";
     std::ofstream(dir_ / "play.sh") << script;
     r = Capture("ROOMRUN=" + kBin + "/roomrun sh " + (dir_ / "play.sh").string() + " " + dir_.string() + " 2>&1");
